@@ -1,0 +1,58 @@
+// The windowed program: the Qt platform behind the ports, then the program's own start-up,
+// main loop and shutdown.
+
+#include <QApplication>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/signal_quit.h"
+#include "core/commands.h"
+#include "core/data_folder.h"
+#include "core/program.h"
+#include "core/startup.h"
+#include "platform/file_registry.h"
+#include "platform/null_devices.h"
+#include "platform/qt/qt_ui.h"
+#include "platform/system_clock.h"
+
+namespace {
+
+const char* GetEnv(const char* name) {
+    return std::getenv(name);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("vna");
+
+    // Qt has taken its own options out of the arguments by now.
+    std::vector<std::string> args;
+    for (const QString& a : QCoreApplication::arguments()) {
+        args.push_back(a.toStdString());
+    }
+    vna::core::StartOptions options = vna::core::ParseStartOptions(args, GetEnv);
+    const vna::core::DataFolderResult data = vna::core::ChooseDataFolder(
+        options.dataDir, QCoreApplication::applicationDirPath().toStdString(), GetEnv);
+    if (!data.problem.empty()) {
+        options.problems.push_back(data.problem);
+    }
+
+    vna::platform::qt::QtUi ui;
+    vna::platform::SystemClock clock;
+    vna::platform::NoSerialPort serial;
+    vna::platform::FileRegistry registry(data.folder + "registry");
+    vna::platform::NoSound sound;
+    auto program =
+        std::make_unique<vna::core::Program>(vna::core::Platform{ui, clock, serial, registry, sound});
+    program->st.ProgramFolder = data.folder;
+
+    vna::app::SignalQuit quitOnSignal([&] {
+        ui.beginShutdown();
+        vna::core::Quit(*program);
+    });
+
+    return vna::core::RunProgram(*program, options);
+}

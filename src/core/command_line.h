@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vna::core {
+
+// What the process was started with, after the program's own options were taken out.
+struct StartOptions {
+    std::string dataDir;      // --data-dir DIR, else VNA_HOME
+    std::string serialDevice; // --serial PATH, else VNA_SERIAL
+    bool demo = false;        // --demo
+    // The command-line text the ".scn" rule searches: the program name and the remaining
+    // arguments, each in double quotes, separated by blanks.
+    std::string commandLine;
+    // Problems with the options or the data folder, shown in one message once the main window
+    // exists.
+    std::vector<std::string> problems;
+};
+
+// Takes the program's options out of argv. `getenv` supplies VNA_HOME and VNA_SERIAL (nullptr
+// for a variable that is not set).
+StartOptions ParseStartOptions(const std::vector<std::string>& args,
+                               const char* (*getenv)(const char*) = nullptr);
+
+// The ".scn" rule: finds the first ".scn" in the command line and collects the file name
+// backwards from the character before it, up to a double quote (not taken) or the start of the
+// text. The name ends with ".scn", so "x.scnb" gives "x.scn". Nothing when there is no ".scn".
+std::optional<std::string> CommandLineScanFile(std::string_view commandLine);
+
+} // namespace vna::core

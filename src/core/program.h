@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/app_state.h"
+#include "platform/clock.h"
+#include "platform/registry.h"
+#include "platform/serial_port.h"
+#include "platform/sound.h"
+#include "platform/ui.h"
+
+namespace vna::core {
+
+// The platform services one run of the program uses.
+struct Platform {
+    platform::Ui& ui;
+    platform::Clock& clock;
+    platform::SerialPort& serial;
+    platform::Registry& registry;
+    platform::Sound& sound;
+};
+
+// Everything one run of the program owns: the state record, the further program-wide records of
+// the subsystems, and the platform ports through which it reaches the outside world. There is one
+// instance per run (tests make their own, with fakes behind the ports). It is large because the
+// subsystems keep fixed-capacity arrays, so it lives on the heap.
+struct Program {
+    explicit Program(const Platform& platform)
+        : ui(platform.ui), clock(platform.clock), serial(platform.serial), registry(platform.registry),
+          sound(platform.sound) {}
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    AppState st;
+
+    platform::Ui& ui;
+    platform::Clock& clock;
+    platform::SerialPort& serial;
+    platform::Registry& registry;
+    platform::Sound& sound;
+};
+
+} // namespace vna::core

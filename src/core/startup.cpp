@@ -1,0 +1,257 @@
+#include "core/startup.h"
+
+#include "audio/tone.h"
+#include "cal/cal_file.h"
+#include "core/commands.h"
+#include "core/delay.h"
+#include "core/diagnostics.h"
+#include "core/menus.h"
+#include "core/program.h"
+#include "display/graph_geometry.h"
+#include "display/status_panel.h"
+#include "files/config_file.h"
+#include "files/init_file.h"
+#include "files/scan_file.h"
+#include "instrument/commands.h"
+#include "instrument/external_control.h"
+#include "instrument/identification.h"
+#include "instrument/serial_link.h"
+#include "measure/interpolation.h"
+#include "measure/scan_limits.h"
+#include "platform/canvas.h"
+#include "tools/tdr.h"
+
+namespace vna::core {
+
+const char* const NotRespondingMessage =
+    "The VNA is not responding.\r\n"
+    "Please check the power and the data cable.\r\n"
+    "The power should be on before the PC program is started.\r\n\r\n"
+    "Make sure another copy of this program is not running.\r\n\r\n"
+    "When starting a new version of the program,\r\n"
+    "be sure to check the comm port number.\r\n\r\n"
+    "Use the Setup Menu to set the comm port if the default is not correct.";
+
+namespace {
+
+void SetConstants(AppState& st) {
+    st.ScanFileFormatA = 127;
+    st.ScanFileFormatB = 4076;
+    st.InstrumentPresent = 1;
+    st.ProgramVersion = "546";
+    st.VersionLetter = "B";
+    st.ConfigVersionRequired = 251;
+    st.AboutText = "Program version " + st.ProgramVersion + st.VersionLetter + st.BuildDate;
+}
+
+void MeasureGraphFont(Program& p) {
+    AppState& st = p.st;
+    if (platform::Canvas* c = p.ui.mainCanvas()) {
+        c->setFont("arial", st.graphFontSize, st.boldGraphFont ? 600 : 200);
+        const platform::Size s = c->textExtent("TestString");
+        st.TextWidth = s.width;
+        st.TextHeight = s.height;
+    }
+    st.LineStep = st.TextHeight / 4 + st.TextHeight;
+    st.LineStep2 = st.LineStep + st.TextHeight + 10;
+}
+
+// The instrument's start values; they replace those of the init file.
+void ResetInstrumentSettings(Program& p) {
+    AppState& st = p.st;
+    st.freq = 1;
+    instrument::SendAmplitude(p, 100);
+    st.PortA_Gain = st.PortB_Gain = 1;
+    st.PortA_Sens = 2;
+    st.PortB_Sens = 1;
+    instrument::SendGains(p);
+    instrument::SwitchPorts(p, 0);
+    display::RefreshStatusPanel(p);
+    instrument::TakeReading(p);
+}
+
+} // namespace
+
+void Startup(Program& p, const StartOptions& options) {
+    AppState& st = p.st;
+
+    // 1. Constants and the About text.
+    SetConstants(st);
+    st.SerialDevice = options.serialDevice;
+    st.DemoRequested = options.demo ? 1 : 0;
+    // 2. Diagnostic flag files.
+    CheckDiagnosticFlagFiles(p);
+    // 3. The About window shows AboutText; it is built on demand from the state.
+    // 4. Limits and the number precision.
+    st.minimum_freq = 0.005;
+    st.maximumfreqInt = 180;
+    st.ZoMinimum = 3.1;
+    st.NumDecimals = 4;
+    // 5. Defaults.
+    const platform::Size screen = p.ui.screenSize();
+    st.ScreenWidth = screen.width;
+    st.ScreenHeight = screen.height;
+    const platform::LocalTime today = p.clock.now();
+    ResetToDefaults(st, today.year, today.month, today.day);
+    // 6. Init file.
+    files::ReadInitFile(p);
+    // 7. Config file.
+    st.ConfigFromMenu = 0;
+    files::ReadConfigFile(p);
+    // 8. Graph geometry.
+    display::ComputeGraphGeometry(p);
+    // 9, 10. Main window (the auxiliary window of the original design is not needed: the
+    // platform layer closes its own windows).
+    p.ui.setEventHandler([&p](const platform::Event& e) { MainWindowEvent(p, e); });
+    p.ui.createMainWindow(0, 0, st.WinWidth, st.WinHeight);
+    p.ui.setWindowTitle("");
+    if (!options.problems.empty()) {
+        std::string text;
+        for (const std::string& problem : options.problems) {
+            text += (text.empty() ? "" : "\r\n\r\n") + problem;
+        }
+        p.ui.message(text, " VNA start-up");
+    }
+    // 11. Graph font and text metrics.
+    MeasureGraphFont(p);
+    // 12. Running.
+    st.ProgramRunning = st.QuitRequested ? 0 : 1;
+    p.ui.focusMainWindow();
+    // 13. Instrument link.
+    if (st.DemoRequested) {
+        st.LastError = 10;
+    } else {
+        instrument::ConnectInstrument(p);
+    }
+    // 14. Scan-limits dialog.
+    measure::SetupScanLimitsDialog(p);
+    // 15. Demo mode when the instrument did not answer; the message only when it was tried.
+    if (st.LastError != 0) {
+        if (!st.DemoRequested) {
+            p.ui.message(NotRespondingMessage, "");
+        }
+        st.InstrumentPresent = 0;
+    }
+    // 16. Model and frequency limits.
+    st.ModelNumber = 180;
+    st.osc_freq = 400;
+    st.maximumfreq = 180;
+    st.maximumfreqInt = 180;
+    st.BridgeResistance = 50;
+    st.StdResistance = 50;
+    // 17. Title.
+    st.WindowTitle = "VNA-" + std::to_string(st.ModelNumber) + "    Program Version: " + st.ProgramVersion +
+                     st.VersionLetter + "   ";
+    if (!st.InstrumentPresent) {
+        st.WindowTitle += "     DEMO MODE   ";
+        st.porta_cal_ok = 1;
+        st.portb_cal_ok = 1;
+    }
+    p.ui.setWindowTitle(st.WindowTitle);
+    p.ui.focusMainWindow();
+    // 18. Menus.
+    BuildMenus(p);
+    // 19. Identification and firmware.
+    if (st.InstrumentPresent) {
+        instrument::VersionQuery(p, 0);
+        if (st.VersionText.find("flash") != std::string::npos) {
+            instrument::ProgramIdentityData(p);
+        } else {
+            instrument::CheckModel(p);
+        }
+        instrument::CheckFirmware(p);
+        instrument::VersionQuery(p, 0);
+    }
+    // 20. Instrument start values.
+    if (st.InstrumentPresent) {
+        ResetInstrumentSettings(p);
+    }
+    // 21. Command line.
+    if (auto name = CommandLineScanFile(options.commandLine)) {
+        st.CommandLineFile = *name;
+        st.CommandLineScan = 3;
+    }
+    // 22. Scan limits.
+    measure::CheckScanLimits(p);
+    // 23. The last graph (or the file named on the command line) of the active port.
+    st.ScanFileMode = st.CommandLineScan ? 3 : 1;
+    if (!st.PortB_on) {
+        files::LoadScanA(p);
+    } else {
+        st.CommandLineScan = 0;
+        st.ScanFileMode = 1;
+        files::LoadScanB(p);
+    }
+    // 24. Cal file, quietly.
+    cal::LoadCalFileAtStartup(p);
+    if (st.LastError != 0) {
+        st.cal_file.clear();
+        st.cal_file_name.clear();
+    }
+    // 25. Idle state of the instrument with the user's settings.
+    instrument::SwitchPorts(p, 0);
+    Delay(p, 20);
+    instrument::SendAutoPowerOff(p);
+    Delay(p, 20);
+    instrument::SendAverage(p);
+    Delay(p, 20);
+    instrument::CheckSupplyVoltage(p);
+    // 26. Tone output.
+    audio::OpenToneOutput(p);
+    // 27. Amplitude.
+    if (st.InstrumentPresent) {
+        instrument::SendAmplitude(p, st.DDS_Amplitude);
+    }
+    // 28. Tool tips.
+    AttachToolTips(p);
+    // 29. External control.
+    if (st.externalControl > 1 && st.InstrumentPresent && st.ProgramRunning) {
+        instrument::RunRegistryExternalControl(p);
+    }
+    // 30. Cal data on the sweep grid.
+    measure::InterpolateCal(p);
+}
+
+void MainLoop(Program& p) {
+    while (p.st.ProgramRunning) {
+        p.ui.waitForEvents();
+    }
+}
+
+int Shutdown(Program& p) {
+    AppState& st = p.st;
+    // 1. TDR file.
+    if (st.TdrActive) {
+        tools::SaveLastTdrFile(p);
+    }
+    // 2. Displays off, MUX channel 0.
+    st.TdrActive = 0;
+    st.SmithActive = 0;
+    st.PolarActive = 0;
+    instrument::SetExpansionPort(p, 0);
+    // 3. Init file.
+    files::WriteInitFile(p);
+    // 4. RF ports off.
+    instrument::SwitchPorts(p, 0);
+    Delay(p, 100);
+    // 5. Last graphs.
+    st.ScanFileMode = 1;
+    files::SaveScanA(p);
+    st.ScanFileMode = 1;
+    files::SaveScanB(p);
+    // 6. Tone output.
+    audio::CloseToneOutput(p);
+    // 7. Main window and serial port.
+    p.ui.closeMainWindow();
+    instrument::ClosePort(p);
+    // 8. Exit code.
+    return 0;
+}
+
+int RunProgram(Program& p, const StartOptions& options) {
+    Startup(p, options);
+    MainLoop(p);
+    return Shutdown(p);
+}
+
+} // namespace vna::core

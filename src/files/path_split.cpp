@@ -1,0 +1,22 @@
+#include "files/path_split.h"
+
+namespace vna::files {
+
+SplitPathResult SplitPath(std::string_view path) {
+    const auto pos = path.find_last_of("/\\");
+    if (pos == std::string_view::npos) {
+        return {"", std::string(path)};
+    }
+    return {std::string(path.substr(0, pos + 1)), std::string(path.substr(pos + 1))};
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    if (!out.empty() && out.back() != '/' && out.back() != '\\') {
+        out += '/';
+    }
+    out += name;
+    return out;
+}
+
+} // namespace vna::files

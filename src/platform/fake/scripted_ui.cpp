@@ -1,0 +1,172 @@
+#include "platform/fake/scripted_ui.h"
+
+namespace vna::platform::fake {
+
+namespace {
+
+Answer FirstButton(Buttons b) {
+    switch (b) {
+        case Buttons::Ok:
+        case Buttons::OkCancel:
+            return Answer::Ok;
+        case Buttons::YesNo:
+        case Buttons::YesNoCancel:
+            return Answer::Yes;
+        case Buttons::RetryCancel:
+            return Answer::Retry;
+        case Buttons::ContinueCancel:
+            return Answer::Continue;
+    }
+    return Answer::Ok;
+}
+
+} // namespace
+
+std::vector<UiCall> ScriptedUi::messages() const {
+    std::vector<UiCall> out;
+    for (const UiCall& c : calls) {
+        if (c.kind == "message") {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+void ScriptedUi::record(UiCall call) {
+    if (log_) {
+        log_->add("ui." + call.kind + ":" + call.text);
+    }
+    calls.push_back(std::move(call));
+}
+
+Answer ScriptedUi::message(std::string_view text, std::string_view caption, Buttons buttons, Icon) {
+    UiCall call{"message", std::string(text), std::string(caption), buttons};
+    record(call);
+    if (onDialog) {
+        onDialog(call);
+    }
+    if (messageAnswers.empty()) {
+        return FirstButton(buttons);
+    }
+    Answer a = messageAnswers.front();
+    messageAnswers.pop_front();
+    return a;
+}
+
+bool ScriptedUi::prompt(std::string_view text, std::string_view caption) {
+    UiCall call{"prompt", std::string(text), std::string(caption), Buttons::ContinueCancel};
+    record(call);
+    if (onDialog) {
+        onDialog(call);
+    }
+    if (promptAnswers.empty()) {
+        return true;
+    }
+    bool a = promptAnswers.front();
+    promptAnswers.pop_front();
+    return a;
+}
+
+std::optional<std::string> ScriptedUi::enterText(std::string_view prompt, std::string_view caption,
+                                                 std::string_view) {
+    UiCall call{"enterText", std::string(prompt), std::string(caption), Buttons::OkCancel};
+    record(call);
+    if (onDialog) {
+        onDialog(call);
+    }
+    if (textAnswers.empty()) {
+        return std::nullopt;
+    }
+    auto a = textAnswers.front();
+    textAnswers.pop_front();
+    return a;
+}
+
+std::optional<std::string> ScriptedUi::openFile(const FileDialog& dialog) {
+    UiCall call{"openFile", dialog.title, dialog.initialFolder, Buttons::OkCancel};
+    record(call);
+    if (onDialog) {
+        onDialog(call);
+    }
+    if (fileAnswers.empty()) {
+        return std::nullopt;
+    }
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+}
+
+std::optional<std::string> ScriptedUi::saveFile(const FileDialog& dialog) {
+    UiCall call{"saveFile", dialog.title, dialog.initialFolder, Buttons::OkCancel};
+    record(call);
+    if (onDialog) {
+        onDialog(call);
+    }
+    if (fileAnswers.empty()) {
+        return std::nullopt;
+    }
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+}
+
+void ScriptedUi::deliver(const Event& e) {
+    if (handler_) {
+        handler_(e);
+    }
+}
+
+void ScriptedUi::processEvents() {
+    ++pumps_;
+    if (onPump) {
+        onPump(pumps_);
+    }
+    if (!events.empty()) {
+        Event e = events.front();
+        events.pop_front();
+        deliver(e);
+    }
+}
+
+void ScriptedUi::waitForEvents() {
+    if (events.empty()) {
+        if (onIdle) {
+            onIdle();
+        } else {
+            deliver(Event{EventType::CloseRequest});
+        }
+        return;
+    }
+    Event e = events.front();
+    events.pop_front();
+    deliver(e);
+}
+
+void ScriptedUi::createMainWindow(int x, int y, int width, int height) {
+    record({"createMainWindow",
+            std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) + "x" +
+                std::to_string(height),
+            ""});
+    canvas_ = std::make_unique<RecordingCanvas>(width, height);
+    closed_ = false;
+}
+
+void ScriptedUi::setWindowTitle(std::string_view title) {
+    title_ = std::string(title);
+    record({"title", title_, ""});
+}
+
+void ScriptedUi::focusMainWindow() {
+    record({"focus", "", ""});
+}
+
+void ScriptedUi::closeSecondaryWindows() {
+    record({"closeSecondary", "", ""});
+}
+
+void ScriptedUi::closeMainWindow() {
+    record({"closeMain", "", ""});
+    closed_ = true;
+}
+
+} // namespace vna::platform::fake

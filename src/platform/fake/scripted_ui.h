@@ -1,0 +1,92 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/fake/event_log.h"
+#include "platform/fake/recording_canvas.h"
+#include "platform/ui.h"
+
+namespace vna::platform::fake {
+
+// One call the program made on the Ui port.
+struct UiCall {
+    std::string kind; // "message", "prompt", "enterText", "openFile", "saveFile", "createMainWindow",
+                      // "title", "focus", "closeSecondary", "closeMain"
+    std::string text;
+    std::string caption;
+    Buttons buttons = Buttons::Ok;
+};
+
+// The Ui double of the tests: answers every dialog from a script, records every call, and feeds
+// window events from a queue. With the script empty, message boxes answer with their first button
+// (Ok, Yes, Retry, Continue), prompts continue, and entries and file dialogs are cancelled.
+class ScriptedUi final : public Ui {
+public:
+    explicit ScriptedUi(EventLog* log = nullptr) : log_(log) {}
+
+    // --- the script ---
+    std::deque<Answer> messageAnswers;
+    std::deque<bool> promptAnswers;
+    std::deque<std::optional<std::string>> textAnswers;
+    std::deque<std::optional<std::string>> fileAnswers;
+    // Called for every dialog before it is answered (for example to change the simulator's device
+    // when a calibration prompt asks for another standard).
+    std::function<void(const UiCall&)> onDialog;
+    // Events delivered by processEvents and waitForEvents, one per call, oldest first.
+    std::deque<Event> events;
+    // Called on every processEvents, with the number of calls so far (to inject an event during a
+    // sweep, for example).
+    std::function<void(int)> onPump;
+    // What waitForEvents does with an empty queue. By default it asks the program to close, so a
+    // main loop under test always ends.
+    std::function<void()> onIdle;
+    Size screen{1280, 1024};
+
+    // --- the records ---
+    std::vector<UiCall> calls;
+    std::vector<UiCall> messages() const;
+    int pumps() const { return pumps_; }
+    std::string title() const { return title_; }
+    bool mainWindowOpen() const { return canvas_ != nullptr && !closed_; }
+    RecordingCanvas* canvas() { return canvas_.get(); }
+
+    // --- the port ---
+    Answer message(std::string_view text, std::string_view caption, Buttons buttons, Icon icon) override;
+    bool prompt(std::string_view text, std::string_view caption) override;
+    std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
+                                         std::string_view initial) override;
+    std::optional<std::string> openFile(const FileDialog& dialog) override;
+    std::optional<std::string> saveFile(const FileDialog& dialog) override;
+    void processEvents() override;
+    void waitForEvents() override;
+    void setEventHandler(std::function<void(const Event&)> handler) override {
+        handler_ = std::move(handler);
+    }
+    Size screenSize() const override { return screen; }
+    void createMainWindow(int x, int y, int width, int height) override;
+    void setWindowTitle(std::string_view title) override;
+    void focusMainWindow() override;
+    void closeSecondaryWindows() override;
+    void closeMainWindow() override;
+    Canvas* mainCanvas() override { return closed_ ? nullptr : canvas_.get(); }
+
+    // Delivers one event to the program's handler now.
+    void deliver(const Event& e);
+
+private:
+    void record(UiCall call);
+
+    EventLog* log_;
+    std::function<void(const Event&)> handler_;
+    std::unique_ptr<RecordingCanvas> canvas_;
+    std::string title_;
+    bool closed_ = false;
+    int pumps_ = 0;
+};
+
+} // namespace vna::platform::fake

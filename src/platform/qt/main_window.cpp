@@ -1,0 +1,121 @@
+#include "platform/qt/main_window.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace vna::platform::qt {
+
+int VirtualKey(int qtKey, bool keypad) {
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
+        return keypad ? key::Numpad0 + (qtKey - Qt::Key_0) : qtKey;
+    }
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
+        return qtKey; // Qt's letter codes are the upper-case characters
+    }
+    switch (qtKey) {
+        case Qt::Key_Shift:
+            return key::Shift;
+        case Qt::Key_Control:
+            return key::Control;
+        case Qt::Key_Left:
+            return key::Left;
+        case Qt::Key_Up:
+            return key::Up;
+        case Qt::Key_Right:
+            return key::Right;
+        case Qt::Key_Down:
+            return key::Down;
+        case Qt::Key_Space:
+            return ' ';
+        default:
+            return 0;
+    }
+}
+
+CanvasWidget::CanvasWidget(QtCanvas& canvas, std::function<void(const Event&)>& handler, QWidget* parent)
+    : QWidget(parent), canvas_(canvas), handler_(handler) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CanvasWidget::send(const Event& e) {
+    if (handler_) {
+        handler_(e);
+    }
+}
+
+void CanvasWidget::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.drawImage(0, 0, canvas_.image());
+}
+
+void CanvasWidget::resizeEvent(QResizeEvent*) {
+    canvas_.resize(width(), height());
+    send(Event{EventType::Resized, 0, width(), height(), 0});
+}
+
+void CanvasWidget::keyPressEvent(QKeyEvent* e) {
+    const int vk = VirtualKey(e->key(), e->modifiers() & Qt::KeypadModifier);
+    if (vk == 0) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
+    send(Event{EventType::KeyDown, vk, 0, 0, 0});
+}
+
+void CanvasWidget::keyReleaseEvent(QKeyEvent* e) {
+    const int vk = VirtualKey(e->key(), e->modifiers() & Qt::KeypadModifier);
+    send(Event{EventType::KeyUp, vk, 0, 0, 0});
+}
+
+void CanvasWidget::mousePressEvent(QMouseEvent* e) {
+    const QPoint p = e->position().toPoint();
+    if (e->button() == Qt::LeftButton) {
+        send(Event{EventType::LeftDown, 0, p.x(), p.y(), 0});
+    } else if (e->button() == Qt::RightButton) {
+        send(Event{EventType::RightDown, 0, p.x(), p.y(), 0});
+    }
+}
+
+void CanvasWidget::mouseReleaseEvent(QMouseEvent* e) {
+    const QPoint p = e->position().toPoint();
+    if (e->button() == Qt::LeftButton) {
+        send(Event{EventType::LeftUp, 0, p.x(), p.y(), 0});
+    }
+}
+
+void CanvasWidget::mouseMoveEvent(QMouseEvent* e) {
+    const QPoint p = e->position().toPoint();
+    send(Event{EventType::MouseMove, 0, p.x(), p.y(), 0});
+}
+
+MainWindow::MainWindow(int width, int height, std::function<void(const Event&)>& handler)
+    : canvas_(width, height), handler_(handler) {
+    client_ = new CanvasWidget(canvas_, handler_, this);
+    setCentralWidget(client_);
+    canvas_.onFlush = [this] { client_->update(); };
+    resize(width, height);
+}
+
+void MainWindow::closeForGood() {
+    closing_ = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+    if (closing_) {
+        e->accept();
+        return;
+    }
+    // The close box asks the program to quit; the program closes the window itself at the end of
+    // its shutdown sequence.
+    e->ignore();
+    if (handler_) {
+        handler_(Event{EventType::CloseRequest});
+    }
+}
+
+} // namespace vna::platform::qt

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/qt/main_window.h"
+#include "platform/ui.h"
+
+namespace vna::platform::qt {
+
+// The Ui port on Qt Widgets: modal message boxes and dialogs, the main window and the event loop.
+class QtUi final : public Ui {
+public:
+    QtUi();
+    ~QtUi() override;
+
+    Answer message(std::string_view text, std::string_view caption, Buttons buttons, Icon icon) override;
+    bool prompt(std::string_view text, std::string_view caption) override;
+    std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
+                                         std::string_view initial) override;
+    std::optional<std::string> openFile(const FileDialog& dialog) override;
+    std::optional<std::string> saveFile(const FileDialog& dialog) override;
+    void processEvents() override;
+    void waitForEvents() override;
+    void setEventHandler(std::function<void(const Event&)> handler) override {
+        handler_ = std::move(handler);
+    }
+    Size screenSize() const override;
+    void createMainWindow(int x, int y, int width, int height) override;
+    void setWindowTitle(std::string_view title) override;
+    void focusMainWindow() override;
+    void closeSecondaryWindows() override;
+    void closeMainWindow() override;
+    Canvas* mainCanvas() override;
+
+    MainWindow* mainWindow() { return window_.get(); }
+
+    // The program has been told to end (a signal, the session closing): every open dialog is
+    // closed, and every dialog asked for from now on is answered at once with its negative
+    // answer, so the shutdown sequence can run without anybody at the screen.
+    void beginShutdown();
+    bool shuttingDown() const { return shuttingDown_; }
+
+private:
+    std::function<void(const Event&)> handler_;
+    std::unique_ptr<MainWindow> window_;
+    bool shuttingDown_ = false;
+};
+
+// "Text(*.ext)|*.ext||" as a Qt name filter: "Text(*.ext)".
+QString QtFilter(const std::string& filter);
+// The program's texts use CR LF and lone CR as line breaks.
+QString DisplayText(std::string_view text);
+
+} // namespace vna::platform::qt
