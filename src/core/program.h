@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app_state.h"
+#include "measure/scan_arrays.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
 #include "platform/serial_port.h"
@@ -30,6 +31,9 @@ struct Program {
     Program& operator=(const Program&) = delete;
 
     AppState st;
+    // The subsystems' program-wide records, one instance each.
+    measure::ScanArrays scan;
+    measure::ScanPoint point;
 
     platform::Ui& ui;
     platform::Clock& clock;
