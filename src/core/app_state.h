@@ -131,6 +131,16 @@ struct RunState {
     Flag TdrActive = 0;
     Flag SmithActive = 0;
     Flag PolarActive = 0;
+
+    // ---- Init, config and state files ----
+    // The config version found in lines 2..6 of the last config file read, and its header line
+    // (shown when a config file is loaded from the menu).
+    std::int32_t configVersion = 0;
+    std::string configHeader;
+    // Only one config editor window at a time.
+    Flag ConfigEditorOpen = 0;
+    // Folder of the last file chosen in a file dialog; the state file dialogs start there.
+    std::string lastDialogFolder;
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and
@@ -257,6 +267,10 @@ struct Settings {
     std::int32_t RecycleDepth2 = 5;
     std::int32_t Mux_Cal = 0;
     std::string instrument_id;
+    // ---- Init file: the spare text line (kept as read) and the extension phase constant that
+    // reading ExtensionFlag computes ----
+    std::string initSpareLine;
+    double ExtensionAngle = 0;
 
     // ---- 4. Settings of the config file ----
     std::array<Rgb, DefaultColorCount + 1> defaultColors{}; // entries 1..16

@@ -10,6 +10,7 @@
 #include "display/graph_geometry.h"
 #include "display/status_panel.h"
 #include "files/config_file.h"
+#include "files/default_config.h"
 #include "files/init_file.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
@@ -95,9 +96,10 @@ void Startup(Program& p, const StartOptions& options) {
     ResetToDefaults(st, today.year, today.month, today.day);
     // 6. Init file.
     files::ReadInitFile(p);
-    // 7. Config file.
+    // 7. Config file; a first run gets the shipped default config into the program's folder.
     st.ConfigFromMenu = 0;
-    files::ReadConfigFile(p);
+    files::InstallDefaultConfig(p);
+    files::ReadConfigFile(p, 0);
     // 8. Graph geometry.
     display::ComputeGraphGeometry(p);
     // 9, 10. Main window (the auxiliary window of the original design is not needed: the

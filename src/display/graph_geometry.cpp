@@ -8,6 +8,10 @@ void ComputeGraphGeometry(core::Program& p) {
     (void)p;
 }
 
+void RedrawGraph(core::Program& p) {
+    (void)p;
+}
+
 void ScreenGeometryDiagnostic(core::Program& p) {
     (void)p;
 }

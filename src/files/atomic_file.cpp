@@ -104,4 +104,13 @@ bool FileExists(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec);
 }
 
+bool FileIsWriteProtected(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) {
+        return false;
+    }
+    return (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+}
+
 } // namespace vna::files

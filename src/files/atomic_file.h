@@ -17,4 +17,8 @@ bool ReadWholeFile(const std::string& path, std::string& contents, std::size_t m
 
 bool FileExists(const std::string& path);
 
+// True for an existing file whose owner-write permission is off: the program treats it as a
+// read-only file that it must not replace.
+bool FileIsWriteProtected(const std::string& path);
+
 } // namespace vna::files

@@ -1,11 +1,514 @@
 #include "files/config_file.h"
 
+#include <algorithm>
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <vector>
+
 #include "core/program.h"
+#include "display/graph_geometry.h"
+#include "files/atomic_file.h"
+#include "files/init_file.h"
+#include "files/number_text.h"
+#include "files/path_split.h"
+#include "files/text_lines.h"
 
 namespace vna::files {
 
-void ReadConfigFile(core::Program& p) {
-    (void)p;
+namespace {
+
+using core::AppState;
+using core::Rgb;
+
+// Keyed values and band names are texts of at most this many characters.
+constexpr std::size_t MaxTextLength = 255;
+// The editor stops adding lines once its text has reached this size.
+constexpr std::size_t EditorTextLimit = 32509;
+
+using Numbers = std::array<double, 3>;
+
+// The numbers of a config file are single-precision values; a text beyond that range is taken at
+// the largest single-precision value rather than becoming infinite.
+double Single(double v) {
+    v = std::clamp(v, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
+    return static_cast<double>(static_cast<float>(v));
+}
+
+bool IsAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Empty lines, lines without a letter or digit and lines whose "//" comes before the first letter
+// or digit are comments: they do not count as entries.
+bool IsSkipped(std::string_view lower) {
+    const auto first = std::find_if(lower.begin(), lower.end(), IsAlnum);
+    if (first == lower.end()) {
+        return true;
+    }
+    const std::size_t comment = lower.find("//");
+    return comment != std::string_view::npos && comment < static_cast<std::size_t>(first - lower.begin());
+}
+
+// The first `n` numbers of a data line, separated by blanks or commas (a run of blanks is one
+// separator). Anything after them is ignored; numbers the line does not have are 0.
+void ParseNumbers(std::string_view line, int n, Numbers& out) {
+    std::size_t i = 0;
+    for (int c = 0; c < n; ++c) {
+        while (i < line.size() && IsBlank(line[i])) {
+            ++i;
+        }
+        std::size_t end = i;
+        while (end < line.size() && !IsBlank(line[end]) && line[end] != ',') {
+            ++end;
+        }
+        out[static_cast<std::size_t>(c)] = Single(TextToNumber(line.substr(i, end - i)));
+        i = end;
+        while (i < line.size() && IsBlank(line[i])) {
+            ++i;
+        }
+        if (i < line.size() && line[i] == ',') {
+            ++i;
+        }
+    }
+}
+
+// The value of a keyed line: from the first non-blank character after the key to the next blank.
+std::string KeyedValue(std::string_view lower, std::size_t afterKey) {
+    std::size_t i = afterKey;
+    while (i < lower.size() && IsBlank(lower[i])) {
+        ++i;
+    }
+    std::size_t end = i;
+    while (end < lower.size() && !IsBlank(lower[end])) {
+        ++end;
+    }
+    return std::string(lower.substr(i, std::min(end - i, MaxTextLength)));
+}
+
+// Sets the field of a keyed line; false when the line carries none of the keys.
+bool ApplyKeyedLine(AppState& st, std::string_view lower) {
+    if (lower.find("file") == std::string_view::npos) {
+        return false;
+    }
+    static constexpr std::string_view controlKey = "controlfile=";
+    static constexpr std::string_view outputKey = "outputfile=";
+    static constexpr std::string_view voiceKey = "voicefilefolder=";
+    if (const auto pos = lower.find(controlKey); pos != std::string_view::npos) {
+        st.controlfile = KeyedValue(lower, pos + controlKey.size());
+        return true;
+    }
+    if (const auto pos = lower.find(outputKey); pos != std::string_view::npos) {
+        st.outputfile = KeyedValue(lower, pos + outputKey.size());
+        return true;
+    }
+    if (const auto pos = lower.find(voiceKey); pos != std::string_view::npos) {
+        // The folder is written with one character after it, which is dropped.
+        std::string folder = KeyedValue(lower, pos + voiceKey.size());
+        if (!folder.empty()) {
+            folder.pop_back();
+        }
+        st.voicefilefolder = folder;
+        return true;
+    }
+    return false;
+}
+
+std::int32_t Component(double v) {
+    return std::clamp(Nint(v), 0, 255);
+}
+
+Rgb ColorOf(const Numbers& n) {
+    return core::Color(Component(n[0]), Component(n[1]), Component(n[2]));
+}
+
+int CountOf(int entry) {
+    if (entry <= 16 || (entry >= 20 && entry <= 36)) {
+        return 3;
+    }
+    return 1;
+}
+
+std::string TrimRight(std::string_view s) {
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return std::string(s.substr(0, std::min(s.size(), MaxTextLength)));
+}
+
+void ApplyBand(AppState& st, int k, const Numbers& n, std::string_view line, std::string_view lower) {
+    core::Band& band = st.bandTable[static_cast<std::size_t>(k)];
+    band.start = n[0];
+    band.end = n[1];
+    // A third value above 20 is a number of points rather than a step.
+    band.step = n[2] > 20 ? (n[1] - n[0]) / (n[2] + 0.00001) : n[2];
+    if (const auto pos = lower.find("station="); pos != std::string_view::npos) {
+        const std::size_t from = pos + 8;
+        std::size_t end = from;
+        while (end < line.size() && line[end] != ' ') {
+            ++end;
+        }
+        band.name = std::string(line.substr(from, std::min(end - from, MaxTextLength)));
+    } else if (const auto bpos = lower.find("band="); bpos != std::string_view::npos) {
+        band.name = TrimRight(line.substr(bpos + 5));
+    }
+}
+
+void ApplyEntry(AppState& st, int entry, const Numbers& n, std::string_view line, std::string_view lower,
+                int fromMenu) {
+    const double a = n[0];
+    if (entry >= 1 && entry <= 16) {
+        const Rgb c = ColorOf(n);
+        st.defaultColors[static_cast<std::size_t>(entry)] = c;
+        switch (entry) {
+            case 7:
+                st.traceColor7 = c;
+                break;
+            case 8:
+                if (Component(n[0]) == Component(n[1]) && Component(n[1]) == Component(n[2])) {
+                    st.blueShade1 = st.blueShade2 = st.blueShade3 = st.Blue;
+                }
+                break;
+            case 14:
+                st.chartFillColor = c;
+                break;
+            case 15:
+                st.gridColor = c;
+                st.sectionLineColor =
+                    core::Color(std::max(Component(n[0]) - 30, 0), std::max(Component(n[1]) - 30, 0),
+                                std::max(Component(n[2]) - 30, 0));
+                break;
+            case 16:
+                st.monitorTextColor = c;
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    if (entry >= 20 && entry <= 35) {
+        ApplyBand(st, entry - 19, n, line, lower);
+        if (entry == 35) {
+            st.bandCount = core::BandCount;
+        }
+        return;
+    }
+    switch (entry) {
+        case 18:
+            st.traceWidth = Nint(a);
+            break;
+        case 19:
+            st.traceWidth2 = Nint(a);
+            break;
+        case 36:
+            st.bandFillColor = ColorOf(n);
+            break;
+        case 37:
+            st.maxScanPoints = std::clamp(Nint(a), 20, 30000);
+            break;
+        case 38:
+            st.distanceUnits = Nint(a);
+            break;
+        case 39:
+            st.voltageWait = Nint(a);
+            break;
+        case 40:
+            st.defaultWinWidth = Nint(a);
+            if (fromMenu) {
+                // The same lower limit as the init file's window width.
+                st.WinWidth = std::max(st.defaultWinWidth, 200);
+            }
+            break;
+        case 41:
+            st.defaultWinHeight = Nint(std::fabs(a));
+            if (fromMenu) {
+                st.WinHeight = std::max(st.defaultWinHeight, 100);
+            }
+            break;
+        case 42:
+            st.graphFontSize = std::clamp(Nint(std::fabs(a)), 3, 10);
+            break;
+        case 43:
+            st.boldGraphFont = Nint(std::fabs(a));
+            break;
+        case 44:
+            st.smithSize = std::clamp(std::fabs(a), 0.5, 3.0);
+            break;
+        case 46:
+            st.rescanPause = Nint(a);
+            break;
+        case 47:
+            st.HighBaud = Nint(a);
+            break;
+        case 49:
+            st.dspthreshold = a;
+            break;
+        case 50:
+            st.dspthreshold_factor = a;
+            break;
+        case 51:
+            st.reservedLimit = std::min(Nint(std::fabs(a)), 1024);
+            break;
+        case 52:
+            st.externalControl = Nint(a);
+            break;
+        case 53:
+            st.autoSaveGraph = Nint(std::fabs(a));
+            break;
+        case 57:
+            st.voiceDecimals = std::clamp(Nint(a), 1, 2);
+            break;
+        case 58:
+            st.voiceRepeat = Nint(a);
+            break;
+        case 59:
+            st.configEntry59 = Nint(a);
+            break;
+        case 60:
+            st.zStepTolerance = std::max(Nint(std::fabs(a)), 1);
+            break;
+        case 61:
+            st.parkFreq = std::fabs(a);
+            break;
+        case 62:
+            st.HighBaudRate = Nint(std::fabs(a));
+            break;
+        case 63:
+            st.swrLift = Nint(std::fabs(a));
+            break;
+        default:
+            // 17, 45, 48 and 54..56 are read and ignored.
+            break;
+    }
+}
+
+bool IsAbsolutePath(std::string_view path) {
+    return path.find(':') != std::string_view::npos || (!path.empty() && (path[0] == '/' || path[0] == '\\'));
+}
+
+// Rewrites a file only when its contents change, silently: the copies are a convenience, and a
+// config file in a folder the user cannot write stays as it is.
+void ReplaceIfDifferent(const std::string& path, const std::string& text) {
+    std::string old;
+    if (ReadWholeFile(path, old) && old == text) {
+        return;
+    }
+    if (FileIsWriteProtected(path)) {
+        return;
+    }
+    WriteFileAtomic(path, text);
+}
+
+void NotFoundMessage(core::Program& p, const std::string& path) {
+    p.ui.message("The Config File named: " + path +
+                     " was not found.\r\n\r\n"
+                     "Click the 'Files' menu in the upper left corner to select an\r\n"
+                     "appropriate config file.",
+                 " Config File 273");
+}
+
+} // namespace
+
+std::string ConfigReadPath(const core::Program& p, std::string_view name) {
+    if (name.find_first_of("/\\") != std::string_view::npos || IsAbsolutePath(name)) {
+        return std::string(name);
+    }
+    return JoinPath(p.st.ProgramFolder, name);
+}
+
+void ReadConfigFile(core::Program& p, int fromMenu) {
+    AppState& st = p.st;
+    st.ConfigLoaded = 0;
+    st.configVersion = 0;
+
+    std::string working = st.config_file;
+    std::string contents;
+    bool opened = !working.empty() && ReadWholeFile(ConfigReadPath(p, working), contents);
+    if (!opened) {
+        st.config_file_name = st.config_file = DefaultConfigName;
+        working = JoinPath(st.ProgramFolder, DefaultConfigName);
+        opened = ReadWholeFile(working, contents);
+        if (!opened) {
+            NotFoundMessage(p, working);
+            if (fromMenu) {
+                display::RedrawGraph(p);
+            }
+            return;
+        }
+    }
+    const std::string readPath = ConfigReadPath(p, working);
+    if (!IsAbsolutePath(working)) {
+        st.config_file_name = working;
+    }
+
+    const std::vector<std::string_view> lines = SplitLines(contents);
+    std::size_t next = 0;
+    st.configHeader = lines.empty() ? std::string() : std::string(lines[0].substr(0, MaxTextLength));
+    next = std::min<std::size_t>(1, lines.size());
+    for (int k = 0; k < 5 && next < lines.size(); ++k, ++next) {
+        const std::string lower = ToLower(lines[next]);
+        static constexpr std::string_view versionKey = "config_version=";
+        if (const auto pos = lower.find(versionKey); pos != std::string::npos) {
+            st.configVersion = Nint(TextToNumber(std::string_view(lower).substr(pos + versionKey.size(), 4)));
+        }
+    }
+    if (st.configVersion < st.ConfigVersionRequired) {
+        p.ui.message("This config file is not the latest version. " + NumText(st.ConfigVersionRequired, 0) +
+                         "\rIt doesn't have all the new features.\rPlease select a new config file.",
+                     "Invalid config file");
+        st.config_file_name = st.config_file = DefaultConfigName;
+        return;
+    }
+
+    Numbers numbers{0, 0, 0};
+    for (int entry = 1; entry <= ConfigEntries; ++entry) {
+        // Take lines until one feeds this entry; the end of the file or "END of config" first
+        // ends the reading with the entries read so far in effect.
+        for (;;) {
+            if (next >= lines.size()) {
+                return;
+            }
+            const std::string_view line = lines[next++];
+            if (line.find("END of config") != std::string_view::npos) {
+                return;
+            }
+            const std::string lower = ToLower(line);
+            if (IsSkipped(lower)) {
+                continue;
+            }
+            // A keyed line takes the place of an entry, which receives the numbers of the last
+            // data line again; keyed lines belong at the places of the ignored entries.
+            if (!ApplyKeyedLine(st, lower)) {
+                ParseNumbers(line, CountOf(entry), numbers);
+            }
+            ApplyEntry(st, entry, numbers, line, lower, fromMenu);
+            break;
+        }
+    }
+
+    // A copy of the file in the program's folder, and the file itself rewritten from it (so it
+    // ends up with CR LF line ends).
+    std::string copy;
+    copy.reserve(contents.size() + lines.size());
+    for (std::string_view line : lines) {
+        copy += line;
+        copy += "\r\n";
+    }
+    ReplaceIfDifferent(JoinPath(st.ProgramFolder, LastConfigCopyName), copy);
+    ReplaceIfDifferent(readPath, copy);
+    st.ConfigLoaded = 1;
+    if (fromMenu) {
+        display::RedrawGraph(p);
+        p.ui.message(st.configHeader, "Config File");
+        display::RedrawGraph(p);
+    }
+}
+
+void LoadConfigFileCommand(core::Program& p) {
+    AppState& st = p.st;
+    platform::FileDialog dialog;
+    dialog.title = " Load Config File";
+    dialog.filter = "Config Files(*.cfg)|*.cfg||";
+    dialog.defaultExtension = "cfg";
+    dialog.initialFolder = DialogFolder(st.config_folder, st.ProgramFolder);
+    const auto chosen = p.ui.openFile(dialog);
+    if (!chosen || chosen->size() <= 2) {
+        return;
+    }
+    st.ConfigFromMenu = 1;
+    st.config_file = *chosen;
+    const SplitPathResult parts = SplitPath(*chosen);
+    st.config_file_name = parts.name;
+    st.config_folder = parts.folder;
+    st.lastDialogFolder = parts.folder;
+    ReadConfigFile(p, 1);
+    if (st.ConfigLoaded) {
+        p.ui.message("Please close the VNA program and restart it\rfor the changes to take effect.",
+                     "Restart VNA Prog");
+    }
+}
+
+void CheckConfigLoaded(core::Program& p) {
+    if (p.st.ConfigLoaded) {
+        return;
+    }
+    p.ui.message("The config file was not found.\r\n"
+                 "Please use the Files->Load_Config_File menu to load a config file.\r\n\r\n"
+                 "(If you want to use the default config file, it is called: VNA_default.cfg \r\n"
+                 "This should be in the same folder with the exe file.)",
+                 " No Config File");
+}
+
+bool ConfigEditorText(const std::string& path, std::string& text) {
+    std::string contents;
+    if (!ReadWholeFile(path, contents)) {
+        return false;
+    }
+    text.clear();
+    for (std::string_view line : SplitLines(contents)) {
+        if (text.size() >= EditorTextLimit) {
+            break;
+        }
+        text += line;
+        text += "\r\n";
+    }
+    return true;
+}
+
+void ConfigEditor(core::Program& p) {
+    AppState& st = p.st;
+    if (st.ConfigEditorOpen) {
+        return;
+    }
+    st.ConfigEditorOpen = 1;
+    std::string path = ConfigReadPath(p, st.config_file);
+    std::string text;
+    ConfigEditorText(path, text);
+    for (;;) {
+        const platform::EditorAction action = p.ui.editText("Edit: " + path, st.WinWidth, st.WinHeight, text);
+        if (action == platform::EditorAction::Quit) {
+            break;
+        }
+        platform::FileDialog dialog;
+        dialog.defaultExtension = "cfg";
+        dialog.initialFolder = DialogFolder(st.config_folder, st.ProgramFolder);
+        if (action == platform::EditorAction::LoadFile) {
+            dialog.title = " Load Config File";
+            dialog.filter = "Config Files(*.cfg)|*.cfg||";
+            const auto chosen = p.ui.openFile(dialog);
+            std::string loaded;
+            if (chosen && chosen->size() > 2 && ConfigEditorText(*chosen, loaded)) {
+                path = *chosen;
+                text = std::move(loaded);
+            }
+            continue;
+        }
+        dialog.title = "Save Config File";
+        dialog.filter = "Config files(*.cfg)|*.cfg||";
+        const auto chosen = p.ui.saveFile(dialog);
+        if (!chosen || chosen->size() <= 2) {
+            continue;
+        }
+        const SplitPathResult parts = SplitPath(*chosen);
+        if (!WriteFileOrWarn(p, *chosen, text, parts.name)) {
+            continue;
+        }
+        path = *chosen;
+        st.config_file = *chosen;
+        st.config_file_name = parts.name;
+        st.config_folder = parts.folder;
+        st.lastDialogFolder = parts.folder;
+        p.ui.message("Be sure to close the VNA program and RESTART it\rfor the changes to take effect.",
+                     "Restart VNA Prog");
+        // The settings in memory no longer match the file: no more instrument work in this run.
+        st.InstrumentPresent = 0;
+        st.ConfigEdited = 1;
+    }
+    st.ConfigEditorOpen = 0;
 }
 
 } // namespace vna::files

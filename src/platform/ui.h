@@ -15,6 +15,8 @@ class Canvas;
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, ContinueCancel };
 enum class Answer { Ok, Cancel, Yes, No, Retry, Continue };
 enum class Icon { None, Information, Warning, Error, Question };
+// The menu item the user picked in the text editor window.
+enum class EditorAction { LoadFile, SaveAs, Quit };
 
 // One file dialog. The filter uses the "Text(*.ext)|*.ext||" form of the program's dialogs; the
 // adapters translate it for their toolkit.
@@ -49,6 +51,15 @@ public:
     // Modal file dialogs; nothing when cancelled, else the full path chosen.
     virtual std::optional<std::string> openFile(const FileDialog& dialog) = 0;
     virtual std::optional<std::string> saveFile(const FileDialog& dialog) = 0;
+    // The plain text editor window: a "File" menu with "Load File", "Save as" and "Quit" over one
+    // multi-line edit field. Shows `text` (CR LF line breaks) under `title` at the given size and
+    // returns as soon as the user picks a menu item, with `text` holding the edited text (CR LF).
+    // The window stays open until Quit is returned, so the caller can run its dialogs and call
+    // again; closing the window counts as Quit. A Ui without windows has no editor.
+    virtual EditorAction editText(std::string_view title, int width, int height, std::string& text) {
+        (void)title, (void)width, (void)height, (void)text;
+        return EditorAction::Quit;
+    }
 
     // Runs the window messages that are waiting, without blocking.
     virtual void processEvents() = 0;

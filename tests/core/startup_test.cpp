@@ -4,6 +4,7 @@
 #include "core/delay.h"
 #include "core/diagnostics.h"
 #include "core/startup.h"
+#include "files/init_file.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -16,6 +17,12 @@ core::StartOptions Options(std::vector<std::string> args = {"vna"}) {
     return core::ParseStartOptions(args);
 }
 
+// The settings file of an earlier run, so that a start-up shows no first-run message.
+void LeaveSettingsOfAnEarlierRun(test::TestRig& rig) {
+    core::ResetToDefaults(rig.st(), 2024, 1, 1);
+    ASSERT_TRUE(files::WriteInitFile(rig.p()));
+}
+
 Event Key(int k) {
     return Event{EventType::KeyDown, k, 0, 0, 0};
 }
@@ -24,6 +31,7 @@ Event Key(int k) {
 
 TEST(Startup, SilentInstrumentGivesDemoModeWithOneMessage) {
     test::TestRig rig;
+    LeaveSettingsOfAnEarlierRun(rig);
     core::Startup(rig.p(), Options());
 
     const auto messages = rig.ui.messages();
@@ -49,6 +57,7 @@ TEST(Startup, SilentInstrumentGivesDemoModeWithOneMessage) {
 
 TEST(Startup, DemoOptionSkipsTheInstrumentAndItsMessage) {
     test::TestRig rig;
+    LeaveSettingsOfAnEarlierRun(rig);
     core::Startup(rig.p(), Options({"vna", "--demo"}));
     EXPECT_TRUE(rig.ui.messages().empty());
     EXPECT_EQ(rig.st().InstrumentPresent, 0);
@@ -59,6 +68,7 @@ TEST(Startup, DemoOptionSkipsTheInstrumentAndItsMessage) {
 
 TEST(Startup, RequireHardwareAfterTheConfigEditorAsksForARestart) {
     test::TestRig rig;
+    LeaveSettingsOfAnEarlierRun(rig);
     core::Startup(rig.p(), Options({"vna", "--demo"}));
     rig.st().ConfigEdited = 1;
     EXPECT_FALSE(core::RequireHardware(rig.p()));
@@ -124,6 +134,7 @@ TEST(Startup, CommandLineScanFileIsTakenForThePortAGraph) {
 
 TEST(Startup, ProblemsWithOptionsAreShownOnceTheWindowExists) {
     test::TestRig rig;
+    LeaveSettingsOfAnEarlierRun(rig);
     auto options = Options({"vna", "--demo", "--serial"});
     options.problems.push_back("The data folder /x cannot be written.");
     core::Startup(rig.p(), options);

@@ -110,6 +110,24 @@ std::optional<std::string> ScriptedUi::saveFile(const FileDialog& dialog) {
     return a;
 }
 
+EditorAction ScriptedUi::editText(std::string_view title, int width, int height, std::string& text) {
+    UiCall call{"editText", text,
+                std::string(title) + "|" + std::to_string(width) + "x" + std::to_string(height), Buttons::Ok};
+    record(call);
+    if (onDialog) {
+        onDialog(call);
+    }
+    if (editorSteps.empty()) {
+        return EditorAction::Quit;
+    }
+    EditorStep step = editorSteps.front();
+    editorSteps.pop_front();
+    if (step.newText) {
+        text = *step.newText;
+    }
+    return step.action;
+}
+
 void ScriptedUi::deliver(const Event& e) {
     if (handler_) {
         handler_(e);

@@ -15,8 +15,8 @@ namespace vna::platform::fake {
 
 // One call the program made on the Ui port.
 struct UiCall {
-    std::string kind; // "message", "prompt", "enterText", "openFile", "saveFile", "createMainWindow",
-                      // "title", "focus", "closeSecondary", "closeMain"
+    std::string kind; // "message", "prompt", "enterText", "openFile", "saveFile", "editText",
+                      // "createMainWindow", "title", "focus", "closeSecondary", "closeMain"
     std::string text;
     std::string caption;
     Buttons buttons = Buttons::Ok;
@@ -34,6 +34,13 @@ public:
     std::deque<bool> promptAnswers;
     std::deque<std::optional<std::string>> textAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
+    // Text editor window: each step is the menu item picked and, when set, the text the user typed
+    // in place of the shown one. With the script empty the editor is closed (Quit).
+    struct EditorStep {
+        EditorAction action = EditorAction::Quit;
+        std::optional<std::string> newText;
+    };
+    std::deque<EditorStep> editorSteps;
     // Called for every dialog before it is answered (for example to change the simulator's device
     // when a calibration prompt asks for another standard).
     std::function<void(const UiCall&)> onDialog;
@@ -62,6 +69,8 @@ public:
                                          std::string_view initial) override;
     std::optional<std::string> openFile(const FileDialog& dialog) override;
     std::optional<std::string> saveFile(const FileDialog& dialog) override;
+    // Recorded with the shown text as `text` and "title|widthxheight" as `caption`.
+    EditorAction editText(std::string_view title, int width, int height, std::string& text) override;
     void processEvents() override;
     void waitForEvents() override;
     void setEventHandler(std::function<void(const Event&)> handler) override {

@@ -170,6 +170,23 @@ std::optional<std::string> QtUi::saveFile(const FileDialog& dialog) {
     return RunFileDialog(window_.get(), dialog, true);
 }
 
+EditorAction QtUi::editText(std::string_view title, int width, int height, std::string& text) {
+    if (shuttingDown_) {
+        editor_.reset();
+        return EditorAction::Quit;
+    }
+    if (!editor_) {
+        editor_ = std::make_unique<TextEditorWindow>(window_.get());
+    }
+    const EditorAction action = editor_->run(title, width, height, text);
+    if (action == EditorAction::Quit || shuttingDown_) {
+        editor_->hide();
+        editor_.reset();
+        return EditorAction::Quit;
+    }
+    return action;
+}
+
 void QtUi::processEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

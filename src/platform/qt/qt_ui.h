@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/qt/main_window.h"
+#include "platform/qt/text_editor.h"
 #include "platform/ui.h"
 
 namespace vna::platform::qt {
@@ -20,6 +21,7 @@ public:
                                          std::string_view initial) override;
     std::optional<std::string> openFile(const FileDialog& dialog) override;
     std::optional<std::string> saveFile(const FileDialog& dialog) override;
+    EditorAction editText(std::string_view title, int width, int height, std::string& text) override;
     void processEvents() override;
     void waitForEvents() override;
     void setEventHandler(std::function<void(const Event&)> handler) override {
@@ -44,6 +46,7 @@ public:
 private:
     std::function<void(const Event&)> handler_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<TextEditorWindow> editor_;
     bool shuttingDown_ = false;
 };
 

@@ -1,0 +1,18 @@
+#include "files/default_config.h"
+
+#include "core/program.h"
+#include "files/atomic_file.h"
+#include "files/config_file.h"
+#include "files/path_split.h"
+
+namespace vna::files {
+
+bool InstallDefaultConfig(core::Program& p) {
+    const std::string path = JoinPath(p.st.ProgramFolder, DefaultConfigName);
+    if (FileExists(path)) {
+        return true;
+    }
+    return WriteFileAtomic(path, DefaultConfigText());
+}
+
+} // namespace vna::files

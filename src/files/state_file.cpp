@@ -1,0 +1,57 @@
+#include "files/state_file.h"
+
+#include <optional>
+#include <string>
+
+#include "cal/cal_file.h"
+#include "core/program.h"
+#include "display/graph_geometry.h"
+#include "files/config_file.h"
+#include "files/init_file.h"
+#include "files/path_split.h"
+#include "measure/scan_limits.h"
+
+namespace vna::files {
+
+namespace {
+
+// The state dialogs start in the folder of the last file chosen in a file dialog.
+std::optional<std::string> AskStatePath(core::Program& p, const char* title, bool save) {
+    platform::FileDialog dialog;
+    dialog.title = title;
+    dialog.filter = "State Files(*.stat)|*.stat||";
+    dialog.defaultExtension = "stat";
+    dialog.initialFolder = DialogFolder(p.st.lastDialogFolder, p.st.ProgramFolder);
+    auto chosen = save ? p.ui.saveFile(dialog) : p.ui.openFile(dialog);
+    if (!chosen || chosen->size() <= 2) {
+        return std::nullopt;
+    }
+    p.st.lastDialogFolder = SplitPath(*chosen).folder;
+    return chosen;
+}
+
+} // namespace
+
+void SaveStateCommand(core::Program& p) {
+    const auto path = AskStatePath(p, " Save State File", true);
+    if (!path) {
+        return;
+    }
+    WriteInitFormatFile(p, *path, SplitPath(*path).name);
+}
+
+void RecallStateCommand(core::Program& p) {
+    const auto path = AskStatePath(p, " Load State File", false);
+    if (!path) {
+        return;
+    }
+    ReadInitFormatFile(p, *path);
+    // The cal file first (its grid decides the interpolation), then the config file named by the
+    // state, then the limits against both, then the graph.
+    cal::LoadCalFileAtStartup(p);
+    ReadConfigFile(p, 0);
+    measure::CheckScanLimits(p);
+    display::RedrawGraph(p);
+}
+
+} // namespace vna::files
