@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,13 @@ public:
         return false;
     }
     bool Number(std::string_view key, double value, double&) {
+        // The file never holds an infinity or a NaN (a huge stored angle times 57.3 overflows, a
+        // failed computation elsewhere gives NaN): the reader could not take them back.
+        if (std::isnan(value)) {
+            value = 0;
+        } else if (std::isinf(value)) {
+            value = std::copysign(std::numeric_limits<double>::max(), value);
+        }
         out += key;
         AppendNumText(out, value, decimals_);
         out += "\r\n";
@@ -101,7 +109,8 @@ public:
             return false;
         }
         const std::string_view line = lines_[next_++];
-        value = std::string(line.substr(0, std::min(line.size(), MaxTextLength)));
+        // A stray CR inside the line would split it when written back.
+        value = OneLine(line.substr(0, std::min(line.size(), MaxTextLength)));
         return true;
     }
 

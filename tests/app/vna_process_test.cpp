@@ -113,3 +113,75 @@ TEST(VnaProcess, UnwritableDataFolderIsNotACrash) {
     }
     EXPECT_EQ(code, 0);
 }
+
+namespace {
+
+// Starts the program in demo mode on `data`, lets it reach the main loop (or a first-run message
+// box), and ends it with SIGTERM; false when it did not end normally.
+bool RunOnceAndTerminate(const std::string& data) {
+    Child c = Start({"--demo", "--data-dir", data});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    if (WaitFor(c, std::chrono::milliseconds(1)) != -1) {
+        return false;
+    }
+    ::kill(c.pid, SIGTERM);
+    const int code = WaitFor(c, std::chrono::seconds(20));
+    if (code == -1) {
+        Kill(c);
+        return false;
+    }
+    return code == 0;
+}
+
+std::vector<std::string> InitLines(const std::string& data) {
+    std::vector<std::string> lines;
+    std::string text = vna::test::ReadFile(data + "/VNA_Init_Data.ini");
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST(VnaProcess, SettingsAreWrittenAtExitAndSurviveARestart) {
+    vna::test::TempDir dir;
+    const std::string data = dir.file("data");
+    // First run: no settings yet; the default config is installed and the init file written.
+    ASSERT_TRUE(RunOnceAndTerminate(data));
+    EXPECT_TRUE(std::filesystem::is_regular_file(data + "/_VNA_Default.cfg"));
+    auto lines = InitLines(data);
+    ASSERT_EQ(lines.size(), 249u);
+    EXPECT_EQ(lines[0], "format    4145");
+    EXPECT_EQ(lines[10], "Zo    50");
+    EXPECT_EQ(lines[248], "EIF - End of Init File");
+
+    // A changed setting survives the next run.
+    lines[10] = "Zo    75";
+    lines[7] = "swr_scale     5L";
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\r\n";
+    }
+    vna::test::WriteFile(data + "/VNA_Init_Data.ini", text);
+    ASSERT_TRUE(RunOnceAndTerminate(data));
+    auto second = InitLines(data);
+    ASSERT_EQ(second.size(), 249u);
+    EXPECT_EQ(second[10], "Zo    75");
+    EXPECT_EQ(second[7], "swr_scale     5L");
+
+    // And a run that changes nothing writes the same settings again (the tick count aside).
+    ASSERT_TRUE(RunOnceAndTerminate(data));
+    auto third = InitLines(data);
+    ASSERT_EQ(third.size(), 249u);
+    second.erase(second.begin() + 244);
+    third.erase(third.begin() + 244);
+    EXPECT_EQ(second, third);
+}
