@@ -8,6 +8,9 @@
 namespace vna::files {
 
 bool InstallDefaultConfig(core::Program& p) {
+    if (p.st.ProgramFolder.empty()) {
+        return false; // no data folder: nothing is put into the working directory
+    }
     const std::string path = JoinPath(p.st.ProgramFolder, DefaultConfigName);
     if (FileExists(path)) {
         return true;
