@@ -165,6 +165,15 @@ template <class Io> bool Str(Io& io, std::string& field) {
     return true;
 }
 
+// The value rounded to single precision (a value beyond that range stays at its largest value).
+double SinglePrecision(double v) {
+    if (std::isnan(v)) {
+        return v;
+    }
+    const double limit = std::numeric_limits<float>::max();
+    return static_cast<double>(static_cast<float>(std::clamp(v, -limit, limit)));
+}
+
 // Absolute value, replaced by `fallback` outside the reader's frequency range.
 double LimitFreq(const AppState& st, double v, double fallback) {
     v = std::fabs(v);
@@ -202,7 +211,7 @@ void NormaliseChannelCalName(std::string& calFile) {
 template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
     double v = 0;
     // `freq` is kept in single precision in the file.
-    if (io.Number("freq    ", static_cast<double>(static_cast<float>(st.freq)), v)) {
+    if (io.Number("freq    ", SinglePrecision(st.freq), v)) {
         st.freq = LimitFreq(st, v, 1.0);
     }
     if (Dbl(io, "start_freq    ", st.start_freq)) {
