@@ -78,20 +78,23 @@ void ParseNumbers(std::string_view line, int n, Numbers& out) {
 }
 
 // The value of a keyed line: from the first non-blank character after the key to the next blank.
-std::string KeyedValue(std::string_view lower, std::size_t afterKey) {
+// The key is found in the lower-cased line, but the value keeps the case it was written in: these
+// values are paths, and paths are case-sensitive on most systems.
+std::string KeyedValue(std::string_view line, std::size_t afterKey) {
     std::size_t i = afterKey;
-    while (i < lower.size() && IsBlank(lower[i])) {
+    while (i < line.size() && IsBlank(line[i])) {
         ++i;
     }
     std::size_t end = i;
-    while (end < lower.size() && !IsBlank(lower[end])) {
+    while (end < line.size() && !IsBlank(line[end])) {
         ++end;
     }
-    return std::string(lower.substr(i, std::min(end - i, MaxTextLength)));
+    return std::string(line.substr(i, std::min(end - i, MaxTextLength)));
 }
 
-// Sets the field of a keyed line; false when the line carries none of the keys.
-bool ApplyKeyedLine(AppState& st, std::string_view lower) {
+// Sets the field of a keyed line; false when the line carries none of the keys. `lower` is `line`
+// lower-cased, character for character.
+bool ApplyKeyedLine(AppState& st, std::string_view line, std::string_view lower) {
     if (lower.find("file") == std::string_view::npos) {
         return false;
     }
@@ -99,16 +102,16 @@ bool ApplyKeyedLine(AppState& st, std::string_view lower) {
     static constexpr std::string_view outputKey = "outputfile=";
     static constexpr std::string_view voiceKey = "voicefilefolder=";
     if (const auto pos = lower.find(controlKey); pos != std::string_view::npos) {
-        st.controlfile = KeyedValue(lower, pos + controlKey.size());
+        st.controlfile = KeyedValue(line, pos + controlKey.size());
         return true;
     }
     if (const auto pos = lower.find(outputKey); pos != std::string_view::npos) {
-        st.outputfile = KeyedValue(lower, pos + outputKey.size());
+        st.outputfile = KeyedValue(line, pos + outputKey.size());
         return true;
     }
     if (const auto pos = lower.find(voiceKey); pos != std::string_view::npos) {
         // The folder is written with one character after it, which is dropped.
-        std::string folder = KeyedValue(lower, pos + voiceKey.size());
+        std::string folder = KeyedValue(line, pos + voiceKey.size());
         if (!folder.empty()) {
             folder.pop_back();
         }
@@ -382,7 +385,7 @@ void ReadConfigFile(core::Program& p, int fromMenu) {
             }
             // A keyed line takes the place of an entry, which receives the numbers of the last
             // data line again; keyed lines belong at the places of the ignored entries.
-            if (!ApplyKeyedLine(st, lower)) {
+            if (!ApplyKeyedLine(st, line, lower)) {
                 ParseNumbers(line, CountOf(entry), numbers);
             }
             ApplyEntry(st, entry, numbers, line, lower, fromMenu);

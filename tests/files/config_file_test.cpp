@@ -156,7 +156,7 @@ TEST(ConfigFile, CommentsSeparatorsKeyedLinesAndBandNames) {
     EXPECT_EQ(st.defaultColors[1], core::Color(250, 0, 0));
     EXPECT_EQ(st.defaultColors[2], core::Color(1, 2, 3));
     EXPECT_EQ(st.defaultColors[3], core::DefaultColor(3));
-    EXPECT_EQ(st.voicefilefolder, "/home/u/sounds/");
+    EXPECT_EQ(st.voicefilefolder, "/Home/U/Sounds/");
     EXPECT_EQ(st.traceWidth, 2);
     EXPECT_EQ(st.bandTable[1].name, "Top Band");
     EXPECT_EQ(st.bandTable[1].start, F(1.8));
@@ -166,7 +166,8 @@ TEST(ConfigFile, CommentsSeparatorsKeyedLinesAndBandNames) {
     EXPECT_EQ(st.bandTable[2].step, F(0.01));
     EXPECT_EQ(st.bandTable[3].name, "W1AW");
     EXPECT_EQ(st.bandTable[3].start, F(3.5));
-    EXPECT_EQ(st.outputfile, "c:\\results\\out.csv");
+    // The key is matched in any case; the path keeps the case it was written in.
+    EXPECT_EQ(st.outputfile, "C:\\Results\\Out.CSV");
     EXPECT_EQ(st.controlfile, "ctl.txt");
     EXPECT_EQ(st.rescanPause, 300);
     EXPECT_EQ(st.dspthreshold_factor, 2);
