@@ -62,9 +62,10 @@ void SwapGraphs(Program& p, int step) {
     (void)step;
     AppState& st = p.st;
     if (!st.autoSaveGraph) {
-        p.ui.message("Graphs are not being saved automatically.\rThis feature can be enabled with the 'auto save "
-                     "graph'  flag\rin the config file.",
-                     "Auto Save");
+        p.ui.message(
+            "Graphs are not being saved automatically.\rThis feature can be enabled with the 'auto save "
+            "graph'  flag\rin the config file.",
+            "Auto Save");
         return;
     }
     std::int32_t& toggle = st.PortB_on ? st.swapToggleB : st.swapToggleA;
@@ -171,7 +172,8 @@ void ConstantFreq(Program& p) {
     }
     AppState& st = p.st;
     instrument::SwitchPorts(p, 0);
-    const auto v = EnterNumber(p, "Constant test frequency (MHz)", " Constant Freq", files::NumText(st.freq, 6).substr(1));
+    const auto v = EnterNumber(p, "Constant test frequency (MHz)", " Constant Freq",
+                               files::NumText(st.freq, 6).substr(1));
     if (!v) {
         return;
     }
@@ -187,8 +189,9 @@ void ConstantFreq(Program& p) {
 
 void RecycleDepth(Program& p) {
     AppState& st = p.st;
-    const auto v = EnterNumber(p, " Recycle Depth (1..N=Clear screen after N cycles,  [0=Don't clear screen])",
-                               " Recycle Depth", files::NumText(st.Recycle_depth, 0).substr(1));
+    const auto v =
+        EnterNumber(p, " Recycle Depth (1..N=Clear screen after N cycles,  [0=Don't clear screen])",
+                    " Recycle Depth", files::NumText(st.Recycle_depth, 0).substr(1));
     if (!v) {
         return;
     }

@@ -15,7 +15,8 @@ std::optional<double> ParseEntry(Program& p, std::string_view text, std::string_
     std::size_t used = 0;
     const double v = files::TextToNumber(text, used);
     if (used == 0) {
-        p.ui.message("\"" + std::string(text.substr(first)) + "\" is not a number.\r\nThe setting is unchanged.",
+        p.ui.message("\"" + std::string(text.substr(first)) +
+                         "\" is not a number.\r\nThe setting is unchanged.",
                      caption);
         return std::nullopt;
     }

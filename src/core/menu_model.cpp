@@ -56,8 +56,8 @@ Menu FunctionsMenu(const AppState& st) {
         Item("Distance to Fault", cmd::DistanceToFault),
         Item("Refer to Antenna", cmd::ReferToAntenna),
         Item("Constant Freq", cmd::ConstantFreq),
-        Sub("Band Scan",
-            {Item("Normal Sensitivity", cmd::BandScanNormal), Item("High Sensitivity(+12dB)", cmd::BandScanHigh)}),
+        Sub("Band Scan", {Item("Normal Sensitivity", cmd::BandScanNormal),
+                          Item("High Sensitivity(+12dB)", cmd::BandScanHigh)}),
         Item("Measure Crystal", cmd::MeasureCrystal),
         Item("1/4Wave Stub", cmd::QuarterWaveStub),
         Item("Q Measurement", cmd::QMeasurement),
@@ -76,16 +76,17 @@ Menu SetupMenu(const AppState& st) {
     m.items = {
         Item("Plot Parameters", cmd::PlotParameters),
         Sub("Graph styles",
-            {Item("SWR", cmd::StyleSwr), Item("Zmag", cmd::StyleZmag), Item("Rs", cmd::StyleRs), Item("Xs", cmd::StyleXs),
-             Item("Phase", cmd::StylePhase), Item("Return loss", cmd::StyleReturnLoss),
-             Item("Gain (S21)", cmd::StyleS21), Item("S11", cmd::StyleS11), Item("Group Delay", cmd::StyleDelay),
-             Item("Legend", cmd::Legend), Item("Clear all styles", cmd::ClearAllStyles),
-             Item("Color Selection", cmd::ColorSelection)}),
+            {Item("SWR", cmd::StyleSwr), Item("Zmag", cmd::StyleZmag), Item("Rs", cmd::StyleRs),
+             Item("Xs", cmd::StyleXs), Item("Phase", cmd::StylePhase),
+             Item("Return loss", cmd::StyleReturnLoss), Item("Gain (S21)", cmd::StyleS21),
+             Item("S11", cmd::StyleS11), Item("Group Delay", cmd::StyleDelay), Item("Legend", cmd::Legend),
+             Item("Clear all styles", cmd::ClearAllStyles), Item("Color Selection", cmd::ColorSelection)}),
         Item("Cursor Normally ON", cmd::CursorNormallyOn, st.cursorena == 1),
         Item("SWR Ruler", cmd::SwrRuler, st.swr_ruler > 0.99999),
         Item("Recycle Depth", cmd::RecycleDepth),
         Item("Enter Comm Port", cmd::EnterCommPort),
-        Sub("Audio Out", {Item("Voice Output", cmd::VoiceOutput, st.voice != 0), Item("SWR Tone", cmd::SwrTone)}),
+        Sub("Audio Out",
+            {Item("Voice Output", cmd::VoiceOutput, st.voice != 0), Item("SWR Tone", cmd::SwrTone)}),
         Sub("Power Control", {Item("Batt automatic off", cmd::BattAutoOff, st.autopoweroff != 0),
                               Item("Low current mode", cmd::LowCurrentMode, st.DdsPowerOn == 0)}),
         Item("Default Graph Size", cmd::DefaultGraphSize),
@@ -106,10 +107,11 @@ Menu MarkersMenu(const AppState& st) {
         Sub("Markers", {Item("Display Marker Data", cmd::DisplayMarkerData, marker1),
                         Item("Phase Rotation", cmd::PhaseRotation),
                         Item("Toggle Markers", cmd::ToggleMarkers, st.markerena != 0),
-                        Item("Clear All Markers", cmd::ClearAllMarkers), Item("Save Markers", cmd::SaveMarkers),
-                        Item("Recall Markers", cmd::RecallMarkers)}),
+                        Item("Clear All Markers", cmd::ClearAllMarkers),
+                        Item("Save Markers", cmd::SaveMarkers), Item("Recall Markers", cmd::RecallMarkers)}),
         Item("Rotate Smith Chart", cmd::RotateSmithChart),
-        Sub("Polar Plot", {Item("SWR", cmd::PolarSwr), Item("Z   ", cmd::PolarZ), Item("S11", cmd::PolarS11)}),
+        Sub("Polar Plot",
+            {Item("SWR", cmd::PolarSwr), Item("Z   ", cmd::PolarZ), Item("S11", cmd::PolarS11)}),
     };
     return m;
 }
@@ -129,7 +131,8 @@ Menu BandsMenu(const AppState& st) {
 Menu UtilitiesMenu() {
     return Menu{"Utilities",
                 true,
-                {Item("L-C Matching Networks", cmd::LcMatching), Item("Data Analysis (spreadsheet)", cmd::DataAnalysis),
+                {Item("L-C Matching Networks", cmd::LcMatching),
+                 Item("Data Analysis (spreadsheet)", cmd::DataAnalysis),
                  Item("Twelfth-wave Matching", cmd::TwelfthWave)}};
 }
 
@@ -217,8 +220,8 @@ std::string ScanSuffix(const AppState& st) {
 
 platform::MenuBar BuildMenuModel(const AppState& st) {
     platform::MenuBar bar;
-    bar.menus = {FileMenu(st),  FunctionsMenu(st),    SetupMenu(st),  MarkersMenu(st),  BandsMenu(st),
-                 UtilitiesMenu(), PortBMenu(st), MultiChannelMenu(st), TdrMenu(), HelpMenu()};
+    bar.menus = {FileMenu(st),    FunctionsMenu(st), SetupMenu(st),        MarkersMenu(st), BandsMenu(st),
+                 UtilitiesMenu(), PortBMenu(st),     MultiChannelMenu(st), TdrMenu(),       HelpMenu()};
     if (st.DiagMode) {
         bar.menus.push_back(MyVarsMenu());
     }

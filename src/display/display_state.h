@@ -28,14 +28,14 @@ struct FreqAxis {
 // factors every redraw derives from the settings.
 struct GraphGeometry {
     GraphBox box;
-    int lineH = 12;          // height of " 100XXXX" in the graph font
-    int labelW = 40;         // width of the same text
-    int statusWidth = 150;   // width of the status column (and of the status buttons)
-    int statusX = 0;         // left edge of the status column
-    int captionY = 0;        // the caption line under the box
-    int textH100 = 12;       // height of " 100   ", the h of the caption rules
-    float scaleX = 1;        // WinWidth / 1024, for other windows and dialogs
-    float scaleY = 1;        // WinHeight / 768
+    int lineH = 12;             // height of " 100XXXX" in the graph font
+    int labelW = 40;            // width of the same text
+    int statusWidth = 150;      // width of the status column (and of the status buttons)
+    int statusX = 0;            // left edge of the status column
+    int captionY = 0;           // the caption line under the box
+    int textH100 = 12;          // height of " 100   ", the h of the caption rules
+    float scaleX = 1;           // WinWidth / 1024, for other windows and dialogs
+    float scaleY = 1;           // WinHeight / 768
     std::array<int, 10> rows{}; // text rows 0..9
 
     // Per redraw.
@@ -80,10 +80,10 @@ struct PlotState {
     std::array<int, TraceCount> prevY{};
     std::array<bool, TraceCount> hasPrev{};
     std::array<int, TraceCount> lastSymbolX{};
-    int progressX = 0; // end of the sweep-progress line
+    int progressX = 0;     // end of the sweep-progress line
     double prevPhaseB = 0; // radians, to see a wrap of the Port B phase
     double prevDelay = 0;
-    bool active = false;  // a sweep is being drawn
+    bool active = false; // a sweep is being drawn
     bool swrRulerShown = false;
     int swrRulerY = 0;
 };

@@ -50,8 +50,8 @@ std::string Shown(double v) {
 }
 
 // Full-scale values beyond these only make the scale numbers unreadable.
-constexpr double MaxZmagScale = 1e7;   // ohms
-constexpr double MaxDelayScale = 1e9;  // ns (one second)
+constexpr double MaxZmagScale = 1e7;  // ohms
+constexpr double MaxDelayScale = 1e9; // ns (one second)
 
 FormField Choice(std::string label, std::vector<std::string> choices, std::string text) {
     FormField f;
@@ -93,16 +93,20 @@ bool CheckNumber(core::Program& p, const std::string& label, const std::string& 
     if (Blank(text) || IsNumberText(text)) {
         return true;
     }
-    p.ui.message("\"" + text + "\" is not a number.\r\nThe scale \"" + label + "\" is unchanged.", " Graph Scales");
+    p.ui.message("\"" + text + "\" is not a number.\r\nThe scale \"" + label + "\" is unchanged.",
+                 " Graph Scales");
     return false;
 }
 
-const char* const StyleCaptions[] = {"Plain line", "Short Dash", "Long Dash", "Circle", "Square", "Wide Line"};
-const char* const StyleTraces[] = {"SWR", "Zmag", "Rs", "Xs", "Phase", "Return loss", "Gain (S21)", "S11", "Group Delay"};
+const char* const StyleCaptions[] = {"Plain line", "Short Dash", "Long Dash",
+                                     "Circle",     "Square",     "Wide Line"};
+const char* const StyleTraces[] = {"SWR",         "Zmag",       "Rs",  "Xs",         "Phase",
+                                   "Return loss", "Gain (S21)", "S11", "Group Delay"};
 
 std::int32_t& StyleField(core::AppState& st, int trace) {
-    std::array<std::int32_t*, 9> fields = {&st.swrstyle,   &st.zmagstyle, &st.rsstyle,   &st.xsstyle,   &st.phasestyle,
-                                           &st.rtstyle,    &st.s21style,  &st.s11style,  &st.delaystyle};
+    std::array<std::int32_t*, 9> fields = {&st.swrstyle, &st.zmagstyle,  &st.rsstyle,
+                                           &st.xsstyle,  &st.phasestyle, &st.rtstyle,
+                                           &st.s21style, &st.s11style,   &st.delaystyle};
     return *fields[static_cast<std::size_t>(std::clamp(trace, 0, 8))];
 }
 
@@ -112,21 +116,24 @@ void GraphScalesA(core::Program& p) {
     f.title = " Graph Scales";
     f.fields.push_back(Label("Any full scale value can be"));
     f.fields.push_back(Label("entered in the edit box."));
-    f.fields.push_back(Choice("SWR", {"1.5", "2", "3", "4", "5", "6", "11", "21", "51", "------- ", "2 Log", "5 Log", "10 Log",
-                                      "20 Log", "50 Log", "100 Log"},
+    f.fields.push_back(Choice("SWR",
+                              {"1.5", "2", "3", "4", "5", "6", "11", "21", "51", "------- ", "2 Log", "5 Log",
+                               "10 Log", "20 Log", "50 Log", "100 Log"},
                               Shown(st.swr_scale) + (st.swrLog ? " Log" : "")));
-    f.fields.push_back(Choice("Impedance (ohms)",
-                              {" 2", " 5", "10", "20", "50", "100", "200", "500", "1000", "2000", "5000", "10000"},
-                              Shown(st.zmag_scale)));
-    f.fields.push_back(Choice("Phase (degrees)", {"10", "20", "50", "100"}, Shown(st.phase_scale)));
     f.fields.push_back(
-        Choice("Return Loss (dB)", {"1", "2", "5", "10", "20", "30", "40", "50", "60"}, Shown(st.rtloss_scale)));
+        Choice("Impedance (ohms)",
+               {" 2", " 5", "10", "20", "50", "100", "200", "500", "1000", "2000", "5000", "10000"},
+               Shown(st.zmag_scale)));
+    f.fields.push_back(Choice("Phase (degrees)", {"10", "20", "50", "100"}, Shown(st.phase_scale)));
+    f.fields.push_back(Choice("Return Loss (dB)", {"1", "2", "5", "10", "20", "30", "40", "50", "60"},
+                              Shown(st.rtloss_scale)));
     f.fields.push_back(Choice("Q", {"10", "20", "50", "100", "200"}, Shown(st.Q_scale)));
     if (p.ui.form(f) != platform::FormOk) {
         return;
     }
     const std::string& swr = FieldText(f, "SWR");
-    if (swr.find("--") != std::string::npos || CheckNumber(p, "SWR", Upper(swr).substr(0, Upper(swr).find('L')))) {
+    if (swr.find("--") != std::string::npos ||
+        CheckNumber(p, "SWR", Upper(swr).substr(0, Upper(swr).find('L')))) {
         if (auto v = AcceptSwrScale(swr)) {
             st.swr_scale = v->value;
             st.swrLog = v->log ? 1 : 0;
@@ -186,8 +193,8 @@ void GraphScalesB(core::Program& p) {
     f.fields.push_back(zero);
     f.fields.push_back(Choice("Phase (degrees)", {"10", "20", "50", "100", "200"}, Shown(st.s21phase_scale)));
     f.fields.push_back(Choice("Group Delay",
-                              {" 1 ns", " 5 ns", " 10 ns", " 50 ns", " 100 ns", " 500 ns", " 1 us", " 5 us", " 10 us",
-                               " 50 us", " 100 us", " 500 us", " 1 ms", " 5 ms", " 10 ms"},
+                              {" 1 ns", " 5 ns", " 10 ns", " 50 ns", " 100 ns", " 500 ns", " 1 us", " 5 us",
+                               " 10 us", " 50 us", " 100 us", " 500 us", " 1 ms", " 5 ms", " 10 ms"},
                               DelayText(st.delay_scale)));
     f.fields.push_back(Choice("Insertion Loss (dB/div)", {" 0.2", " 0.5", "  1", "  2", "  3", "  5"},
                               Shown(st.insertionLossScale)));
@@ -401,16 +408,24 @@ void PlotParametersDialog(core::Program& p) {
     Form f;
     f.title = " Plot Parameters";
     if (!st.PortB_on) {
-        f.fields = {Check("SWR", st.plot_swr),          Check("Log SWR scale", st.swrLog),
-                    Check("Q", st.plot_Q),              Check("Return Loss", st.plot_rt),
-                    Check("Zmag", st.plot_zmagA),       Check("Rs and Xs", st.plot_rsA),
-                    Check("Rp and Xp", st.plot_rpA),    Check("Z phase", st.plot_ZphaseA),
+        f.fields = {Check("SWR", st.plot_swr),
+                    Check("Log SWR scale", st.swrLog),
+                    Check("Q", st.plot_Q),
+                    Check("Return Loss", st.plot_rt),
+                    Check("Zmag", st.plot_zmagA),
+                    Check("Rs and Xs", st.plot_rsA),
+                    Check("Rp and Xp", st.plot_rpA),
+                    Check("Z phase", st.plot_ZphaseA),
                     Check("Start plot at zero", st.plot_at_zero)};
     } else {
-        f.fields = {Check("S21 magnitude", st.plots21),      Check("S11 magnitude", st.plot_s11),
-                    Check("S21 phase", st.plot_phaseS21),    Check("S11 phase", st.plot_phaseS11),
-                    Check("Z phase", st.plot_ZphaseB),       Check("Group delay", st.plot_delay),
-                    Check("Insertion loss", st.plotInsertionLoss), Check("Start plot at zero", st.plot_at_zero)};
+        f.fields = {Check("S21 magnitude", st.plots21),
+                    Check("S11 magnitude", st.plot_s11),
+                    Check("S21 phase", st.plot_phaseS21),
+                    Check("S11 phase", st.plot_phaseS11),
+                    Check("Z phase", st.plot_ZphaseB),
+                    Check("Group delay", st.plot_delay),
+                    Check("Insertion loss", st.plotInsertionLoss),
+                    Check("Start plot at zero", st.plot_at_zero)};
     }
     if (p.ui.form(f) != platform::FormOk) {
         return;

@@ -112,7 +112,8 @@ void ScaleNumbersA(core::Program& p, Canvas& c) {
                 if (y < b.top) {
                     continue;
                 }
-                TextAt(c, 5, NearestEven(y) - 8, GraphNumber(1 + i * (st.swr_scale - 1) / 10, 2), st.RedColor);
+                TextAt(c, 5, NearestEven(y) - 8, GraphNumber(1 + i * (st.swr_scale - 1) / 10, 2),
+                       st.RedColor);
             }
         } else {
             const double s = std::max(st.swr_scale, 1.1);
@@ -177,7 +178,9 @@ void ScaleNumbersB(core::Program& p, Canvas& c) {
             unit = "us";
         }
         const int dec = n < 9.99 ? 1 : 0;
-        auto right = [&](int y, const std::string& s) { TextAt(c, b.right - c.textExtent(s).width - 8, y, s, Black); };
+        auto right = [&](int y, const std::string& s) {
+            TextAt(c, b.right - c.textExtent(s).width - 8, y, s, Black);
+        };
         right(b.top + 2, GraphNumber(n, dec) + unit);
         right(RowY(g, 5) - 8, GraphNumber(n / 2, dec));
         right(RowY(g, 15) - 8, "-" + GraphNumber(n / 2, dec).substr(1));
@@ -258,8 +261,8 @@ void FrequencyNumbers(core::Program& p, Canvas& c) {
     Line(c, b.left + 1, g.centreY + off, b.right - 1, g.centreY + off);
 
     SetGraphFont(c, st, 0, 700);
-    TextAt(c, g.centreX - 80, g.centreY + 30, "FREQ (" + files::FormatPicture(pic, g.axis.mhzPerDiv) + " MHz/div)",
-           Black);
+    TextAt(c, g.centreX - 80, g.centreY + 30,
+           "FREQ (" + files::FormatPicture(pic, g.axis.mhzPerDiv) + " MHz/div)", Black);
 }
 
 void Captions(core::Program& p, Canvas& c) {

@@ -33,8 +33,8 @@ struct Metrics {
 
 // Candidate division counts and MHz per division of the frequency axis, in the order they are tried.
 constexpr int DivisionCounts[] = {20, 18, 16, 15, 12, 10, 8};
-constexpr double DivisionSteps[] = {0.0001, 0.0002, 0.0005, 0.001, 0.002, 0.005, 0.01, 0.02, 0.05,
-                                    0.1,    0.2,    0.5,    1,     2,     5,     10};
+constexpr double DivisionSteps[] = {0.0001, 0.0002, 0.0005, 0.001, 0.002, 0.005, 0.01, 0.02,
+                                    0.05,   0.1,    0.2,    0.5,   1,     2,     5,    10};
 
 // A scale of zero (never set, or a damaged init file) would make an infinite factor; the trace is
 // then drawn against the fallback instead.
@@ -204,10 +204,10 @@ void ScreenGeometryDiagnostic(core::Program& p) {
         c->text(b.left + 10, b.top + 10 + 2 * step, "Sample text line 3 ABCDEFG abcdefg 0123456789");
         c->flush();
     }
-    const std::string text = " screen =" + files::NumText(p.st.ScreenWidth, 0) + " by " +
-                             files::NumText(p.st.ScreenHeight, 0) + " Graph coords X1=" +
-                             files::NumText(b.left, 0) + " Y1=" + files::NumText(b.top, 0) +
-                             " X2=" + files::NumText(b.right, 0) + " Y2=" + files::NumText(b.bottom, 0);
+    const std::string text =
+        " screen =" + files::NumText(p.st.ScreenWidth, 0) + " by " + files::NumText(p.st.ScreenHeight, 0) +
+        " Graph coords X1=" + files::NumText(b.left, 0) + " Y1=" + files::NumText(b.top, 0) +
+        " X2=" + files::NumText(b.right, 0) + " Y2=" + files::NumText(b.bottom, 0);
     p.ui.message(text, "Check screen dimensions");
 }
 

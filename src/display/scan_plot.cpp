@@ -114,17 +114,17 @@ void PlotA(core::Program& p, Canvas& c, int n) {
                 st.swrstyle);
     }
     if (st.plot_zmagA) {
-        Segment(p, c, TraceZmag, n, x, BoxY(g, g.centreY - pt.zmag * g.zmagFactor), light ? st.LightGreen : st.Green,
-                st.zmagstyle);
+        Segment(p, c, TraceZmag, n, x, BoxY(g, g.centreY - pt.zmag * g.zmagFactor),
+                light ? st.LightGreen : st.Green, st.zmagstyle);
     }
     if (st.plot_rsA || st.plot_rpA) {
         const bool series = st.plot_rsA != 0;
         const double r = series ? pt.rs : pt.rp;
         const double xv = series ? pt.xs : pt.xp;
-        Segment(p, c, TraceRs, n, x, BoxY(g, g.centreY - r * g.zmagFactor), light ? st.LightOrange : st.Orange,
-                st.rsstyle);
-        Segment(p, c, TraceXs, n, x, BoxY(g, g.centreY - xv * g.zmagFactor), light ? st.LightYellow : st.Yellow,
-                st.xsstyle);
+        Segment(p, c, TraceRs, n, x, BoxY(g, g.centreY - r * g.zmagFactor),
+                light ? st.LightOrange : st.Orange, st.rsstyle);
+        Segment(p, c, TraceXs, n, x, BoxY(g, g.centreY - xv * g.zmagFactor),
+                light ? st.LightYellow : st.Yellow, st.xsstyle);
     }
     if (st.plot_rt) {
         Segment(p, c, TraceReturnLoss, n, x, BoxY(g, g.centreY + pt.return_loss * g.rtlossFactor),
@@ -173,7 +173,8 @@ void PlotB(core::Program& p, Canvas& c, int n, const PortBValues& v) {
         }
         const bool wrap = n > 0 && std::fabs(phase - ps.prevPhaseB) >= PhaseWrapStep;
         const Rgb color = wrap ? WrapGrey : (light ? st.LightMagenta : st.Magenta);
-        Segment(p, c, TracePhaseB, n, x, BoxY(g, g.centreY - phase * DegPerRad * factor), color, st.phasestyle);
+        Segment(p, c, TracePhaseB, n, x, BoxY(g, g.centreY - phase * DegPerRad * factor), color,
+                st.phasestyle);
         ps.prevPhaseB = phase;
     }
     if (st.plot_delay && n >= 1) {
@@ -184,7 +185,8 @@ void PlotB(core::Program& p, Canvas& c, int n, const PortBValues& v) {
         if (n == 2 && ps.hasPrev[ti]) {
             const int mx = std::clamp(2 * ps.prevX[ti] - x, b.left, b.right);
             const int my = BoxY(g, 2.0 * ps.prevY[ti] - y);
-            c.setPen(light ? st.LightOrange : st.Orange, std::max(1, st.traceWidth), platform::PenStyle::Solid);
+            c.setPen(light ? st.LightOrange : st.Orange, std::max(1, st.traceWidth),
+                     platform::PenStyle::Solid);
             c.moveTo(ps.prevX[ti], ps.prevY[ti]);
             c.lineTo(mx, my);
         }

@@ -157,19 +157,21 @@ void StatusButtonClicked(core::Program& p, int which) {
     core::AppState& st = p.st;
     switch (which) {
         case 1:
-            if (auto v = core::EnterNumber(p, "Average value 1..256", " Averaging", files::NumText(st.average, 0))) {
+            if (auto v = core::EnterNumber(p, "Average value 1..256", " Averaging",
+                                           files::NumText(st.average, 0))) {
                 st.average = std::clamp(files::Nint(std::fabs(*v)), 1, 256);
                 instrument::SendAverage(p);
             }
             break;
         case 2:
-            if (auto v = core::EnterNumber(p, "Settling time after a frequency change, 0..31 ms", " Settling Time",
-                                           files::NumText(st.DDSdelay, 0))) {
+            if (auto v = core::EnterNumber(p, "Settling time after a frequency change, 0..31 ms",
+                                           " Settling Time", files::NumText(st.DDSdelay, 0))) {
                 st.DDSdelay = std::clamp(files::Nint(std::fabs(*v)), 0, 31);
             }
             break;
         case 3:
-            if (auto v = core::EnterNumber(p, "Enter Smoothing or Trend Value", " Trend", files::NumText(st.trend, 0))) {
+            if (auto v = core::EnterNumber(p, "Enter Smoothing or Trend Value", " Trend",
+                                           files::NumText(st.trend, 0))) {
                 // A trend of 1 would smooth nothing; it is stored as 0 (off).
                 int t = std::clamp(files::Nint(std::fabs(*v)), 0, 20);
                 if (t == 1) {
@@ -217,7 +219,8 @@ std::vector<std::string> StatusWindowLines(const core::Program& p) {
     l.push_back("Ruler 1 = " + Num(st.ruler_1) + " dB" + (st.ruler1_on ? " Enabled" : ""));
     l.push_back("Ruler 2 = " + Num(st.ruler_2) + " dB" + (st.ruler2_on ? " Enabled" : ""));
     l.push_back("Line Extension=" + std::string(st.ExtensionFlag ? "  Enabled" : "  Disabled") +
-                Num(st.ExtensionLength * 100) + " cm    Z=" + Num(st.Zextension) + " ohms     VF=" + Num(st.ExtensionVP));
+                Num(st.ExtensionLength * 100) + " cm    Z=" + Num(st.Zextension) +
+                " ohms     VF=" + Num(st.ExtensionVP));
     l.push_back("Zo=" + Num(st.Z0real) + (st.Z0imag < 0 ? "" : " +") + Num(st.Z0imag) + "j");
     l.push_back("Velocity Factor=" + Num(st.VF));
     l.push_back("");

@@ -83,7 +83,8 @@ public:
         return FormCancelled;
     }
     // Modal window that shows lines of text until it is closed (the status window).
-    virtual void textWindow(std::string_view title, const std::vector<std::string>& lines, int width, int height) {
+    virtual void textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
+                            int height) {
         (void)title;
         (void)lines;
         (void)width;

@@ -193,7 +193,8 @@ int ScriptedUi::form(Form& form) {
     return answer ? answer(form) : FormCancelled;
 }
 
-void ScriptedUi::textWindow(std::string_view title, const std::vector<std::string>& lines, int width, int height) {
+void ScriptedUi::textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
+                            int height) {
     record({"textWindow", std::string(title), std::to_string(width) + "x" + std::to_string(height)});
     textWindows.emplace_back(std::string(title), lines);
 }
@@ -220,7 +221,8 @@ bool ScriptedUi::openDocument(std::string_view pathOrUrl) {
 
 namespace {
 
-const MenuItem* FindIn(const std::vector<MenuItem>& items, const std::vector<std::string>& path, std::size_t at) {
+const MenuItem* FindIn(const std::vector<MenuItem>& items, const std::vector<std::string>& path,
+                       std::size_t at) {
     for (const MenuItem& item : items) {
         if (item.caption != path[at]) {
             continue;
