@@ -32,6 +32,13 @@ public:
     void closeSecondaryWindows() override;
     void closeMainWindow() override;
     Canvas* mainCanvas() override;
+    void setMenuBar(const MenuBar& bar) override;
+    void setButtons(const std::vector<PushButton>& buttons) override;
+    int form(Form& form) override;
+    void textWindow(std::string_view title, const std::vector<std::string>& lines, int width, int height) override;
+    void resizeMainWindow(int width, int height) override;
+    bool printMainWindow() override;
+    bool openDocument(std::string_view pathOrUrl) override;
 
     MainWindow* mainWindow() { return window_.get(); }
 
@@ -42,6 +49,10 @@ public:
     bool shuttingDown() const { return shuttingDown_; }
 
 private:
+    // Menu and button commands reach the program through the event queue, not from inside the
+    // signal of the widget that was clicked: the command may rebuild the menus and buttons.
+    void post(const Event& e);
+
     std::function<void(const Event&)> handler_;
     std::unique_ptr<MainWindow> window_;
     bool shuttingDown_ = false;
