@@ -71,6 +71,13 @@ Menu FunctionsMenu(const AppState& st) {
     return m;
 }
 
+Menu CalibrateMenu() {
+    return Menu{"Calibrate",
+                true,
+                {Item("Standard Cal", cmd::StandardCal), Item("Custom Cal", cmd::CustomCal),
+                 Item("Port B Cal", cmd::PortBCal)}};
+}
+
 Menu SetupMenu(const AppState& st) {
     Menu m{"Setup", true, {}};
     m.items = {
@@ -220,8 +227,9 @@ std::string ScanSuffix(const AppState& st) {
 
 platform::MenuBar BuildMenuModel(const AppState& st) {
     platform::MenuBar bar;
-    bar.menus = {FileMenu(st),    FunctionsMenu(st), SetupMenu(st),        MarkersMenu(st), BandsMenu(st),
-                 UtilitiesMenu(), PortBMenu(st),     MultiChannelMenu(st), TdrMenu(),       HelpMenu()};
+    bar.menus = {FileMenu(st),         FunctionsMenu(st), CalibrateMenu(), SetupMenu(st),
+                 MarkersMenu(st),      BandsMenu(st),     UtilitiesMenu(), PortBMenu(st),
+                 MultiChannelMenu(st), TdrMenu(),         HelpMenu()};
     if (st.DiagMode) {
         bar.menus.push_back(MyVarsMenu());
     }

@@ -249,7 +249,9 @@ void QtUi::beginShutdown() {
 
 // ---- Main window furniture and the display's dialogs ----
 
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -258,8 +260,6 @@ void QtUi::beginShutdown() {
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -467,8 +467,9 @@ void QtUi::textWindow(std::string_view title, const std::vector<std::string>& li
     }
     text->setPlainText(all.join('\n'));
     layout->addWidget(text);
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                          : QRect(0, 0, width, height);
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, width, height);
     dlg.resize(std::min(width, screen.width()), std::min(height, screen.height()));
     dlg.move(0, 0);
     dlg.exec();

@@ -35,7 +35,8 @@ public:
     void setMenuBar(const MenuBar& bar) override;
     void setButtons(const std::vector<PushButton>& buttons) override;
     int form(Form& form) override;
-    void textWindow(std::string_view title, const std::vector<std::string>& lines, int width, int height) override;
+    void textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
+                    int height) override;
     void resizeMainWindow(int width, int height) override;
     bool printMainWindow() override;
     bool openDocument(std::string_view pathOrUrl) override;
