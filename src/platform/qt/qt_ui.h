@@ -42,6 +42,8 @@ public:
     bool openDocument(std::string_view pathOrUrl) override;
 
     MainWindow* mainWindow() { return window_.get(); }
+    // The program's event handler, for tests that feed events directly.
+    const std::function<void(const Event&)>& handlerForTests() const { return handler_; }
 
     // The program has been told to end (a signal, the session closing): every open dialog is
     // closed, and every dialog asked for from now on is answered at once with its negative
