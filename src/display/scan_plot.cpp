@@ -57,7 +57,8 @@ void Segment(core::Program& p, Canvas& c, Trace t, int n, int x, int y, Rgb colo
         } else if (style == 2) {
             draw = n % 4 != 0;
         }
-        if (draw) {
+        // A dense scan puts many points on one pixel; a segment of no length draws nothing new.
+        if (draw && (x != ps.prevX[ti] || y != ps.prevY[ti])) {
             c.setPen(color, width, platform::PenStyle::Solid);
             c.moveTo(ps.prevX[ti], ps.prevY[ti]);
             c.lineTo(x, y);
