@@ -97,6 +97,7 @@ TEST(GraphPicture, KnownScanValuesLandWhereTheMappingPutsThem) {
     rig.Pump();
     const QImage& img = rig.image();
     SaveIfAsked(img, "scan_graph.png");
+    SaveIfAsked(rig.window().grab().toImage(), "main_window.png");
     const display::GraphGeometry& g = rig.p().display.g;
     ASSERT_EQ(g.axis.plotStart, 5);
     ASSERT_EQ(g.axis.plotStop, 25);
