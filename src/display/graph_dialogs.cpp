@@ -557,8 +557,13 @@ void SwrRulerDialog(core::Program& p) {
     }
     // A ruler beyond the largest SWR of the graph could never be seen.
     const double value = std::clamp(std::fabs(*v), 0.0, 1000.0);
-    ComputeScaleFactors(p);
-    DrawSwrRuler(p, value);
+    if (p.st.PortB_on || !p.st.plot_swr) {
+        // The ruler belongs to the SWR trace: kept for the next Port A graph, not drawn here.
+        p.st.swr_ruler = value;
+    } else {
+        ComputeScaleFactors(p);
+        DrawSwrRuler(p, value);
+    }
     core::BuildMenus(p);
 }
 

@@ -199,7 +199,8 @@ std::vector<std::string> StatusWindowLines(const core::Program& p) {
     l.push_back("Instrument ID =" + st.instrument_id);
     l.push_back("Graph window size = " + files::NumText(st.WinWidth, 0).substr(1) + "x" +
                 files::NumText(st.WinHeight, 0).substr(1));
-    l.push_back("Cursor Freq=" + files::FormatPicture("####.######", st.freq));
+    // The cursor read-out keeps no frequency of its own yet; the line stays, without a value.
+    l.push_back("Cursor Freq=");
     l.push_back("Averaging=" + Num(st.average));
     l.push_back("Settling Time=" + Num(st.DDSdelay) + " msec");
     l.push_back("Trend=" + Num(st.trend));
