@@ -141,6 +141,31 @@ struct RunState {
     Flag ConfigEditorOpen = 0;
     // Folder of the last file chosen in a file dialog; the state file dialogs start there.
     std::string lastDialogFolder;
+
+    // ---- Graph window, scan plot and main window ----
+    std::int32_t scan_points = 100;    // N, the number of points of the present grid
+    std::int32_t last_scan_index = -1; // index of the last point stored by the last sweep
+    Flag recycle = 0;                  // repeating sweep
+    Flag BandScanRunning = 0;
+    Flag plotInsertionLoss = 0;    // the insertion-loss trace of Port B (not kept in the init file)
+    double insertionLossScale = 1; // dB per division of the insertion-loss trace
+    Flag RefToAntenna = 0;         // readings referred to the antenna through the feed line
+    Flag LightColorSet = 0;        // the next sweep of a recycle run draws in the light colours
+    Flag LegendOn = 0;             // trace legend under the graph
+    Flag GainColorOption = 0;      // "Toggle Gain Color"
+    std::string scanStampA;        // date and time of the Port A scan shown
+    std::string scanStampB;
+    std::string scanFileNameA; // file name of the Port A scan shown, for the caption line
+    std::string scanFileNameB;
+    std::string tdrFileName;
+    // Which of the two automatically saved graphs Swap Graphs loads next, per port.
+    std::int32_t swapToggleA = 0;
+    std::int32_t swapToggleB = 0;
+    Flag CursorDragging = 0;
+    // A resize seen but not yet applied: the graph is rebuilt at the next mouse movement.
+    Flag ResizePending = 0;
+    std::int32_t ResizeWidth = 0;
+    std::int32_t ResizeHeight = 0;
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and

@@ -1,11 +1,470 @@
 #include "core/commands.h"
 
+#include <string>
+
+#include "audio/pending.h"
+#include "cal/pending.h"
+#include "core/command_ids.h"
+#include "core/delay.h"
 #include "core/diagnostics.h"
+#include "core/menus.h"
 #include "core/program.h"
+#include "display/graph_dialogs.h"
+#include "display/graph_text.h"
+#include "display/pending.h"
+#include "display/scan_plot.h"
+#include "display/status_panel.h"
+#include "files/config_file.h"
+#include "files/number_text.h"
+#include "files/pending.h"
+#include "files/state_file.h"
+#include "instrument/commands.h"
+#include "instrument/pending.h"
+#include "measure/pending.h"
+#include "platform/canvas.h"
+#include "tools/pending.h"
 
 namespace vna::core {
 
+namespace commands_detail {
+void BattAutomaticOff(Program& p);
+void LowCurrentMode(Program& p);
+void ConstantFreq(Program& p);
+void RecycleDepth(Program& p);
+void EnterCommPort(Program& p);
+void DefaultGraphSize(Program& p);
+} // namespace commands_detail
+
 namespace {
+
+using namespace commands_detail;
+
+// Commands that may run while a sweep is under way: they stop it, end the program, or only look.
+// Everything else would start a second measurement or redraw the graph under the running sweep,
+// so it waits until the sweep has ended.
+bool AllowedWhileSweeping(int id) {
+    switch (id) {
+        case cmd::ButtonHalt:
+        case cmd::ButtonQuit:
+        case cmd::ButtonStatus:
+        case cmd::Quit:
+        case cmd::About:
+        case cmd::Print:
+        case cmd::SaveImageBitmap:
+        case cmd::Manual:
+        case cmd::CheckForUpdate:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void OpenHelpDocument(Program& p, const std::string& name) {
+    const std::string path = p.st.ProgramFolder + name;
+    if (!p.ui.openDocument(path)) {
+        p.ui.message("The document\r\n" + path + "\r\ncould not be opened.", " Help");
+    }
+}
+
+void Toggle(Flag& f) {
+    f = f ? 0 : 1;
+}
+
+void SetPortBGain(Program& p, int sens, int gain) {
+    if (!RequireHardware(p)) {
+        return;
+    }
+    if (sens) {
+        p.st.PortB_Sens = sens;
+    }
+    if (gain) {
+        p.st.PortB_Gain = gain;
+    }
+    instrument::SendGains(p);
+    BuildMenus(p);
+}
+
+void ScanButton(Program& p) {
+    measure::ScanCommand(p);
+}
+
+void RescanButton(Program& p) {
+    if (p.st.BandScanRunning) {
+        return;
+    }
+    measure::RescanCommand(p);
+}
+
+void RunButtonOrMenu(Program& p, int id) {
+    AppState& st = p.st;
+    switch (id) {
+        // Buttons.
+        case cmd::ButtonPortAB:
+            SwitchPort(p);
+            return;
+        case cmd::ButtonScan:
+            ScanButton(p);
+            return;
+        case cmd::ButtonRescan:
+            RescanButton(p);
+            return;
+        case cmd::ButtonRecycle:
+            measure::RecycleCommand(p);
+            return;
+        case cmd::ButtonPointData:
+            measure::PointDataCommand(p);
+            return;
+        case cmd::ButtonLimits:
+            measure::ScanLimitsCommand(p);
+            return;
+        case cmd::ButtonScales:
+            display::GraphScalesDialog(p);
+            return;
+        case cmd::ButtonSmith:
+            display::ShowSmithChart(p);
+            return;
+        case cmd::ButtonComment:
+            files::CommentCommand(p);
+            return;
+        case cmd::ButtonStatus:
+            display::ShowStatusWindow(p);
+            return;
+        case cmd::ButtonHalt:
+            Halt(p);
+            return;
+        case cmd::ButtonQuit:
+        case cmd::Quit:
+            Quit(p);
+            return;
+
+        // File.
+        case cmd::LoadGraph:
+            files::LoadGraphCommand(p);
+            return;
+        case cmd::SaveGraph:
+            files::SaveGraphCommand(p);
+            return;
+        case cmd::SwapGraphs:
+            SwapGraphs(p, 0);
+            return;
+        case cmd::SaveImageBitmap:
+            SaveImageBitmap(p);
+            return;
+        case cmd::Print:
+            p.ui.printMainWindow();
+            return;
+        case cmd::LoadCalFile:
+            cal::LoadCalibrationFileCommand(p);
+            return;
+        case cmd::LoadConfigFile:
+            files::LoadConfigFileCommand(p);
+            return;
+        case cmd::SaveState:
+            files::SaveStateCommand(p);
+            return;
+        case cmd::RecallState:
+            files::RecallStateCommand(p);
+            return;
+        case cmd::DcPowerOff:
+            if (RequireHardware(p)) {
+                instrument::DcPowerOffCommand(p);
+            }
+            return;
+
+        // Functions.
+        case cmd::DistanceToFault:
+            tools::DistanceToFault(p);
+            return;
+        case cmd::ReferToAntenna:
+            measure::ReferToAntennaDialog(p);
+            return;
+        case cmd::ConstantFreq:
+            ConstantFreq(p);
+            return;
+        case cmd::BandScanNormal:
+        case cmd::BandScanHigh:
+            if (RequireHardware(p)) {
+                measure::BandScanCommand(p, id == cmd::BandScanNormal ? 1 : 2);
+            }
+            return;
+        case cmd::MeasureCrystal:
+            tools::MeasureCrystal(p);
+            return;
+        case cmd::QuarterWaveStub:
+            tools::QuarterWaveStub(p);
+            return;
+        case cmd::QMeasurement:
+            tools::QMeasurement(p);
+            return;
+        case cmd::AntennaBandwidth:
+            display::AntennaBandwidth(p);
+            return;
+        case cmd::LineExtension:
+            measure::LineExtensionDialog(p);
+            display::RedrawScan(p);
+            return;
+        case cmd::DspFilter1:
+        case cmd::DspFilter2:
+            measure::DspFilterRescan(p, id == cmd::DspFilter1 ? 1 : 2);
+            return;
+        case cmd::PlotMagRef:
+            measure::PlotMagRef(p);
+            return;
+
+        // Calibrate.
+        case cmd::StandardCal:
+            if (RequireHardware(p)) {
+                cal::StandardCal(p);
+            }
+            return;
+        case cmd::CustomCal:
+            if (RequireHardware(p)) {
+                cal::CustomCal(p);
+            }
+            return;
+        case cmd::PortBCal:
+            if (RequireHardware(p)) {
+                cal::PortBCal(p);
+            }
+            return;
+
+        // Setup.
+        case cmd::PlotParameters:
+            display::PlotParametersDialog(p);
+            return;
+        case cmd::Legend:
+            display::ToggleLegend(p);
+            return;
+        case cmd::ClearAllStyles:
+            display::ClearAllStyles(p);
+            return;
+        case cmd::ColorSelection:
+            display::ColorSelectionDialog(p);
+            return;
+        case cmd::CursorNormallyOn:
+            st.cursorena = st.cursorena == 1 ? 0 : 1;
+            BuildMenus(p);
+            return;
+        case cmd::SwrRuler:
+            display::SwrRulerDialog(p);
+            return;
+        case cmd::RecycleDepth:
+            RecycleDepth(p);
+            return;
+        case cmd::EnterCommPort:
+            EnterCommPort(p);
+            return;
+        case cmd::VoiceOutput:
+            Toggle(st.voice);
+            BuildMenus(p);
+            return;
+        case cmd::SwrTone:
+            audio::SwrToneDialog(p);
+            return;
+        case cmd::BattAutoOff:
+            BattAutomaticOff(p);
+            return;
+        case cmd::LowCurrentMode:
+            LowCurrentMode(p);
+            return;
+        case cmd::DefaultGraphSize:
+            DefaultGraphSize(p);
+            return;
+        case cmd::TemperatureComp:
+            measure::TemperatureCompDialog(p);
+            return;
+        case cmd::ToggleGainColor:
+            Toggle(st.GainColorOption);
+            BuildMenus(p);
+            return;
+        case cmd::DiagModeOff:
+            st.DiagMode = 0;
+            BuildMenus(p);
+            return;
+        case cmd::DebugToggle:
+            Toggle(st.DiagSwitch3);
+            return;
+
+        // Markers.
+        case cmd::DisplayMarkerData:
+        case cmd::PhaseRotation:
+        case cmd::ToggleMarkers:
+        case cmd::ClearAllMarkers:
+        case cmd::SaveMarkers:
+        case cmd::RecallMarkers:
+            display::MarkerCommand(p, id);
+            return;
+        case cmd::RotateSmithChart:
+            display::RotateSmithChart(p);
+            return;
+        case cmd::PolarSwr:
+        case cmd::PolarZ:
+        case cmd::PolarS11:
+            display::ShowPolarPlot(p, id - cmd::PolarSwr);
+            return;
+
+        // Bands.
+        case cmd::HighlightBands:
+            Toggle(st.highlight);
+            BuildMenus(p);
+            display::RedrawScan(p);
+            return;
+        case cmd::BandSkip:
+            Toggle(st.bandskip);
+            BuildMenus(p);
+            display::RedrawScan(p);
+            return;
+
+        // Utilities: help documents beside the program.
+        case cmd::LcMatching:
+            OpenHelpDocument(p, "LC_Matching_Networks.pdf");
+            return;
+        case cmd::DataAnalysis:
+            OpenHelpDocument(p, "Data_Analysis.pdf");
+            return;
+        case cmd::TwelfthWave:
+            OpenHelpDocument(p, "Twelfth_Wave_Matching.pdf");
+            return;
+
+        // Port B Functions.
+        case cmd::AvgWeightLow:
+            st.avgweight = 0.125;
+            BuildMenus(p);
+            return;
+        case cmd::AvgWeightMed:
+            st.avgweight = 0.5;
+            BuildMenus(p);
+            return;
+        case cmd::AvgWeightHigh:
+            st.avgweight = 1;
+            BuildMenus(p);
+            return;
+        case cmd::DelayTime:
+            measure::DelayOffsetDialog(p);
+            return;
+        case cmd::DelaySmoothing:
+            measure::DelaySmoothingDialog(p);
+            return;
+        case cmd::Rulers:
+            display::RulersDialog(p);
+            return;
+        case cmd::FilterBandwidth:
+            display::FilterBandwidth(p);
+            return;
+        case cmd::Autoranging:
+            st.autorange = st.autorange == 1 ? 0 : 1;
+            display::RefreshStatusPanel(p);
+            BuildMenus(p);
+            return;
+        case cmd::PointDataAB:
+            measure::PointDataAB(p);
+            return;
+        case cmd::RfGainHigh:
+            SetPortBGain(p, 2, 0);
+            return;
+        case cmd::RfGainNormal:
+            SetPortBGain(p, 1, 0);
+            return;
+        case cmd::AfGain1:
+        case cmd::AfGain2:
+        case cmd::AfGain3:
+        case cmd::AfGain4:
+        case cmd::AfGain5:
+            SetPortBGain(p, 0, id - cmd::AfGain1 + 1);
+            return;
+        case cmd::PhaseOffsetCursor:
+        case cmd::PhaseOffsetManual:
+        case cmd::PhaseOffsetZero:
+            measure::PhaseOffsetCommand(p, id);
+            return;
+        case cmd::VnaTest:
+            if (RequireHardware(p)) {
+                instrument::VnaTestDialog(p);
+            }
+            return;
+
+        // Multi Channel.
+        case cmd::CalMultiChannel:
+            if (RequireHardware(p)) {
+                cal::CalMultiChannel(p);
+            }
+            return;
+
+        // Help.
+        case cmd::Manual:
+            OpenHelpDocument(p, "VNA_Manual.pdf");
+            return;
+        case cmd::EditConfigFile:
+            files::ConfigEditor(p);
+            return;
+        case cmd::CheckForUpdate:
+            p.ui.message("This is program version " + st.ProgramVersion + st.VersionLetter +
+                             ".\r\nNew versions come with the program's source tree and its packages.",
+                         " Program Update");
+            return;
+        case cmd::About:
+            ShowAbout(p);
+            return;
+        default:
+            break;
+    }
+    if (id >= cmd::StyleSwr && id <= cmd::StyleDelay) {
+        display::LineStyleDialog(p, id - cmd::StyleSwr);
+    } else if (id > cmd::BandBase && id <= cmd::BandBase + BandCount) {
+        const Band& b = st.bandTable[static_cast<std::size_t>(id - cmd::BandBase)];
+        if (!(b.start < 0.001)) {
+            measure::SelectBand(p, id - cmd::BandBase);
+        }
+    } else if ((id >= cmd::VectorScope && id <= cmd::ScanChan6) || id == cmd::CleanMux) {
+        measure::MultiChannelCommand(p, id);
+    } else if (id >= cmd::TdrMode && id <= cmd::TdrHighResolution) {
+        tools::TdrCommand(p, id);
+        BuildMenus(p);
+    }
+    // The diagnostic variables ("My Vars") have no entry dialog in this program.
+}
+
+void SizeNote(Program& p, int width, int height) {
+    platform::Canvas* c = p.ui.mainCanvas();
+    if (!c) {
+        return;
+    }
+    display::SetGraphFont(*c, p.st, 0, display::GraphFontWeight(p.st));
+    c->setTextBackground(true, platform::MakeRgb(255, 255, 255));
+    c->setTextColor(0);
+    c->text(100, 50,
+            " New size" + files::NumText(width, 0) + " x" + files::NumText(height, 0) +
+                ": move the mouse to redraw the graph ");
+    c->setTextBackground(false, platform::MakeRgb(255, 255, 255));
+    c->flush();
+}
+
+void Resized(Program& p, int width, int height) {
+    AppState& st = p.st;
+    const int lastW = st.ResizePending ? st.ResizeWidth : st.WinWidth;
+    const int lastH = st.ResizePending ? st.ResizeHeight : st.WinHeight;
+    if (width < 201 || (width == lastW && height == lastH)) {
+        return;
+    }
+    st.ResizePending = 1;
+    st.ResizeWidth = width;
+    st.ResizeHeight = height;
+    SizeNote(p, width, height);
+}
+
+void MouseMoved(Program& p, int x, int y) {
+    AppState& st = p.st;
+    if (st.ResizePending && !st.SweepRunning) {
+        st.ResizePending = 0;
+        st.WinWidth = st.ResizeWidth;
+        st.WinHeight = st.ResizeHeight;
+        RebuildMainWindow(p);
+        return;
+    }
+    if ((st.CursorDragging && st.cursorena) || (!st.CursorDragging && st.cursorena == 1)) {
+        display::CursorToMouse(p, x, y);
+    }
+}
 
 void KeyDown(Program& p, int key) {
     AppState& st = p.st;
@@ -24,6 +483,47 @@ void KeyDown(Program& p, int key) {
         return;
     }
     switch (key) {
+        case '1':
+        case platform::key::Numpad0 + 1:
+            display::SelectCursor(p, 1);
+            break;
+        case '2':
+        case platform::key::Numpad0 + 2:
+            display::SelectCursor(p, 2);
+            break;
+        case 'S':
+            ScanButton(p);
+            break;
+        case 'R':
+            RescanButton(p);
+            break;
+        case 'U':
+            if (!st.TdrActive) {
+                ScanButton(p);
+                instrument::WriteControlDataFile(p);
+            }
+            break;
+        case 'P':
+            p.ui.printMainWindow();
+            break;
+        case platform::key::Up:
+        case platform::key::Down:
+            if (!st.TdrActive) {
+                SwapGraphs(p, 0);
+            }
+            break;
+        case platform::key::Left:
+        case platform::key::Right:
+            if (st.CtrlHeld || st.ShiftHeld) {
+                display::CursorStep(p, key == platform::key::Left ? -1 : 1);
+            }
+            break;
+        case 'L':
+            measure::ScanLimitsCommand(p);
+            break;
+        case 'D':
+            measure::PointDataCommand(p);
+            break;
         case 'Q':
             st.ProgramRunning = 0;
             break;
@@ -34,15 +534,16 @@ void KeyDown(Program& p, int key) {
 
 } // namespace
 
-void Quit(Program& p) {
-    p.ui.closeSecondaryWindows();
-    p.st.SweepRunning = 0;
-    p.st.ProgramRunning = 0;
-    p.st.QuitRequested = 1;
+void RunCommand(Program& p, int id) {
+    if (p.st.SweepRunning && !AllowedWhileSweeping(id)) {
+        return;
+    }
+    RunButtonOrMenu(p, id);
 }
 
 void MainWindowEvent(Program& p, const platform::Event& event) {
     using platform::EventType;
+    AppState& st = p.st;
     switch (event.type) {
         case EventType::CloseRequest:
             Quit(p);
@@ -52,14 +553,41 @@ void MainWindowEvent(Program& p, const platform::Event& event) {
             break;
         case EventType::KeyUp:
         case EventType::Char:
-            p.st.KeyHeld = 0;
-            p.st.CtrlHeld = 0;
-            p.st.ShiftHeld = 0;
+            st.KeyHeld = 0;
+            st.CtrlHeld = 0;
+            st.ShiftHeld = 0;
             break;
         case EventType::LeftDown:
+            if (st.SweepRunning) {
+                // A click stops a running sweep.
+                st.SweepRunning = 0;
+                break;
+            }
+            if (const int which = display::StatusButtonAt(p, event.x, event.y)) {
+                display::StatusButtonClicked(p, which);
+                break;
+            }
+            st.CursorDragging = 1;
+            break;
+        case EventType::LeftUp:
+            st.CursorDragging = 0;
+            break;
         case EventType::RightDown:
-            // A click stops a running sweep.
-            p.st.SweepRunning = 0;
+            if (st.SweepRunning) {
+                st.SweepRunning = 0;
+                break;
+            }
+            display::MarkerAtMouse(p, event.x, event.y);
+            break;
+        case EventType::MouseMove:
+            MouseMoved(p, event.x, event.y);
+            break;
+        case EventType::Resized:
+            Resized(p, event.x, event.y);
+            break;
+        case EventType::Button:
+        case EventType::Menu:
+            RunCommand(p, event.id);
             break;
         default:
             break;

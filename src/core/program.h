@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app_state.h"
+#include "display/display_state.h"
 #include "measure/scan_arrays.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
@@ -34,6 +35,7 @@ struct Program {
     // The subsystems' program-wide records, one instance each.
     measure::ScanArrays scan;
     measure::ScanPoint point;
+    display::DisplayState display;
 
     platform::Ui& ui;
     platform::Clock& clock;

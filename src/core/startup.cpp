@@ -7,6 +7,7 @@
 #include "core/diagnostics.h"
 #include "core/menus.h"
 #include "core/program.h"
+#include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/status_panel.h"
 #include "files/config_file.h"
@@ -114,8 +115,10 @@ void Startup(Program& p, const StartOptions& options) {
         }
         p.ui.message(text, " VNA start-up");
     }
-    // 11. Graph font and text metrics.
+    // 11. Graph font and text metrics; the graph box again, now from the window's own fonts.
     MeasureGraphFont(p);
+    display::ComputeGraphGeometry(p);
+    display::DrawGraph(p);
     // 12. Running.
     st.ProgramRunning = st.QuitRequested ? 0 : 1;
     p.ui.focusMainWindow();

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/events.h"
+#include "platform/form.h"
+#include "platform/menu_model.h"
 
 namespace vna::platform {
 
@@ -78,6 +80,40 @@ public:
     // The drawing surface of the main window's client area; nullptr while there is none
     // (before the window exists, or in a program without windows).
     virtual Canvas* mainCanvas() = 0;
+
+    // ---- Main window furniture and the dialogs of the display ----
+    // A Ui without windows (a headless program) keeps these defaults: no menus, no buttons, every
+    // form cancelled, nothing printed.
+    // Replaces the menu bar and the button row of the main window.
+    virtual void setMenuBar(const MenuBar& bar) { (void)bar; }
+    virtual void setButtons(const std::vector<PushButton>& buttons) { (void)buttons; }
+    // Modal form dialog: FormOk, FormCancelled, or FormExtraButton + k for extra button k. The
+    // fields carry the values the user left in them (also when cancelled).
+    virtual int form(Form& form) {
+        (void)form;
+        return FormCancelled;
+    }
+    // Modal window that shows lines of text until it is closed (the status window).
+    virtual void textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
+                            int height) {
+        (void)title;
+        (void)lines;
+        (void)width;
+        (void)height;
+    }
+    // Sets the size of the main window's client area.
+    virtual void resizeMainWindow(int width, int height) {
+        (void)width;
+        (void)height;
+    }
+    // Print dialog, then the main window's client area scaled to the page; false when cancelled
+    // or when there is no printer.
+    virtual bool printMainWindow() { return false; }
+    // Opens a document or a web page with the program the system associates with it.
+    virtual bool openDocument(std::string_view pathOrUrl) {
+        (void)pathOrUrl;
+        return false;
+    }
 };
 
 } // namespace vna::platform

@@ -42,6 +42,10 @@ public:
     void flush() override { ops.emplace_back("flush"); }
 
     int pointSize() const { return pointSize_; }
+    void resize(int width, int height) {
+        width_ = width;
+        height_ = height;
+    }
     Rgb penColor() const { return pen_; }
 
 private:

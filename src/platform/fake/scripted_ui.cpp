@@ -187,4 +187,97 @@ void ScriptedUi::closeMainWindow() {
     closed_ = true;
 }
 
+void ScriptedUi::setMenuBar(const MenuBar& bar) {
+    menuBar_ = bar;
+    ++menuBuilds_;
+}
+
+void ScriptedUi::setButtons(const std::vector<PushButton>& buttons) {
+    buttons_ = buttons;
+}
+
+int ScriptedUi::form(Form& form) {
+    UiCall call{"form", form.title, "", Buttons::OkCancel};
+    record(call);
+    forms.push_back(form);
+    if (onDialog) {
+        onDialog(call);
+    }
+    if (formAnswers.empty()) {
+        return FormCancelled;
+    }
+    auto answer = std::move(formAnswers.front());
+    formAnswers.pop_front();
+    return answer ? answer(form) : FormCancelled;
+}
+
+void ScriptedUi::textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
+                            int height) {
+    record({"textWindow", std::string(title), std::to_string(width) + "x" + std::to_string(height)});
+    textWindows.emplace_back(std::string(title), lines);
+}
+
+void ScriptedUi::resizeMainWindow(int width, int height) {
+    record({"resize", std::to_string(width) + "x" + std::to_string(height), ""});
+    if (canvas_) {
+        canvas_->resize(width, height);
+    }
+}
+
+bool ScriptedUi::printMainWindow() {
+    record({"print", "", ""});
+    if (printAccepted) {
+        ++prints_;
+    }
+    return printAccepted;
+}
+
+bool ScriptedUi::openDocument(std::string_view pathOrUrl) {
+    record({"openDocument", std::string(pathOrUrl), ""});
+    return documentsOpen;
+}
+
+namespace {
+
+const MenuItem* FindIn(const std::vector<MenuItem>& items, const std::vector<std::string>& path,
+                       std::size_t at) {
+    for (const MenuItem& item : items) {
+        if (item.caption != path[at]) {
+            continue;
+        }
+        if (at + 1 == path.size()) {
+            return &item;
+        }
+        if (const MenuItem* found = FindIn(item.children, path, at + 1)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const MenuItem* ScriptedUi::findMenuItem(const std::vector<std::string>& path) const {
+    if (path.size() < 2) {
+        return nullptr;
+    }
+    for (const Menu& menu : menuBar_.menus) {
+        if (menu.caption == path[0]) {
+            if (const MenuItem* found = FindIn(menu.items, path, 1)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+const PushButton* ScriptedUi::findButton(const std::string& caption) const {
+    for (const PushButton& b : buttons_) {
+        if (b.caption == caption) {
+            return &b;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace vna::platform::fake

@@ -16,7 +16,8 @@ namespace vna::platform::fake {
 // One call the program made on the Ui port.
 struct UiCall {
     std::string kind; // "message", "prompt", "enterText", "openFile", "saveFile", "editText",
-                      // "createMainWindow", "title", "focus", "closeSecondary", "closeMain"
+                      // "createMainWindow", "title", "focus", "closeSecondary", "closeMain", "form",
+                      // "textWindow", "resize", "print"
     std::string text;
     std::string caption;
     Buttons buttons = Buttons::Ok;
@@ -53,6 +54,13 @@ public:
     // main loop under test always ends.
     std::function<void()> onIdle;
     Size screen{1280, 1024};
+    // Form dialogs: each entry fills the form it is given and returns how it was closed
+    // (FormOk, FormCancelled or an extra button). With none left, forms are cancelled.
+    std::deque<std::function<int(Form&)>> formAnswers;
+    // Whether the print dialog is accepted.
+    bool printAccepted = true;
+    // Whether opening a document succeeds.
+    bool documentsOpen = true;
 
     // --- the records ---
     std::vector<UiCall> calls;
@@ -61,6 +69,19 @@ public:
     std::string title() const { return title_; }
     bool mainWindowOpen() const { return canvas_ != nullptr && !closed_; }
     RecordingCanvas* canvas() { return canvas_.get(); }
+    // The menu bar and the button row as last set.
+    const MenuBar& menuBar() const { return menuBar_; }
+    const std::vector<PushButton>& buttons() const { return buttons_; }
+    int menuBuilds() const { return menuBuilds_; }
+    // The forms shown, as they were when the program opened them.
+    std::vector<Form> forms;
+    // The text windows shown: title and lines.
+    std::vector<std::pair<std::string, std::vector<std::string>>> textWindows;
+    int prints() const { return prints_; }
+    // Finds a menu item by its caption path, for example {"Setup", "Power Control", "Low current
+    // mode"}; nullptr when there is none.
+    const MenuItem* findMenuItem(const std::vector<std::string>& path) const;
+    const PushButton* findButton(const std::string& caption) const;
 
     // --- the port ---
     Answer message(std::string_view text, std::string_view caption, Buttons buttons, Icon icon) override;
@@ -83,6 +104,14 @@ public:
     void closeSecondaryWindows() override;
     void closeMainWindow() override;
     Canvas* mainCanvas() override { return closed_ ? nullptr : canvas_.get(); }
+    void setMenuBar(const MenuBar& bar) override;
+    void setButtons(const std::vector<PushButton>& buttons) override;
+    int form(Form& form) override;
+    void textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
+                    int height) override;
+    void resizeMainWindow(int width, int height) override;
+    bool printMainWindow() override;
+    bool openDocument(std::string_view pathOrUrl) override;
 
     // Delivers one event to the program's handler now.
     void deliver(const Event& e);
@@ -96,6 +125,10 @@ private:
     std::string title_;
     bool closed_ = false;
     int pumps_ = 0;
+    MenuBar menuBar_;
+    std::vector<PushButton> buttons_;
+    int menuBuilds_ = 0;
+    int prints_ = 0;
 };
 
 } // namespace vna::platform::fake

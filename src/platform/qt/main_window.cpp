@@ -54,7 +54,9 @@ void CanvasWidget::paintEvent(QPaintEvent*) {
 
 void CanvasWidget::resizeEvent(QResizeEvent*) {
     canvas_.resize(width(), height());
-    send(Event{EventType::Resized, 0, width(), height(), 0});
+    // The program keeps the size of the whole window (menu bar included) as the window size it
+    // asked for, so a resize reports that size.
+    send(Event{EventType::Resized, 0, window()->width(), window()->height(), 0});
 }
 
 void CanvasWidget::keyPressEvent(QKeyEvent* e) {
@@ -98,6 +100,50 @@ MainWindow::MainWindow(int width, int height, std::function<void(const Event&)>&
     setCentralWidget(client_);
     canvas_.onFlush = [this] { client_->update(); };
     resize(width, height);
+}
+
+void MainWindow::setButtons(const std::vector<PushButton>& buttons, const std::function<void(int)>& clicked) {
+    clicked_ = clicked;
+    // The buttons are kept and updated in place: one may be the sender of the click that asked
+    // for the new row.
+    while (buttons_.size() > buttons.size()) {
+        buttons_.back()->hide();
+        buttons_.back()->deleteLater();
+        buttons_.pop_back();
+    }
+    buttonIds_.resize(buttons.size());
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const PushButton& spec = buttons[i];
+        if (i == buttons_.size()) {
+            auto* b = new QPushButton(client_);
+            b->setFocusPolicy(Qt::NoFocus);
+            connect(b, &QPushButton::clicked, this, [this, i] {
+                if (clicked_ && i < buttonIds_.size()) {
+                    clicked_(buttonIds_[i]);
+                }
+            });
+            buttons_.push_back(b);
+        }
+        QPushButton* b = buttons_[i];
+        buttonIds_[i] = spec.id;
+        b->setText(QString::fromStdString(spec.caption));
+        b->setGeometry(spec.x, spec.y, std::max(1, spec.width), std::max(1, spec.height));
+        QFont font(QString::fromStdString(spec.fontFace).compare("arial", Qt::CaseInsensitive) == 0
+                       ? QString("Arial")
+                       : QString::fromStdString(spec.fontFace));
+        font.setPointSize(std::max(1, spec.pointSize));
+        font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
+        b->setFont(font);
+        b->setStyleSheet(QString("QPushButton { background-color: rgb(%1, %2, %3); border: 1px solid gray; }"
+                                 "QPushButton:disabled { color: gray; }")
+                             .arg(RedOf(spec.color))
+                             .arg(GreenOf(spec.color))
+                             .arg(BlueOf(spec.color)));
+        b->setEnabled(spec.enabled);
+        b->setToolTip(QString::fromStdString(spec.toolTip));
+        b->setObjectName(QString("button%1").arg(spec.id));
+        b->show();
+    }
 }
 
 void MainWindow::closeForGood() {

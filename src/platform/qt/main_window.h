@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPushButton>
 #include <QWidget>
 #include <functional>
+#include <vector>
+
+#include "platform/menu_model.h"
 
 #include "platform/events.h"
 #include "platform/qt/qt_canvas.h"
@@ -41,6 +45,9 @@ public:
     CanvasWidget* client() { return client_; }
     // Closes the window for good (the close box itself only asks the program to quit).
     void closeForGood();
+    // Lays out the button row over the client area; clicks go to `clicked` with the button's id.
+    void setButtons(const std::vector<PushButton>& buttons, const std::function<void(int)>& clicked);
+    const std::vector<QPushButton*>& buttons() const { return buttons_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -50,6 +57,9 @@ private:
     std::function<void(const Event&)>& handler_;
     CanvasWidget* client_;
     bool closing_ = false;
+    std::vector<QPushButton*> buttons_;
+    std::vector<int> buttonIds_;
+    std::function<void(int)> clicked_;
 };
 
 // The virtual key code of a Qt key event (letters and digits as their upper-case character,

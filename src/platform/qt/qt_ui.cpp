@@ -263,3 +263,275 @@ void QtUi::beginShutdown() {
 }
 
 } // namespace vna::platform::qt
+
+// ---- Main window furniture and the display's dialogs ----
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace vna::platform::qt {
+
+namespace {
+
+void AddItems(QMenu* menu, const std::vector<MenuItem>& items, const std::function<void(int)>& fire) {
+    for (const MenuItem& item : items) {
+        if (item.separator) {
+            menu->addSeparator();
+            continue;
+        }
+        if (!item.children.empty()) {
+            QMenu* sub = menu->addMenu(DisplayText(item.caption));
+            sub->setEnabled(item.enabled);
+            AddItems(sub, item.children, fire);
+            continue;
+        }
+        QAction* a = menu->addAction(DisplayText(item.caption));
+        a->setCheckable(item.checked);
+        a->setChecked(item.checked);
+        a->setEnabled(item.enabled);
+        a->setData(item.id);
+        const int id = item.id;
+        QObject::connect(a, &QAction::triggered, a, [fire, id] { fire(id); });
+    }
+}
+
+QString ColorStyle(std::uint32_t c) {
+    return QString("background-color: rgb(%1, %2, %3);").arg(RedOf(c)).arg(GreenOf(c)).arg(BlueOf(c));
+}
+
+} // namespace
+
+void QtUi::post(const Event& e) {
+    if (!window_) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        window_.get(),
+        [this, e] {
+            if (handler_) {
+                handler_(e);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void QtUi::setMenuBar(const MenuBar& bar) {
+    if (!window_) {
+        return;
+    }
+    // A new bar replaces the old one; the old one goes once the event loop runs again, so a menu
+    // whose command rebuilds the bar is not deleted under its own feet.
+    auto* qbar = new QMenuBar();
+    for (const Menu& m : bar.menus) {
+        QMenu* menu = qbar->addMenu(DisplayText(m.caption));
+        menu->setEnabled(m.enabled);
+        AddItems(menu, m.items, [this](int id) { post(Event{EventType::Menu, 0, 0, 0, id}); });
+    }
+    if (QMenuBar* old = window_->menuBar(); old && old != qbar) {
+        old->setParent(nullptr);
+        old->deleteLater();
+    }
+    window_->setMenuBar(qbar);
+}
+
+void QtUi::setButtons(const std::vector<PushButton>& buttons) {
+    if (!window_) {
+        return;
+    }
+    window_->setButtons(buttons, [this](int id) { post(Event{EventType::Button, 0, 0, 0, id}); });
+}
+
+int QtUi::form(Form& f) {
+    if (shuttingDown_) {
+        return FormCancelled;
+    }
+    QDialog dlg(window_.get());
+    dlg.setWindowTitle(DisplayText(f.title));
+    auto* outer = new QVBoxLayout(&dlg);
+    auto* layout = new QFormLayout();
+    outer->addLayout(layout);
+    std::vector<QWidget*> widgets;
+    std::vector<std::uint32_t> colors;
+    for (const FormField& field : f.fields) {
+        QWidget* w = nullptr;
+        switch (field.kind) {
+            case FormField::Kind::Label: {
+                auto* l = new QLabel(DisplayText(field.label));
+                layout->addRow(l);
+                w = l;
+                break;
+            }
+            case FormField::Kind::Text: {
+                auto* e = new QLineEdit(DisplayText(field.text));
+                e->setReadOnly(field.readOnly);
+                layout->addRow(DisplayText(field.label), e);
+                w = e;
+                break;
+            }
+            case FormField::Kind::Choice: {
+                auto* c = new QComboBox();
+                for (const std::string& choice : field.choices) {
+                    c->addItem(DisplayText(choice));
+                }
+                c->setEditable(!field.fixed);
+                if (field.fixed) {
+                    c->setCurrentIndex(std::max(0, c->findText(DisplayText(field.text))));
+                } else {
+                    c->setCurrentText(DisplayText(field.text));
+                }
+                layout->addRow(DisplayText(field.label), c);
+                w = c;
+                break;
+            }
+            case FormField::Kind::Check: {
+                auto* c = new QCheckBox(DisplayText(field.label));
+                c->setChecked(field.checked);
+                layout->addRow(c);
+                w = c;
+                break;
+            }
+            case FormField::Kind::Color: {
+                auto* b = new QPushButton("        ");
+                b->setStyleSheet(ColorStyle(field.color));
+                const std::size_t index = colors.size();
+                QObject::connect(b, &QPushButton::clicked, b, [&colors, index, b, &dlg] {
+                    const QColor c = QColorDialog::getColor(ToQColor(colors[index]), &dlg);
+                    if (c.isValid()) {
+                        colors[index] = FromQColor(c);
+                        b->setStyleSheet(ColorStyle(colors[index]));
+                    }
+                });
+                layout->addRow(DisplayText(field.label), b);
+                w = b;
+                break;
+            }
+        }
+        widgets.push_back(w);
+        colors.push_back(field.color);
+    }
+    auto* box = new QDialogButtonBox();
+    QPushButton* ok = box->addButton(DisplayText(f.okCaption), QDialogButtonBox::AcceptRole);
+    (void)ok;
+    if (!f.cancelCaption.empty()) {
+        box->addButton(DisplayText(f.cancelCaption), QDialogButtonBox::RejectRole);
+    }
+    int extraPressed = -1;
+    for (std::size_t k = 0; k < f.extraButtons.size(); ++k) {
+        QPushButton* b = box->addButton(DisplayText(f.extraButtons[k]), QDialogButtonBox::ActionRole);
+        QObject::connect(b, &QPushButton::clicked, &dlg, [&extraPressed, k, &dlg] {
+            extraPressed = static_cast<int>(k);
+            dlg.accept();
+        });
+    }
+    QObject::connect(box, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    outer->addWidget(box);
+    if (f.width > 0 && f.height > 0) {
+        dlg.resize(f.width, f.height);
+    }
+    const int r = dlg.exec();
+    for (std::size_t i = 0; i < f.fields.size(); ++i) {
+        FormField& field = f.fields[i];
+        switch (field.kind) {
+            case FormField::Kind::Text:
+                field.text = static_cast<QLineEdit*>(widgets[i])->text().toStdString();
+                break;
+            case FormField::Kind::Choice:
+                field.text = static_cast<QComboBox*>(widgets[i])->currentText().toStdString();
+                break;
+            case FormField::Kind::Check:
+                field.checked = static_cast<QCheckBox*>(widgets[i])->isChecked();
+                break;
+            case FormField::Kind::Color:
+                field.color = colors[i];
+                break;
+            case FormField::Kind::Label:
+                break;
+        }
+    }
+    if (r != QDialog::Accepted) {
+        return FormCancelled;
+    }
+    return extraPressed >= 0 ? FormExtraButton + extraPressed : FormOk;
+}
+
+void QtUi::textWindow(std::string_view title, const std::vector<std::string>& lines, int width, int height) {
+    if (shuttingDown_) {
+        return;
+    }
+    QDialog dlg(window_.get());
+    dlg.setWindowTitle(DisplayText(title));
+    auto* layout = new QVBoxLayout(&dlg);
+    auto* text = new QPlainTextEdit();
+    text->setReadOnly(true);
+    QStringList all;
+    for (const std::string& l : lines) {
+        all << DisplayText(l);
+    }
+    text->setPlainText(all.join('\n'));
+    layout->addWidget(text);
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, width, height);
+    dlg.resize(std::min(width, screen.width()), std::min(height, screen.height()));
+    dlg.move(0, 0);
+    dlg.exec();
+}
+
+void QtUi::resizeMainWindow(int width, int height) {
+    if (window_) {
+        window_->resize(std::max(1, width), std::max(1, height));
+    }
+}
+
+bool QtUi::printMainWindow() {
+    if (shuttingDown_ || !window_) {
+        return false;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, window_.get());
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        return false;
+    }
+    // The client area, scaled to fill the page with its proportions kept.
+    const QImage& image = window_->canvas().image();
+    const QRect page = painter.viewport();
+    QSize size = image.size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    painter.setViewport(page.x(), page.y(), size.width(), size.height());
+    painter.setWindow(image.rect());
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return true;
+}
+
+bool QtUi::openDocument(std::string_view pathOrUrl) {
+    const QString s = QString::fromUtf8(pathOrUrl.data(), static_cast<qsizetype>(pathOrUrl.size()));
+    if (s.contains("://")) {
+        return QDesktopServices::openUrl(QUrl(s));
+    }
+    if (!QFileInfo::exists(s)) {
+        return false;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(s));
+}
+
+} // namespace vna::platform::qt

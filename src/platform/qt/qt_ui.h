@@ -34,8 +34,18 @@ public:
     void closeSecondaryWindows() override;
     void closeMainWindow() override;
     Canvas* mainCanvas() override;
+    void setMenuBar(const MenuBar& bar) override;
+    void setButtons(const std::vector<PushButton>& buttons) override;
+    int form(Form& form) override;
+    void textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
+                    int height) override;
+    void resizeMainWindow(int width, int height) override;
+    bool printMainWindow() override;
+    bool openDocument(std::string_view pathOrUrl) override;
 
     MainWindow* mainWindow() { return window_.get(); }
+    // The program's event handler, for tests that feed events directly.
+    const std::function<void(const Event&)>& handlerForTests() const { return handler_; }
 
     // The program has been told to end (a signal, the session closing): every open dialog is
     // closed, and every dialog asked for from now on is answered at once with its negative
@@ -44,6 +54,10 @@ public:
     bool shuttingDown() const { return shuttingDown_; }
 
 private:
+    // Menu and button commands reach the program through the event queue, not from inside the
+    // signal of the widget that was clicked: the command may rebuild the menus and buttons.
+    void post(const Event& e);
+
     std::function<void(const Event&)> handler_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<TextEditorWindow> editor_;

@@ -1,0 +1,7 @@
+#include "audio/pending.h"
+
+namespace vna::audio {
+
+void SwrToneDialog(core::Program&) {}
+
+} // namespace vna::audio

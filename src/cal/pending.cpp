@@ -1,0 +1,15 @@
+#include "cal/pending.h"
+
+namespace vna::cal {
+
+void LoadCalibrationFileCommand(core::Program&) {}
+
+void StandardCal(core::Program&) {}
+
+void CustomCal(core::Program&) {}
+
+void PortBCal(core::Program&) {}
+
+void CalMultiChannel(core::Program&) {}
+
+} // namespace vna::cal

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace vna::core {
+struct Program;
+}
+
+// Commands of this folder that the main window offers but whose subsystem is not built yet.
+// Each one does nothing until the issue that builds its subsystem replaces it.
+namespace vna::cal {
+
+void LoadCalibrationFileCommand(core::Program& p);
+void StandardCal(core::Program& p);
+void CustomCal(core::Program& p);
+void PortBCal(core::Program& p);
+void CalMultiChannel(core::Program& p);
+
+} // namespace vna::cal

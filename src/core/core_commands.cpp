@@ -1,0 +1,256 @@
+// The commands of the application core: port switch, halt, graph swap, bitmap, power settings,
+// constant frequency, recycle depth, comm port and the About window.
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "core/commands.h"
+#include "core/delay.h"
+#include "core/entry.h"
+#include "core/menus.h"
+#include "core/program.h"
+#include "core/startup.h"
+#include "display/bitmap_file.h"
+#include "display/graph_geometry.h"
+#include "display/scan_plot.h"
+#include "files/atomic_file.h"
+#include "files/number_text.h"
+#include "files/path_split.h"
+#include "files/scan_file.h"
+#include "instrument/commands.h"
+#include "instrument/serial_link.h"
+#include "platform/canvas.h"
+
+namespace vna::core {
+
+void Quit(Program& p) {
+    p.ui.closeSecondaryWindows();
+    p.st.SweepRunning = 0;
+    p.st.recycle = 0;
+    p.st.BandScanRunning = 0;
+    p.st.ProgramRunning = 0;
+    p.st.QuitRequested = 1;
+}
+
+void Halt(Program& p) {
+    p.st.SweepRunning = 0;
+    p.st.recycle = 0;
+    p.st.BandScanRunning = 0;
+    instrument::SwitchPorts(p, 0);
+    display::RedrawScan(p);
+}
+
+void SwitchPort(Program& p) {
+    AppState& st = p.st;
+    if (!st.DiagMode && !st.portb_cal_ok) {
+        p.ui.message("Port B is not calibrated.", "Port B not calibrated");
+        return;
+    }
+    if (st.SweepRunning) {
+        return;
+    }
+    st.PortB_on = st.PortB_on ? 0 : 1;
+    BuildMenus(p);
+    p.ui.focusMainWindow();
+    std::swap(st.average, st.averageOther);
+    instrument::SendAverage(p);
+    display::RedrawScan(p);
+}
+
+void SwapGraphs(Program& p, int step) {
+    (void)step;
+    AppState& st = p.st;
+    if (!st.autoSaveGraph) {
+        p.ui.message(
+            "Graphs are not being saved automatically.\rThis feature can be enabled with the 'auto save "
+            "graph'  flag\rin the config file.",
+            "Auto Save");
+        return;
+    }
+    std::int32_t& toggle = st.PortB_on ? st.swapToggleB : st.swapToggleA;
+    toggle = toggle == 0 ? 1 : 0;
+    st.ScanFileMode = 10;
+    if (st.PortB_on) {
+        files::LoadScanB(p);
+    } else {
+        files::LoadScanA(p);
+    }
+}
+
+void SaveImageBitmap(Program& p) {
+    AppState& st = p.st;
+    platform::FileDialog d;
+    d.title = " Save BitMap";
+    d.filter = "Bitmap Files(*.bmp)|*.bmp||";
+    d.defaultExtension = "bmp";
+    d.initialFolder = files::DialogFolder(st.picture_folder, st.ProgramFolder);
+    const auto path = p.ui.saveFile(d);
+    if (!path || path->empty()) {
+        return;
+    }
+    if (path->size() >= 3) {
+        st.picture_file = *path;
+        st.picture_folder = files::SplitPath(*path).folder;
+    }
+    const platform::Canvas* c = p.ui.mainCanvas();
+    if (!c) {
+        p.ui.message("Couldn't create DC", "Error");
+        return;
+    }
+    // The bottom 50 pixels of the client area are left out of the picture.
+    const int height = c->height() - 50;
+    if (c->width() < 1 || height < 1) {
+        p.ui.message("Couldn't create bitmap", "Error");
+        return;
+    }
+    std::string error;
+    if (!files::WriteFileAtomic(*path, display::EncodeBitmap(*c, c->width(), height), &error)) {
+        p.ui.message("The bitmap file could not be written:\r\n" + *path + "\r\n" + error, "Error");
+    }
+}
+
+void RebuildMainWindow(Program& p) {
+    display::ComputeGraphGeometry(p);
+    BuildMenus(p);
+    display::RedrawScan(p);
+}
+
+void ShowAbout(Program& p) {
+    const AppState& st = p.st;
+    platform::Form f;
+    f.title = " VNA";
+    f.width = 650;
+    f.height = 203;
+    platform::FormField text;
+    text.kind = platform::FormField::Kind::Label;
+    text.label = "Program version " + st.ProgramVersion + st.VersionLetter + st.BuildDate;
+    f.fields.push_back(text);
+    platform::FormField id;
+    id.kind = platform::FormField::Kind::Text;
+    id.label = "Instrument";
+    id.readOnly = true;
+    id.text = st.InstrumentPresent ? "ID Num= " + st.instrument_id + " " + st.VersionText : " DEMO MODE ";
+    f.fields.push_back(id);
+    f.okCaption = "Close";
+    f.cancelCaption = "";
+    p.ui.form(f);
+    p.ui.focusMainWindow();
+}
+
+namespace commands_detail {
+
+void BattAutomaticOff(Program& p) {
+    if (!RequireHardware(p)) {
+        return;
+    }
+    AppState& st = p.st;
+    st.autopoweroff = st.autopoweroff ? 0 : 1;
+    instrument::SendAutoPowerOff(p);
+    BuildMenus(p);
+    p.ui.message(std::string(" Auto power down is ") +
+                     (st.autopoweroff ? "enabled for battery operation." : "disabled."),
+                 "");
+}
+
+void LowCurrentMode(Program& p) {
+    if (!RequireHardware(p)) {
+        return;
+    }
+    AppState& st = p.st;
+    st.DdsPowerOn = st.DdsPowerOn ? 0 : 1;
+    p.ui.message(st.DdsPowerOn ? " Low current mode is off" : " Low current mode is on.", "");
+    // The port-switch command powers the DDS to match the mode: switching the ports off takes the
+    // instrument's current down in low-current mode and parks it powered otherwise.
+    instrument::SwitchPorts(p, 0);
+    BuildMenus(p);
+}
+
+void ConstantFreq(Program& p) {
+    if (!RequireHardware(p)) {
+        return;
+    }
+    AppState& st = p.st;
+    instrument::SwitchPorts(p, 0);
+    const auto v = EnterNumber(p, "Constant test frequency (MHz)", " Constant Freq",
+                               files::NumText(st.freq, 6).substr(1));
+    if (!v) {
+        return;
+    }
+    const double f = std::fabs(*v);
+    if (f < st.minimum_freq || f > st.maximumfreq) {
+        p.ui.message("The frequency must be between" + files::NumText(st.minimum_freq, 3) + " and" +
+                         files::NumText(st.maximumfreq, 0) + " MHz.\r\nThe constant frequency is unchanged.",
+                     " Constant Freq");
+        return;
+    }
+    st.freq = f;
+}
+
+void RecycleDepth(Program& p) {
+    AppState& st = p.st;
+    const auto v =
+        EnterNumber(p, " Recycle Depth (1..N=Clear screen after N cycles,  [0=Don't clear screen])",
+                    " Recycle Depth", files::NumText(st.Recycle_depth, 0).substr(1));
+    if (!v) {
+        return;
+    }
+    // The count of sweeps handed to the repeating sweep is N + 2; keep it a sane int.
+    st.Recycle_depth = std::clamp(files::Nint(std::fabs(*v)), 0, 100000);
+    st.RecycleDepth2 = st.Recycle_depth + 2;
+}
+
+void EnterCommPort(Program& p) {
+    AppState& st = p.st;
+    const auto text = p.ui.enterText("Comm port number (1..65000), or the path of the serial device",
+                                     " Enter Comm Port", files::NumText(st.commport, 0).substr(1));
+    if (!text) {
+        return;
+    }
+    const std::string t = *text;
+    const auto first = t.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return;
+    }
+    if (t.find('/') != std::string::npos || t.find('\\') != std::string::npos) {
+        st.SerialDevice = t.substr(first);
+    } else {
+        std::size_t used = 0;
+        const double v = files::TextToNumber(t, used);
+        if (used == 0 || v < 1 || v > 65000 || v != std::floor(v)) {
+            p.ui.message("The comm port must be a number from 1 to 65000.\r\nThe comm port is unchanged.",
+                         " Enter Comm Port");
+            return;
+        }
+        st.commport = static_cast<std::int32_t>(v);
+        // A port number chosen here replaces a device named at start.
+        st.SerialDevice.clear();
+    }
+    instrument::ClosePort(p);
+    st.LastError = 0;
+    st.DemoRequested = 0;
+    instrument::ConnectInstrument(p);
+    st.InstrumentPresent = st.LastError == 0 ? 1 : 0;
+    st.WindowTitle = "VNA-" + std::to_string(st.ModelNumber) + "    Program Version: " + st.ProgramVersion +
+                     st.VersionLetter + "   ";
+    if (!st.InstrumentPresent) {
+        p.ui.message(NotRespondingMessage, "");
+        st.WindowTitle += "     DEMO MODE   ";
+    }
+    p.ui.setWindowTitle(st.WindowTitle);
+    BuildMenus(p);
+}
+
+void DefaultGraphSize(Program& p) {
+    AppState& st = p.st;
+    st.WinWidth = st.defaultWinWidth;
+    st.WinHeight = st.defaultWinHeight;
+    display::ComputeGraphGeometry(p);
+    st.ResizePending = 0;
+    p.ui.resizeMainWindow(st.WinWidth, st.WinHeight);
+    RebuildMainWindow(p);
+}
+
+} // namespace commands_detail
+
+} // namespace vna::core

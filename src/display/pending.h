@@ -1,0 +1,25 @@
+#pragma once
+
+namespace vna::core {
+struct Program;
+}
+
+// Commands of this folder that the main window offers but whose subsystem is not built yet.
+// Each one does nothing until the issue that builds its subsystem replaces it.
+namespace vna::display {
+
+void DrawMarkers(core::Program& p);
+void MarkerCommand(core::Program& p, int command);
+void MarkerAtMouse(core::Program& p, int x, int y);
+void CursorToMouse(core::Program& p, int x, int y);
+void SelectCursor(core::Program& p, int cursor);
+void CursorStep(core::Program& p, int direction);
+void ShowSmithChart(core::Program& p);
+void RotateSmithChart(core::Program& p);
+void ShowPolarPlot(core::Program& p, int quantity);
+void TransmissionLineZDialog(core::Program& p);
+void AntennaBandwidth(core::Program& p);
+void RulersDialog(core::Program& p);
+void FilterBandwidth(core::Program& p);
+
+} // namespace vna::display

@@ -1,0 +1,11 @@
+#include "instrument/pending.h"
+
+namespace vna::instrument {
+
+void DcPowerOffCommand(core::Program&) {}
+
+void WriteControlDataFile(core::Program&) {}
+
+void VnaTestDialog(core::Program&) {}
+
+} // namespace vna::instrument

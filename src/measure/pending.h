@@ -1,0 +1,29 @@
+#pragma once
+
+namespace vna::core {
+struct Program;
+}
+
+// Commands of this folder that the main window offers but whose subsystem is not built yet.
+// Each one does nothing until the issue that builds its subsystem replaces it.
+namespace vna::measure {
+
+void ScanCommand(core::Program& p);
+void RescanCommand(core::Program& p);
+void RecycleCommand(core::Program& p);
+void PointDataCommand(core::Program& p);
+void PointDataAB(core::Program& p);
+void ScanLimitsCommand(core::Program& p);
+void BandScanCommand(core::Program& p, int sensitivity);
+void ReferToAntennaDialog(core::Program& p);
+void LineExtensionDialog(core::Program& p);
+void DspFilterRescan(core::Program& p, int filter);
+void PhaseOffsetCommand(core::Program& p, int command);
+void DelayOffsetDialog(core::Program& p);
+void DelaySmoothingDialog(core::Program& p);
+void PlotMagRef(core::Program& p);
+void TemperatureCompDialog(core::Program& p);
+void MultiChannelCommand(core::Program& p, int command);
+void SelectBand(core::Program& p, int band);
+
+} // namespace vna::measure

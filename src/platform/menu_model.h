@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vna::platform {
+
+// One item of a menu: a command (id > 0), a submenu (children not empty) or a separator.
+struct MenuItem {
+    std::string caption;
+    int id = 0;
+    bool checked = false;
+    bool enabled = true;
+    bool separator = false;
+    std::vector<MenuItem> children;
+};
+
+// One popup of the menu bar.
+struct Menu {
+    std::string caption;
+    bool enabled = true;
+    std::vector<MenuItem> items;
+};
+
+// The whole menu bar, popups in their order. The adapters render it as it stands; the program
+// rebuilds it whenever a caption, a check mark or an enabling changes.
+struct MenuBar {
+    std::vector<Menu> menus;
+};
+
+// One push button of the main window's button row, placed in client-area pixels.
+struct PushButton {
+    std::string caption;
+    int id = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool enabled = true;
+    std::uint32_t color = 0; // red + 256 * green + 65536 * blue
+    std::string fontFace;
+    int pointSize = 8;
+    int weight = 600;
+    std::string toolTip;
+};
+
+} // namespace vna::platform

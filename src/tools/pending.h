@@ -1,0 +1,18 @@
+#pragma once
+
+namespace vna::core {
+struct Program;
+}
+
+// Commands of this folder that the main window offers but whose subsystem is not built yet.
+// Each one does nothing until the issue that builds its subsystem replaces it.
+namespace vna::tools {
+
+void DistanceToFault(core::Program& p);
+void MeasureCrystal(core::Program& p);
+void QuarterWaveStub(core::Program& p);
+void QMeasurement(core::Program& p);
+void TdrCommand(core::Program& p, int command);
+void TdrScalesDialog(core::Program& p);
+
+} // namespace vna::tools

@@ -1,0 +1,122 @@
+// Pictures of the graph drawn offscreen on the real canvas: their structure is checked (grid
+// lines at the computed rows, trace pixels where the mapping puts known values), not their bytes.
+
+#include <QColor>
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "display/graph_draw.h"
+#include "display/graph_geometry.h"
+#include "display/scan_plot.h"
+#include "gui_rig.h"
+
+using namespace vna;
+
+namespace {
+
+QColor Px(const QImage& img, int x, int y) {
+    return QColor(img.pixel(x, y));
+}
+
+bool IsColor(const QColor& c, int r, int g, int b, int tol = 0) {
+    return std::abs(c.red() - r) <= tol && std::abs(c.green() - g) <= tol && std::abs(c.blue() - b) <= tol;
+}
+
+// True when a pixel of the colour lies within `reach` rows of y at column x.
+bool ColorNear(const QImage& img, int x, int y, int r, int g, int b, int reach = 1) {
+    for (int dy = -reach; dy <= reach; ++dy) {
+        if (y + dy >= 0 && y + dy < img.height() && IsColor(Px(img, x, y + dy), r, g, b)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void SaveIfAsked(const QImage& img, const char* name) {
+    if (const char* dir = std::getenv("VNA_PICTURE_DIR")) {
+        img.save(QString(dir) + "/" + name);
+    }
+}
+
+} // namespace
+
+TEST(GraphPicture, EmptyGraphHasItsGridAtTheComputedRows) {
+    test::GuiRig rig;
+    rig.StartDemo();
+    const QImage& img = rig.image();
+    SaveIfAsked(img, "empty_graph.png");
+    const display::GraphGeometry& g = rig.p().display.g;
+    const display::GraphBox& b = g.box;
+    ASSERT_GT(b.right - b.left, 200);
+    ASSERT_GT(b.bottom - b.top, 100);
+    // A column inside the box that no vertical line crosses: a quarter of a division right of X1.
+    const int x = b.left + static_cast<int>(g.axis.mhzPerDiv * g.pxPerMHz / 4);
+    const int five = display::NearestEven(5 * g.divPx);
+    for (int i = 1; i < 20; ++i) {
+        const int y = display::NearestEven(g.divPx * i + b.top);
+        if (i == 10 || y == g.centreY - five || y == g.centreY + five) {
+            continue; // the centre line and the two section lines lie on these rows
+        }
+        EXPECT_TRUE(IsColor(Px(img, x, y), 230, 230, 230)) << "grid row " << i << " at y " << y;
+        // Between two grid rows the box is background.
+        const int between = display::NearestEven(g.divPx * (i + 0.5) + b.top);
+        EXPECT_TRUE(IsColor(Px(img, x, between), 255, 255, 255)) << "between rows at y " << between;
+    }
+    // The centre line is black and two pixels wide; the box edges are black.
+    EXPECT_TRUE(ColorNear(img, x, g.centreY, 0, 0, 0, 1));
+    EXPECT_TRUE(IsColor(Px(img, b.left, (b.top + b.bottom) / 3), 0, 0, 0));
+    EXPECT_TRUE(IsColor(Px(img, b.right, (b.top + b.bottom) / 3), 0, 0, 0));
+    // Vertical grid line of division 1.
+    const int vx = display::NearestEven(g.axis.mhzPerDiv * g.pxPerMHz + b.left);
+    EXPECT_TRUE(IsColor(Px(img, vx, b.top + 3), 230, 230, 230));
+}
+
+TEST(GraphPicture, KnownScanValuesLandWhereTheMappingPutsThem) {
+    test::GuiRig rig;
+    rig.StartDemo();
+    core::AppState& st = rig.st();
+    // Only SWR and Zmag, on a 5..25 MHz grid of 100 points: SWR 2 on the first half, 3 on the
+    // second; |Z| a ramp.
+    st.plot_swr = 1;
+    st.plot_zmagA = 1;
+    st.plot_rt = st.plot_rsA = st.plot_rpA = st.plot_ZphaseA = st.plot_Q = 0;
+    st.swr_scale = 10;
+    st.swrLog = 0;
+    st.zmag_scale = 1000;
+    st.start_freq = 5;
+    st.end_freq = 25;
+    st.delta_freq = 0.2;
+    const int n = 101;
+    for (int i = 0; i < n; ++i) {
+        rig.p().scan.scan_swr[static_cast<std::size_t>(i)] = i < 50 ? 2 : 3;
+        rig.p().scan.scan_zmag[static_cast<std::size_t>(i)] = 5.0 * i;
+        rig.p().scan.scan_phase[static_cast<std::size_t>(i)] = 0;
+    }
+    st.last_scan_index = n - 1;
+    display::RedrawScan(rig.p());
+    rig.Pump();
+    const QImage& img = rig.image();
+    SaveIfAsked(img, "scan_graph.png");
+    SaveIfAsked(rig.window().grab().toImage(), "main_window.png");
+    const display::GraphGeometry& g = rig.p().display.g;
+    ASSERT_EQ(g.axis.plotStart, 5);
+    ASSERT_EQ(g.axis.plotStop, 25);
+    // Point 25 (10 MHz): SWR 2, one SWR unit above SWR 1, which the lift puts one division above
+    // the centre line.
+    const int x25 = display::NearestEven((10.0 - 5) * g.pxPerMHz + g.box.left);
+    const int ySwr2 = display::NearestEven(g.centreY - (2 - 1) * g.swrFactor - g.swrLift);
+    EXPECT_TRUE(ColorNear(img, x25, ySwr2, 240, 0, 0)) << "SWR 2 at (" << x25 << "," << ySwr2 << ")";
+    const int ySwr3 = display::NearestEven(g.centreY - (3 - 1) * g.swrFactor - g.swrLift);
+    const int x75 = display::NearestEven((20.0 - 5) * g.pxPerMHz + g.box.left);
+    EXPECT_TRUE(ColorNear(img, x75, ySwr3, 240, 0, 0)) << "SWR 3 at (" << x75 << "," << ySwr3 << ")";
+    EXPECT_FALSE(ColorNear(img, x75, ySwr2, 240, 0, 0, 0)) << "no SWR 2 on the second half";
+    // Zmag 5 * 60 = 300 ohms at point 60 (17 MHz), green.
+    const int x60 = display::NearestEven((17.0 - 5) * g.pxPerMHz + g.box.left);
+    const int yZ = display::NearestEven(g.centreY - 300 * g.zmagFactor);
+    EXPECT_TRUE(ColorNear(img, x60, yZ, 0, 150, 0)) << "Zmag 300 at (" << x60 << "," << yZ << ")";
+    // Nothing of the traces lies outside the box: left of X1 the column stays without trace colours.
+    for (int y = 0; y < img.height(); ++y) {
+        const QColor c = Px(img, std::max(0, g.box.left - 1), y);
+        EXPECT_FALSE(IsColor(c, 0, 150, 0)) << "Zmag left of the box at y " << y;
+    }
+}
