@@ -29,6 +29,14 @@ public:
 
     // The operating system's text for the last failure, for messages and logs.
     virtual std::string errorText() const = 0;
+
+    // Whether the line settings of the last open were accepted by the device. A device can open and
+    // still refuse a setting; the program then goes on with whatever the device accepted.
+    virtual bool lineSettingsApplied() const { return true; }
+    // Drops whatever has arrived and not been read yet, without waiting. Called before a command
+    // whose reply is awaited, so that the rest of an oversized or late reply cannot shift every
+    // later reply out of step.
+    virtual void discardInput() {}
 };
 
 } // namespace vna::platform
