@@ -249,7 +249,7 @@ int CommandLength(std::span<const std::uint8_t> pending) {
             if (count < 1 || count > FlashMaxWords) {
                 return -1;
             }
-            return 7 + 4 * count;
+            return 8 + 4 * count;
         }
         default:
             return -1;

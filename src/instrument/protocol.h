@@ -48,7 +48,7 @@ inline constexpr int FlashMaxWords = 16;
 // A command as it goes on the wire: at most the longest command (a flash write of 16 words).
 class CommandBytes {
 public:
-    static constexpr std::size_t Capacity = 7 + 4 * FlashMaxWords;
+    static constexpr std::size_t Capacity = 8 + 4 * FlashMaxWords;
 
     CommandBytes() = default;
     CommandBytes& add(std::uint8_t b) {
