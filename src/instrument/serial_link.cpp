@@ -116,6 +116,7 @@ int ReadReplyBytes(core::Program& p, std::span<std::uint8_t> out, int count, int
     }
     int got = 0;
     int empty = 0;
+    p.serial.expectBytes(static_cast<std::size_t>(count > 0 ? count : 0));
     while (got < count) {
         std::uint8_t b = 0;
         const int r = p.serial.readByte(b);

@@ -37,6 +37,10 @@ public:
     // whose reply is awaited, so that the rest of an oversized or late reply cannot shift every
     // later reply out of step.
     virtual void discardInput() {}
+    // A reply of `count` bytes is awaited (reads follow). A port may then, once the reply has begun,
+    // wait for the line time of the bytes still missing instead of waking for every fragment the
+    // adapter delivers; reads with nothing at all waiting still give up after about 1 ms.
+    virtual void expectBytes(std::size_t count) { (void)count; }
 };
 
 } // namespace vna::platform

@@ -191,13 +191,28 @@ void Server::run(const volatile bool& stop) {
         const double wake = std::min(nextWake(t), t + 0.1);
         // While unplugged the descriptor is -1, which poll skips; the control socket still works.
         pollfd fds[2] = {{pty_.masterFd(), POLLIN, 0}, {listen_, POLLIN, 0}};
-        const double wait = std::max(0.0, wake - now());
+        // Aim early by the usual lateness of a wake-up, so a paced byte leaves on time, not after it.
+        double wait = std::max(0.0, wake - now() - (outgoing_.empty() ? 0.0 : wakeLateness_));
+        if (options_.pace && outgoing_.empty() && t - lastFlush_ < options_.spinSeconds) {
+            // The next command usually follows a reply within a fraction of a millisecond; a real
+            // instrument sees it the moment it arrives, a sleeping process only after a wake-up.
+            wait = 0;
+        }
         timespec ts{static_cast<time_t>(wait), static_cast<long>((wait - static_cast<time_t>(wait)) * 1e9)};
         const int ready = ::ppoll(fds, 2, &ts, nullptr);
         if (ready < 0 && errno != EINTR) {
             break;
         }
         const double after = now();
+        if (ready == 0 && !outgoing_.empty()) {
+            const double late = std::clamp(after - (wake - wakeLateness_), 0.0, 0.0005);
+            wakeLateness_ += (late - wakeLateness_) * 0.1;
+        }
+        if (options_.pace && !outgoing_.empty() && outgoing_.front().second > after) {
+            // Woke early on purpose: the last few microseconds are spent here rather than risked.
+            while (now() < std::min(wake, after + 0.0002)) {
+            }
+        }
         if (ready > 0 && pty_.isOpen() && (fds[0].revents & POLLIN)) {
             readFromProgram(after);
         }

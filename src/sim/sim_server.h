@@ -19,6 +19,10 @@ struct ServerOptions {
                                  // as a USB serial adapter delivers them; the last byte of a reply
                                  // arrives exactly when it has crossed the line
     bool log = false;            // protocol log on standard error
+    // With pacing: how long after a reply the server keeps looking for the next command without
+    // sleeping (a real instrument sees a command the moment it arrives, a sleeping process only
+    // after its wake-up). Costs processor time on the simulator's side only.
+    double spinSeconds = 0;
 };
 
 class Server {
@@ -53,6 +57,7 @@ private:
     double receivedUntil_ = 0;
     double sendingUntil_ = 0;
     double lastFlush_ = 0;
+    double wakeLateness_ = 0; // running mean of how late ppoll returns after its time-out
     std::deque<std::pair<std::uint8_t, double>> outgoing_;
 };
 

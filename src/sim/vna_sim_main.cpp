@@ -50,7 +50,7 @@ std::string DefaultFlashFile() {
 void Usage() {
     std::fprintf(
         stderr,
-        "usage: vna-sim [--link PATH] [--dut SPEC] [--fault F]... [--pace] [--frame-us N]\n"
+        "usage: vna-sim [--link PATH] [--dut SPEC] [--fault F]... [--pace] [--frame-us N] [--spin-us N]\n"
         "               [--flash FILE | --no-flash-file] [--seed N] [--firmware V] [--serial-number N]\n"
         "               [--no-temp] [--no-flash] [--temp F] [--supply V] [--set NAME=VALUE]... [--log]\n"
         "       vna-sim ctl [--link PATH] COMMAND...\n\n"
@@ -127,6 +127,9 @@ int main(int argc, char** argv) {
         } else if (a == "--frame-us") {
             value(v);
             options.frameSeconds = std::atof(v.c_str()) * 1e-6;
+        } else if (a == "--spin-us") {
+            value(v);
+            options.spinSeconds = std::atof(v.c_str()) * 1e-6;
         } else if (a == "--flash") {
             value(config.flashFile);
             flashFileChosen = true;
