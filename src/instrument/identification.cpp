@@ -123,8 +123,8 @@ void IdentifyInstrument(core::Program& p, int full) {
     if (!WriteVersionFile(p) && name.size() > 2) {
         p.ui.message(
             "The file named: version" + st.instrument_id +
-                ".txt  \r\nhas the Read-Only bit set.\r\nThis bit should be cleared before running the "
-                "program.\r\nMake sure the Read-Only bit for ALL the files in \r\nthe VNA folder is NOT set.",
+                ".txt  has the Read-Only bit set.\r\nThis bit should be cleared before running the "
+                "program.\r\nMake sure the Read-Only bit for ALL the files in the VNA folder is NOT set.",
             "");
     }
     const auto cpu = st.VersionText.find("cpuclk");

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -107,11 +108,18 @@ public:
         link_ = dir_.file("tty");
         int outPipe[2];
         EXPECT_EQ(::pipe(outPipe), 0);
+        const std::string logFile = dir_.file("sim.log");
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(outPipe[1], 1);
             ::close(outPipe[0]);
-            std::vector<std::string> args = {VNA_SIM_EXE, "--link", link_, "--flash", dir_.file("flash.txt")};
+            // The protocol log goes to a file, shown when the test fails.
+            const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (log >= 0) {
+                ::dup2(log, 2);
+            }
+            std::vector<std::string> args = {VNA_SIM_EXE, "--link", link_, "--flash", dir_.file("flash.txt"),
+                                             "--log"};
             args.insert(args.end(), extra.begin(), extra.end());
             std::vector<char*> argv;
             for (auto& a : args) {
@@ -134,6 +142,12 @@ public:
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
         ::close(out_);
+        if (::testing::Test::HasFailure()) {
+            // The bytes exchanged, as the simulator saw them: the fastest way to see who is wrong.
+            const std::string log = test::ReadFile(dir_.file("sim.log"));
+            const auto from = log.size() > 20000 ? log.size() - 20000 : 0;
+            std::cerr << "---- simulator log (" << link_ << ") ----\n" << log.substr(from);
+        }
     }
     const std::string& link() const { return link_; }
     const std::string& device() const { return device_; }

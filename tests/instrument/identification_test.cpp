@@ -150,10 +150,11 @@ TEST(Identification, ReadOnlyVersionFileIsReported) {
     std::filesystem::create_directory(rig.dir.file("version 1042.txt"));
     instrument::IdentifyInstrument(rig.p(), 1);
     ASSERT_EQ(rig.ui.messages().size(), 1u);
-    EXPECT_EQ(rig.ui.messages()[0].text, "The file named: version 1042.txt  \r\nhas the Read-Only bit "
-                                         "set.\r\nThis bit should be cleared before "
-                                         "running the program.\r\nMake sure the Read-Only bit for ALL the "
-                                         "files in \r\nthe VNA folder is NOT set.");
+    // A line break between the sentences; the pieces of one sentence run on.
+    EXPECT_EQ(rig.ui.messages()[0].text,
+              "The file named: version 1042.txt  has the Read-Only bit set.\r\nThis bit "
+              "should be cleared before running the program.\r\nMake sure the Read-Only "
+              "bit for ALL the files in the VNA folder is NOT set.");
     EXPECT_EQ(rig.st().IdentState, 1); // the instrument is identified all the same
 }
 
