@@ -2,6 +2,8 @@
 // main loop and shutdown.
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "core/startup.h"
 #include "platform/file_registry.h"
 #include "platform/null_devices.h"
+#include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/system_clock.h"
 
@@ -42,12 +45,16 @@ int main(int argc, char** argv) {
 
     vna::platform::qt::QtUi ui;
     vna::platform::SystemClock clock;
-    vna::platform::NoSerialPort serial;
+    vna::platform::qt::QtSerialPort serial;
     vna::platform::FileRegistry registry(data.folder + "registry");
     vna::platform::NoSound sound;
     auto program =
         std::make_unique<vna::core::Program>(vna::core::Platform{ui, clock, serial, registry, sound});
     program->st.ProgramFolder = data.folder;
+    program->st.ProgramFileDate = QFileInfo(QCoreApplication::applicationFilePath())
+                                      .lastModified()
+                                      .toString("MM-dd-yyyy hh:mm:ss")
+                                      .toStdString();
 
     vna::app::SignalQuit quitOnSignal([&] {
         ui.beginShutdown();

@@ -166,6 +166,61 @@ struct RunState {
     Flag ResizePending = 0;
     std::int32_t ResizeWidth = 0;
     std::int32_t ResizeHeight = 0;
+
+    // ---- Instrument link, commands, raw readings, identification and health ----
+    std::int32_t BaudRate = 57600;
+    std::string PortName; // the device the link opened last
+    // -1 while an exchange is under way, 0 after a time-out or a failed open, 1 after an accepted
+    // reply or a successful open.
+    std::int32_t LinkOk = 0;
+    // Version query: 1 answered with "vna", -1 answered without it, 0 no complete answer.
+    std::int32_t IdentState = 0;
+    std::string ControllerText;
+    Flag TempSensor = 0;
+    Flag FlashPresent = 0;
+    std::int32_t MaxBaudHigh = 0;
+    Flag SyncSupported = 0;
+    double Temperature = 88.88; // degF; 88.88 while unknown
+    double SupplyVolts = 0;
+    double SupplyVoltsMin = 99; // lowest valid supply reading since start
+    Flag LowVoltGuard = 1;
+    // The unit's date code as read from its flash (four words; 0xFFFF when erased).
+    std::array<std::uint16_t, 4> DateCodeWords{};
+    // Date and time of the program file, for the version file; set by the program's main().
+    std::string ProgramFileDate;
+    std::int32_t PortA_Option = 2;
+    Flag PortBMode = 0;
+    Flag Measuring = 0;
+    Flag RelayBit0 = 0;
+    Flag RelayBit1 = 0;
+    std::int32_t RelaysSet = 0;
+    Flag RfActive = 0;
+    Flag ReadingValid = 0;
+    Flag HardwareEnabled = 1;
+    std::int32_t SweepPass = 0;
+    double AmplitudeSent = -1; // percent last sent with "M"; -1 before the first
+    // Expansion port: MUX channel (register 1, with the analog-input flag), registers 0 and 2 of
+    // the expansion-port dialog, and the last value read.
+    std::int32_t MuxChannel = 0;
+    Flag ExpansionAnalog = 0;
+    std::int32_t ExpansionReg0 = 0;
+    std::int32_t ExpansionReg2 = 0;
+    std::int32_t ExpansionValue = 0;
+    // The last raw reading: its bytes, its 33 ADC words (-1 while a resend is pending) and what the
+    // demodulation made of it.
+    std::array<std::uint8_t, 72> RawBytes{};
+    std::array<std::int32_t, 33> AdcWords{};
+    double MagLoad = 0;
+    double MagRef = 0;
+    double PhaseLoad = 0;
+    double PhaseRef = 0;
+    double PhaseDiff = 0;
+    std::array<double, 2> AdcMean{}; // load, reference
+    double RefRatio = 0;
+    // Uncorrected impedance of the last Port A reading: (RsRaw + 50) + j XsRaw is the raw value.
+    double RsRaw = 0;
+    double XsRaw = 0;
+    double PhaseDeg = 0;
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and

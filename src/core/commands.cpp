@@ -19,6 +19,7 @@
 #include "files/pending.h"
 #include "files/state_file.h"
 #include "instrument/commands.h"
+#include "instrument/health.h"
 #include "instrument/pending.h"
 #include "measure/pending.h"
 #include "platform/canvas.h"
@@ -167,7 +168,7 @@ void RunButtonOrMenu(Program& p, int id) {
             return;
         case cmd::DcPowerOff:
             if (RequireHardware(p)) {
-                instrument::DcPowerOffCommand(p);
+                instrument::PowerOff(p);
             }
             return;
 

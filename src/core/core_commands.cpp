@@ -37,7 +37,7 @@ void Halt(Program& p) {
     p.st.SweepRunning = 0;
     p.st.recycle = 0;
     p.st.BandScanRunning = 0;
-    instrument::SwitchPorts(p, 0);
+    instrument::SetRelays(p, 0);
     display::RedrawScan(p);
 }
 
@@ -54,7 +54,7 @@ void SwitchPort(Program& p) {
     BuildMenus(p);
     p.ui.focusMainWindow();
     std::swap(st.average, st.averageOther);
-    instrument::SendAverage(p);
+    instrument::SetAveraging(p, st.average);
     display::RedrawScan(p);
 }
 
@@ -146,7 +146,7 @@ void BattAutomaticOff(Program& p) {
     }
     AppState& st = p.st;
     st.autopoweroff = st.autopoweroff ? 0 : 1;
-    instrument::SendAutoPowerOff(p);
+    instrument::SetAutoPowerOff(p);
     BuildMenus(p);
     p.ui.message(std::string(" Auto power down is ") +
                      (st.autopoweroff ? "enabled for battery operation." : "disabled."),
@@ -162,7 +162,7 @@ void LowCurrentMode(Program& p) {
     p.ui.message(st.DdsPowerOn ? " Low current mode is off" : " Low current mode is on.", "");
     // The port-switch command powers the DDS to match the mode: switching the ports off takes the
     // instrument's current down in low-current mode and parks it powered otherwise.
-    instrument::SwitchPorts(p, 0);
+    instrument::SetRelays(p, 0);
     BuildMenus(p);
 }
 
@@ -171,7 +171,7 @@ void ConstantFreq(Program& p) {
         return;
     }
     AppState& st = p.st;
-    instrument::SwitchPorts(p, 0);
+    instrument::SetRelays(p, 0);
     const auto v = EnterNumber(p, "Constant test frequency (MHz)", " Constant Freq",
                                files::NumText(st.freq, 6).substr(1));
     if (!v) {
@@ -202,43 +202,21 @@ void RecycleDepth(Program& p) {
 
 void EnterCommPort(Program& p) {
     AppState& st = p.st;
+    const std::string current = st.SerialDevice.empty() ? std::to_string(st.commport) : st.SerialDevice;
     const auto text = p.ui.enterText("Comm port number (1..65000), or the path of the serial device",
-                                     " Enter Comm Port", files::NumText(st.commport, 0).substr(1));
-    if (!text) {
-        return;
-    }
-    const std::string t = *text;
-    const auto first = t.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return;
-    }
-    if (t.find('/') != std::string::npos || t.find('\\') != std::string::npos) {
-        st.SerialDevice = t.substr(first);
-    } else {
-        std::size_t used = 0;
-        const double v = files::TextToNumber(t, used);
-        if (used == 0 || v < 1 || v > 65000 || v != std::floor(v)) {
-            p.ui.message("The comm port must be a number from 1 to 65000.\r\nThe comm port is unchanged.",
-                         " Enter Comm Port");
-            return;
+                                     " Enter Comm Port", current);
+    if (instrument::ApplyCommPortEntry(p, text)) {
+        st.DemoRequested = 0;
+        st.WindowTitle = "VNA-" + std::to_string(st.ModelNumber) +
+                         "    Program Version: " + st.ProgramVersion + st.VersionLetter + "   ";
+        if (!st.InstrumentPresent) {
+            p.ui.message(NotRespondingMessage, "");
+            st.WindowTitle += "     DEMO MODE   ";
         }
-        st.commport = static_cast<std::int32_t>(v);
-        // A port number chosen here replaces a device named at start.
-        st.SerialDevice.clear();
+        p.ui.setWindowTitle(st.WindowTitle);
+        BuildMenus(p);
     }
-    instrument::ClosePort(p);
-    st.LastError = 0;
-    st.DemoRequested = 0;
-    instrument::ConnectInstrument(p);
-    st.InstrumentPresent = st.LastError == 0 ? 1 : 0;
-    st.WindowTitle = "VNA-" + std::to_string(st.ModelNumber) + "    Program Version: " + st.ProgramVersion +
-                     st.VersionLetter + "   ";
-    if (!st.InstrumentPresent) {
-        p.ui.message(NotRespondingMessage, "");
-        st.WindowTitle += "     DEMO MODE   ";
-    }
-    p.ui.setWindowTitle(st.WindowTitle);
-    BuildMenus(p);
+    display::RedrawGraph(p);
 }
 
 void DefaultGraphSize(Program& p) {

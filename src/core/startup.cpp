@@ -15,8 +15,11 @@
 #include "files/init_file.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
+#include "instrument/date_code.h"
 #include "instrument/external_control.h"
+#include "instrument/health.h"
 #include "instrument/identification.h"
+#include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
 #include "measure/interpolation.h"
 #include "measure/scan_limits.h"
@@ -62,14 +65,14 @@ void MeasureGraphFont(Program& p) {
 void ResetInstrumentSettings(Program& p) {
     AppState& st = p.st;
     st.freq = 1;
-    instrument::SendAmplitude(p, 100);
+    instrument::SetAmplitude(p, 100);
     st.PortA_Gain = st.PortB_Gain = 1;
     st.PortA_Sens = 2;
     st.PortB_Sens = 1;
     instrument::SendGains(p);
-    instrument::SwitchPorts(p, 0);
+    instrument::SetRelays(p, 0);
     display::RefreshStatusPanel(p);
-    instrument::TakeReading(p);
+    instrument::MeasurePoint(p, false);
 }
 
 } // namespace
@@ -158,14 +161,14 @@ void Startup(Program& p, const StartOptions& options) {
     BuildMenus(p);
     // 19. Identification and firmware.
     if (st.InstrumentPresent) {
-        instrument::VersionQuery(p, 0);
+        instrument::IdentifyInstrument(p, 1);
         if (st.VersionText.find("flash") != std::string::npos) {
-            instrument::ProgramIdentityData(p);
+            instrument::ReadDateCode(p);
         } else {
             instrument::CheckModel(p);
         }
         instrument::CheckFirmware(p);
-        instrument::VersionQuery(p, 0);
+        instrument::IdentifyInstrument(p, 1);
     }
     // 20. Instrument start values.
     if (st.InstrumentPresent) {
@@ -194,18 +197,18 @@ void Startup(Program& p, const StartOptions& options) {
         st.cal_file_name.clear();
     }
     // 25. Idle state of the instrument with the user's settings.
-    instrument::SwitchPorts(p, 0);
+    instrument::SetRelays(p, 0);
     Delay(p, 20);
-    instrument::SendAutoPowerOff(p);
+    instrument::SetAutoPowerOff(p);
     Delay(p, 20);
-    instrument::SendAverage(p);
+    instrument::SetAveraging(p, st.average);
     Delay(p, 20);
-    instrument::CheckSupplyVoltage(p);
+    instrument::CheckSupply(p);
     // 26. Tone output.
     audio::OpenToneOutput(p);
     // 27. Amplitude.
     if (st.InstrumentPresent) {
-        instrument::SendAmplitude(p, st.DDS_Amplitude);
+        instrument::SetAmplitude(p, st.DDS_Amplitude);
     }
     // 28. Tool tips.
     AttachToolTips(p);
@@ -237,7 +240,7 @@ int Shutdown(Program& p) {
     // 3. Init file.
     files::WriteInitFile(p);
     // 4. RF ports off.
-    instrument::SwitchPorts(p, 0);
+    instrument::SetRelays(p, 0);
     Delay(p, 100);
     // 5. Last graphs.
     st.ScanFileMode = 1;

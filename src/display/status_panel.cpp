@@ -160,7 +160,7 @@ void StatusButtonClicked(core::Program& p, int which) {
             if (auto v = core::EnterNumber(p, "Average value 1..256", " Averaging",
                                            files::NumText(st.average, 0))) {
                 st.average = std::clamp(files::Nint(std::fabs(*v)), 1, 256);
-                instrument::SendAverage(p);
+                instrument::SetAveraging(p, st.average);
             }
             break;
         case 2:

@@ -2,8 +2,6 @@
 
 namespace vna::instrument {
 
-void DcPowerOffCommand(core::Program&) {}
-
 void WriteControlDataFile(core::Program&) {}
 
 void VnaTestDialog(core::Program&) {}

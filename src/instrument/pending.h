@@ -8,7 +8,6 @@ struct Program;
 // Each one does nothing until the issue that builds its subsystem replaces it.
 namespace vna::instrument {
 
-void DcPowerOffCommand(core::Program& p);
 void WriteControlDataFile(core::Program& p);
 void VnaTestDialog(core::Program& p);
 

@@ -29,6 +29,18 @@ public:
 
     // The operating system's text for the last failure, for messages and logs.
     virtual std::string errorText() const = 0;
+
+    // Whether the line settings of the last open were accepted by the device. A device can open and
+    // still refuse a setting; the program then goes on with whatever the device accepted.
+    virtual bool lineSettingsApplied() const { return true; }
+    // Drops whatever has arrived and not been read yet, without waiting. Called before a command
+    // whose reply is awaited, so that the rest of an oversized or late reply cannot shift every
+    // later reply out of step.
+    virtual void discardInput() {}
+    // A reply of `count` bytes is awaited (reads follow). A port may then, once the reply has begun,
+    // wait for the line time of the bytes still missing instead of waking for every fragment the
+    // adapter delivers; reads with nothing at all waiting still give up after about 1 ms.
+    virtual void expectBytes(std::size_t count) { (void)count; }
 };
 
 } // namespace vna::platform

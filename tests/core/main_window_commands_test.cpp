@@ -244,9 +244,11 @@ TEST(MainWindowCommands, EnterCommPortTakesANumberOrADevicePathAndReconnects) {
     for (int i = 0; i < 3; ++i) {
         rig.ui.deliver(Cmd(core::cmd::EnterCommPort));
         EXPECT_EQ(rig.st().commport, 6);
-        EXPECT_EQ(LastCaption(rig), " Enter Comm Port");
+        EXPECT_EQ(LastMessage(rig), "Comm port must between 1 and 65000");
+        EXPECT_EQ(LastCaption(rig), "");
     }
-    rig.ui.textAnswers = {std::string("7")};
+    // The absolute value of a negative number is taken.
+    rig.ui.textAnswers = {std::string("-7")};
     rig.ui.deliver(Cmd(core::cmd::EnterCommPort));
     EXPECT_EQ(rig.st().commport, 7);
     EXPECT_TRUE(rig.st().SerialDevice.empty());

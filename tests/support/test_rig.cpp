@@ -1,5 +1,7 @@
 #include "support/test_rig.h"
 
+#include "files/init_file.h"
+
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -29,6 +31,13 @@ TempDir::~TempDir() {
 TestRig::TestRig() {
     program = std::make_unique<core::Program>(core::Platform{ui, clock, serial, registry, sound});
     program->st.ProgramFolder = dir.folder();
+}
+
+void LeaveSettingsOfAnEarlierRun(core::Program& p) {
+    const core::AppState saved = p.st;
+    core::ResetToDefaults(p.st, 2024, 1, 1);
+    files::WriteInitFile(p);
+    p.st = saved;
 }
 
 void WriteFile(const std::string& path, const std::string& contents) {

@@ -49,6 +49,10 @@ struct TestRig {
     core::AppState& st() { return program->st; }
 };
 
+// Leaves the settings file of an earlier run (the defaults) in the program folder, so that a
+// start-up shows no first-run message. The program's state itself is not changed.
+void LeaveSettingsOfAnEarlierRun(core::Program& p);
+
 // Writes a file with the given bytes (for test fixtures).
 void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);

@@ -1,0 +1,244 @@
+#include "app/cli.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "core/program.h"
+#include "files/config_file.h"
+#include "files/init_file.h"
+#include "files/number_text.h"
+#include "instrument/commands.h"
+#include "instrument/date_code.h"
+#include "instrument/health.h"
+#include "instrument/identification.h"
+#include "instrument/raw_reading.h"
+#include "instrument/serial_link.h"
+
+namespace vna::app {
+
+namespace {
+
+int Fail(std::FILE* err, int code, const std::string& what) {
+    std::fprintf(err, "vna-cli: error %d: %s\n", code, what.c_str());
+    return 1;
+}
+
+double FirmwareVersion(const std::string& versionText) {
+    const auto ver = versionText.find("ver");
+    if (ver == std::string::npos || ver + 4 >= versionText.size()) {
+        return 0;
+    }
+    return files::TextToNumber(versionText.substr(ver + 4, 4));
+}
+
+// Connects, identifies and checks the instrument as the program's start-up does. 0 when the
+// instrument is ready, else the exit code after the error was printed.
+int Connect(core::Program& p, std::FILE* err) {
+    core::AppState& st = p.st;
+    st.InstrumentPresent = 1;
+    st.ProgramRunning = 1;
+    instrument::ConnectInstrument(p);
+    if (st.LastError != 0) {
+        return Fail(err, st.LastError,
+                    "the VNA is not responding on " + st.PortName +
+                        " (check the power, the cable and the port)");
+    }
+    instrument::IdentifyInstrument(p, 1);
+    if (!st.InstrumentPresent) {
+        return Fail(err, st.LastError ? st.LastError : 10, "the device on " + st.PortName + " is not a VNA");
+    }
+    if (st.VersionText.find("flash") != std::string::npos) {
+        instrument::ReadDateCode(p);
+        if (st.LastError != 0) {
+            return Fail(err, st.LastError, "the unit's date code could not be read or written");
+        }
+    } else {
+        instrument::CheckModel(p);
+        if (!st.InstrumentPresent) {
+            return Fail(err, 10, "This program is only valid for the VNA.");
+        }
+    }
+    instrument::CheckFirmware(p);
+    if (!st.ProgramRunning || !st.InstrumentPresent) {
+        return Fail(err, 10, "This program requires firmware version 2.50 or higher.");
+    }
+    instrument::IdentifyInstrument(p, 1);
+    if (st.IdentState != 1) {
+        return Fail(err, st.LastError ? st.LastError : 10, "the VNA stopped answering");
+    }
+    return 0;
+}
+
+std::string Id(const core::AppState& st) {
+    const auto first = st.instrument_id.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : st.instrument_id.substr(first);
+}
+
+int Identify(core::Program& p, std::FILE* out, std::FILE* err) {
+    core::AppState& st = p.st;
+    const double temperature = instrument::ReadTemperature(p);
+    if (st.LastError != 0) {
+        return Fail(err, st.LastError, "the temperature was not read");
+    }
+    instrument::CheckSupply(p);
+    std::fprintf(out, "device:      %s (%d baud)\n", st.PortName.c_str(), st.BaudRate);
+    std::fprintf(out, "version:     %s\n", st.VersionText.c_str());
+    std::fprintf(out, "firmware:    %.2f\n", FirmwareVersion(st.VersionText));
+    std::fprintf(out, "ID:          %s\n", Id(st).c_str());
+    if (st.TempSensor) {
+        std::fprintf(out, "temperature: %.1f F\n", temperature);
+    } else {
+        std::fprintf(out, "temperature: no sensor\n");
+    }
+    std::fprintf(out, "supply:      %.2f V\n", st.SupplyVolts);
+    if (st.LastError != 0) {
+        return Fail(err, st.LastError,
+                    st.LastError == 17 ? "the DC supply voltage is outside its limits"
+                                       : "the supply was not read");
+    }
+    return 0;
+}
+
+int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+    core::AppState& st = p.st;
+    instrument::SetAmplitude(p, 100);
+    st.PortA_Gain = st.PortB_Gain = 1;
+    st.PortA_Sens = 2;
+    st.PortB_Sens = 1;
+    instrument::SendGains(p);
+    instrument::SetAveraging(p, o.average > 0 ? o.average : st.average);
+    instrument::SetRelays(p, 3);
+    st.Measuring = 1;
+    st.freq = o.freq;
+    st.PortBMode = o.port == 'b' ? 1 : 0;
+    if (o.port == 'b') {
+        instrument::MeasurePortBPoint(p);
+    } else {
+        instrument::MeasurePortAPoint(p);
+    }
+    const int error = st.LastError;
+    st.Measuring = 0;
+    instrument::SetRelays(p, 0);
+    if (error != 0) {
+        return Fail(err, error, "the reading at " + files::NumText(o.freq, 6) + " MHz failed");
+    }
+    std::fprintf(out, "frequency:   %.6f MHz, port %c\n", st.freq, o.port == 'b' ? 'B' : 'A');
+    std::fprintf(out, "MagLoad:     %.3f\n", st.MagLoad);
+    std::fprintf(out, "MagRef:      %.3f\n", st.MagRef);
+    std::fprintf(out, "PhaseDiff:   %.4f deg\n", st.PhaseDiff * 57.296);
+    if (o.port == 'b') {
+        std::fprintf(out, "ratio:       %.3f dB\n", 20 * std::log10(st.MagLoad / st.MagRef));
+    } else {
+        std::fprintf(out, "raw Z:       %.4f %+.4fj ohm\n", st.RsRaw, st.XsRaw);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string CliUsage() {
+    return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
+           "       vna-cli [...] point --port a|b --freq MHZ [--average N]\n"
+           "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
+           "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
+           "point measures one frequency and prints the raw magnitudes, phase difference and raw "
+           "impedance.\n";
+}
+
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
+                                          const char* (*getenv)(const char*), std::string& error) {
+    CliOptions o;
+    if (getenv) {
+        if (const char* s = getenv("VNA_SERIAL")) {
+            o.serial = s;
+        }
+        if (const char* h = getenv("VNA_HOME")) {
+            o.dataDir = h;
+        }
+    }
+    bool haveFreq = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" || a == "--average") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            if (a == "--serial") {
+                o.serial = *v;
+            } else if (a == "--data-dir") {
+                o.dataDir = *v;
+            } else if (a == "--port") {
+                if (*v != "a" && *v != "b" && *v != "A" && *v != "B") {
+                    error = "--port is a or b";
+                    return std::nullopt;
+                }
+                o.port = static_cast<char>((*v)[0] | 0x20);
+            } else if (a == "--freq") {
+                char* end = nullptr;
+                o.freq = std::strtod(v->c_str(), &end);
+                if (end == v->c_str() || *end != '\0' || !(o.freq > 0) || o.freq > 1000) {
+                    error = "--freq needs a frequency in MHz";
+                    return std::nullopt;
+                }
+                haveFreq = true;
+            } else {
+                o.average = std::atoi(v->c_str());
+                if (o.average < 1 || o.average > 1024) {
+                    error = "--average is 1 to 1024";
+                    return std::nullopt;
+                }
+            }
+        } else if (a == "--high-baud") {
+            o.highBaud = true;
+        } else if (a == "--verbose" || a == "-v") {
+            o.verbose = true;
+        } else if (a == "--yes") {
+            o.yes = true;
+        } else if ((a == "identify" || a == "point") && o.command.empty()) {
+            o.command = a;
+        } else {
+            error = "unknown argument " + a;
+            return std::nullopt;
+        }
+    }
+    if (o.command.empty()) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    if (o.command == "point" && !haveFreq) {
+        error = "point needs --freq";
+        return std::nullopt;
+    }
+    return o;
+}
+
+int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+    core::AppState& st = p.st;
+    const platform::LocalTime today = p.clock.now();
+    core::ResetToDefaults(st, today.year, today.month, today.day);
+    files::ReadInitFile(p);
+    files::ReadConfigFile(p, 0);
+    if (!o.serial.empty()) {
+        st.SerialDevice = o.serial;
+    }
+    if (o.highBaud) {
+        st.HighBaud = 1;
+    }
+    if (const int failed = Connect(p, err)) {
+        instrument::ClosePort(p);
+        return failed;
+    }
+    const int result = o.command == "identify" ? Identify(p, out, err) : Point(p, o, out, err);
+    instrument::ClosePort(p);
+    return result;
+}
+
+} // namespace vna::app

@@ -1,0 +1,121 @@
+// vna-cli's commands in-process, against the simulated instrument.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/cli.h"
+#include "sim/control.h"
+#include "support/sim_rig.h"
+
+using namespace vna;
+
+namespace {
+
+struct Captured {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+Captured Cli(test::SimRig& rig, const std::vector<std::string>& args) {
+    std::string error;
+    const auto options = app::ParseCliOptions(args, nullptr, error);
+    EXPECT_TRUE(options) << error;
+    char* outText = nullptr;
+    char* errText = nullptr;
+    std::size_t outSize = 0, errSize = 0;
+    std::FILE* out = ::open_memstream(&outText, &outSize);
+    std::FILE* err = ::open_memstream(&errText, &errSize);
+    Captured c;
+    c.status = app::RunCli(rig.p(), *options, out, err);
+    std::fclose(out);
+    std::fclose(err);
+    c.out = outText;
+    c.err = errText;
+    std::free(outText);
+    std::free(errText);
+    return c;
+}
+
+} // namespace
+
+TEST(Cli, OptionsAndTheirMistakes) {
+    std::string error;
+    auto o = app::ParseCliOptions(
+        {"--serial", "/dev/x", "point", "--port", "B", "--freq", "14.2", "--average", "8"}, nullptr, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->command, "point");
+    EXPECT_EQ(o->serial, "/dev/x");
+    EXPECT_EQ(o->port, 'b');
+    EXPECT_EQ(o->freq, 14.2);
+    EXPECT_EQ(o->average, 8);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{}, "no command given"},
+        {{"point"}, "point needs --freq"},
+        {{"point", "--freq", "abc"}, "--freq needs a frequency in MHz"},
+        {{"point", "--freq", "-3"}, "--freq needs a frequency in MHz"},
+        {{"identify", "--average", "0"}, "--average is 1 to 1024"},
+        {{"identify", "--serial"}, "--serial needs a value"},
+        {{"identify", "sweep"}, "unknown argument sweep"},
+    };
+    for (const auto& [args, why] : bad) {
+        EXPECT_FALSE(app::ParseCliOptions(args, nullptr, error));
+        EXPECT_EQ(error, why);
+    }
+    // The environment names the device when the command line does not.
+    auto env = [](const char* name) -> const char* {
+        return std::string(name) == "VNA_SERIAL" ? "/dev/env" : nullptr;
+    };
+    EXPECT_EQ(app::ParseCliOptions({"identify"}, env, error)->serial, "/dev/env");
+}
+
+TEST(Cli, IdentifyAndPointAgainstTheSimulator) {
+    test::SimRig rig;
+    rig.st().SerialDevice.clear();
+    auto c = Cli(rig, {"--serial", "sim", "identify"});
+    EXPECT_EQ(c.status, 0) << c.err;
+    EXPECT_NE(c.out.find("firmware:    2.60"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("supply:      12.00 V"), std::string::npos);
+    ASSERT_TRUE(sim::ApplyControl(rig.serial.unit, "dut resistor:r=50", 0).ok);
+    c = Cli(rig, {"--serial", "sim", "point", "--freq", "1"});
+    EXPECT_EQ(c.status, 0) << c.err;
+    EXPECT_NE(c.out.find("raw Z:"), std::string::npos);
+    // The relays are switched off again after the point.
+    EXPECT_FALSE(rig.serial.unit.state().relay0);
+}
+
+TEST(Cli, FailuresGiveTheMessageAndCode) {
+    {
+        sim::UnitConfig old;
+        old.firmware = "2.31";
+        test::SimRig rig(old);
+        const auto c = Cli(rig, {"--serial", "sim", "identify"});
+        EXPECT_EQ(c.status, 1);
+        EXPECT_NE(c.err.find("This program requires firmware version 2.50 or higher."), std::string::npos)
+            << c.err;
+    }
+    {
+        test::SimRig rig;
+        ASSERT_TRUE(sim::ApplyControl(rig.serial.unit, "set supply 17", 0).ok);
+        const auto c = Cli(rig, {"--serial", "sim", "identify"});
+        EXPECT_EQ(c.status, 1);
+        EXPECT_NE(c.err.find("error 17"), std::string::npos) << c.err;
+        EXPECT_FALSE(rig.serial.unit.powered()); // over-voltage switched it off
+    }
+    {
+        test::SimRig rig;
+        ASSERT_TRUE(sim::ApplyControl(rig.serial.unit, "fault deadadc", 0).ok);
+        const auto c = Cli(rig, {"--serial", "sim", "point", "--freq", "2"});
+        EXPECT_EQ(c.status, 1);
+        EXPECT_NE(c.err.find("vna-cli: error 17: the reading at  2 MHz failed"), std::string::npos) << c.err;
+    }
+    {
+        test::SimRig rig;
+        rig.serial.unplugged = true;
+        const auto c = Cli(rig, {"--serial", "sim", "identify"});
+        EXPECT_EQ(c.status, 1);
+        EXPECT_NE(c.err.find("vna-cli: error 10: the VNA is not responding on sim"), std::string::npos)
+            << c.err;
+    }
+}

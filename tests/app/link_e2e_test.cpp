@@ -1,0 +1,366 @@
+// End to end over a real pseudo-terminal: vna-sim as its own process, the program's Qt serial
+// adapter on the other side, and vna-cli as a process.
+
+#include <QCoreApplication>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "core/program.h"
+#include "instrument/commands.h"
+#include "instrument/identification.h"
+#include "instrument/raw_reading.h"
+#include "instrument/serial_link.h"
+#include "platform/fake/memory_registry.h"
+#include "platform/fake/recording_sound.h"
+#include "platform/fake/scripted_ui.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/system_clock.h"
+#include "sim/front_end.h"
+#include "support/test_rig.h"
+
+using namespace vna;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void EnsureQtApplication() {
+    static int argc = 1;
+    static char name[] = "link_e2e_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+struct Output {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program to its end (at most `limit`), collecting both outputs.
+Output RunProgram(const std::vector<std::string>& args,
+                  std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    int outPipe[2], errPipe[2];
+    EXPECT_EQ(::pipe(outPipe), 0);
+    EXPECT_EQ(::pipe(errPipe), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(outPipe[1], 1);
+        ::dup2(errPipe[1], 2);
+        ::close(outPipe[0]);
+        ::close(errPipe[0]);
+        std::vector<std::string> copy = args;
+        std::vector<char*> argv;
+        for (auto& a : copy) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    Output o;
+    const auto end = Clock::now() + limit;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0 && Clock::now() < end) {
+        if (::poll(fds, 2, 100) <= 0) {
+            continue;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
+                char buf[4096];
+                const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+                if (n <= 0) {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                } else {
+                    (i == 0 ? o.out : o.err).append(buf, static_cast<std::size_t>(n));
+                }
+            }
+        }
+    }
+    int status = 0;
+    if (open > 0) {
+        ::kill(pid, SIGKILL);
+    }
+    ::waitpid(pid, &status, 0);
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return o;
+}
+
+// vna-sim running on its pseudo-terminal for the length of a test.
+class Simulator {
+public:
+    explicit Simulator(const std::vector<std::string>& extra = {}) {
+        link_ = dir_.file("tty");
+        int outPipe[2];
+        EXPECT_EQ(::pipe(outPipe), 0);
+        const std::string logFile = dir_.file("sim.log");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(outPipe[1], 1);
+            ::close(outPipe[0]);
+            // The protocol log goes to a file, shown when the test fails.
+            const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (log >= 0) {
+                ::dup2(log, 2);
+            }
+            std::vector<std::string> args = {VNA_SIM_EXE, "--link", link_, "--flash", dir_.file("flash.txt"),
+                                             "--log"};
+            args.insert(args.end(), extra.begin(), extra.end());
+            std::vector<char*> argv;
+            for (auto& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(outPipe[1]);
+        // The first line of its output is the device path.
+        pollfd pfd{outPipe[0], POLLIN, 0};
+        char c = 0;
+        while (::poll(&pfd, 1, 5000) > 0 && ::read(outPipe[0], &c, 1) == 1 && c != '\n') {
+            device_.push_back(c);
+        }
+        out_ = outPipe[0];
+    }
+    ~Simulator() {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+        ::close(out_);
+        if (::testing::Test::HasFailure()) {
+            // The bytes exchanged, as the simulator saw them: the fastest way to see who is wrong.
+            const std::string log = test::ReadFile(dir_.file("sim.log"));
+            const auto from = log.size() > 20000 ? log.size() - 20000 : 0;
+            std::cerr << "---- simulator log (" << link_ << ") ----\n" << log.substr(from);
+        }
+    }
+    const std::string& link() const { return link_; }
+    const std::string& device() const { return device_; }
+    // A control command, as a user would type it.
+    std::string ctl(const std::string& command) {
+        std::vector<std::string> args = {VNA_SIM_EXE, "ctl", "--link", link_};
+        std::string word;
+        for (char ch : command + " ") {
+            if (ch == ' ') {
+                if (!word.empty()) {
+                    args.push_back(word);
+                }
+                word.clear();
+            } else {
+                word.push_back(ch);
+            }
+        }
+        return RunProgram(args).out;
+    }
+    std::string folder() const { return dir_.folder(); }
+
+private:
+    test::TempDir dir_;
+    std::string link_;
+    std::string device_;
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
+// The program with the real clock and the Qt serial adapter.
+struct LinkRig {
+    LinkRig() {
+        EnsureQtApplication();
+        program = std::make_unique<core::Program>(core::Platform{ui, clock, serial, registry, sound});
+        program->st.ProgramFolder = dir.folder();
+        core::ResetToDefaults(program->st, 2026, 12, 7);
+    }
+    platform::fake::ScriptedUi ui;
+    platform::SystemClock clock;
+    platform::qt::QtSerialPort serial;
+    platform::fake::MemoryRegistry registry;
+    platform::fake::RecordingSound sound;
+    test::TempDir dir;
+    std::unique_ptr<core::Program> program;
+    core::Program& p() { return *program; }
+    core::AppState& st() { return program->st; }
+};
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+} // namespace
+
+TEST(LinkEndToEnd, IdentifyNegotiateAndMeasureThroughThePseudoTerminal) {
+    Simulator sim({"--dut", "resistor:r=75"});
+    ASSERT_FALSE(sim.device().empty());
+    ASSERT_TRUE(std::filesystem::is_symlink(sim.link()));
+    EXPECT_EQ(std::filesystem::read_symlink(sim.link()).string(), sim.device());
+
+    LinkRig rig;
+    rig.st().SerialDevice = sim.link();
+    rig.st().HighBaud = 1;
+    instrument::ConnectInstrument(rig.p());
+    ASSERT_EQ(rig.st().LastError, 0) << sim.ctl("status");
+    EXPECT_EQ(rig.st().IdentState, 1);
+    EXPECT_EQ(rig.st().BaudRate, 115000);
+    EXPECT_NE(sim.ctl("status").find("baud=115000"), std::string::npos);
+    instrument::IdentifyInstrument(rig.p(), 1);
+    EXPECT_EQ(rig.st().FlashPresent, 1);
+
+    // Raw impedance of the resistor: what the bridge model says, within the reading noise.
+    rig.st().average = 16;
+    instrument::SetAveraging(rig.p(), 16);
+    instrument::SendGains(rig.p());
+    instrument::SetRelays(rig.p(), 3);
+    const sim::Bridge bridge;
+    for (double f : {1.0, 7.05, 29.5, 120.0}) {
+        rig.st().freq = f;
+        instrument::MeasurePortAPoint(rig.p());
+        ASSERT_EQ(rig.st().LastError, 0) << f;
+        const std::complex<double> measured(rig.st().RsRaw + 50, rig.st().XsRaw);
+        const std::complex<double> predicted = bridge.Raw(75, rig.st().freq * 1e6);
+        EXPECT_NEAR(std::abs(measured - predicted) / std::abs(predicted), 0, 0.005) << f << " MHz";
+    }
+    // The device can be changed at run time.
+    EXPECT_EQ(sim.ctl("dut short"), "ok\n");
+    rig.st().freq = 1;
+    instrument::MeasurePortAPoint(rig.p());
+    EXPECT_NEAR(std::abs(std::complex<double>(rig.st().RsRaw + 50, rig.st().XsRaw) - bridge.Es(1e6)), 0, 0.5);
+    instrument::SetRelays(rig.p(), 0);
+
+    // A unit that does not follow the switch: the link ends at 57600, identified.
+    Simulator stuck({"--fault", "stuckbaud"});
+    LinkRig second;
+    second.st().SerialDevice = stuck.link();
+    second.st().HighBaud = 1;
+    instrument::ConnectInstrument(second.p());
+    EXPECT_EQ(second.st().LastError, 0);
+    EXPECT_EQ(second.st().BaudRate, 57600);
+    EXPECT_EQ(second.st().IdentState, 1);
+}
+
+TEST(LinkEndToEnd, FaultsEndInTheirCodesWithinTheirBudgets) {
+    Simulator sim({"--dut", "short"});
+    LinkRig rig;
+    rig.st().SerialDevice = sim.link();
+    instrument::ConnectInstrument(rig.p());
+    ASSERT_EQ(rig.st().LastError, 0);
+    instrument::SendGains(rig.p());
+    instrument::SetRelays(rig.p(), 3);
+    auto measure = [&] {
+        rig.st().LastError = 0;
+        rig.st().freq = 10;
+        const auto start = Clock::now();
+        instrument::MeasurePortAPoint(rig.p());
+        return Seconds(start);
+    };
+    EXPECT_LT(measure(), 0.5);
+    EXPECT_EQ(rig.st().LastError, 0);
+
+    // Truncated: the budget of 500 empty reads of about a millisecond each, then code 10.
+    sim.ctl("fault truncate=40:1");
+    double took = measure();
+    EXPECT_EQ(rig.st().LastError, 10);
+    EXPECT_GT(took, 0.4);
+    EXPECT_LT(took, 2.0);
+    // Bad checksums: two are retried away, five end in code 17 without a box.
+    sim.ctl("fault badsum=2");
+    measure();
+    EXPECT_EQ(rig.st().LastError, 0);
+    const auto boxes = rig.ui.messages().size();
+    sim.ctl("fault badsum=5");
+    measure();
+    EXPECT_EQ(rig.st().LastError, 17);
+    EXPECT_EQ(rig.ui.messages().size(), boxes);
+    // Reference loss and overload.
+    sim.ctl("fault refloss");
+    measure();
+    EXPECT_EQ(rig.st().LastError & 0x80, 0x80);
+    sim.ctl("fault clear");
+    sim.ctl("fault overload");
+    instrument::SetRelays(rig.p(), 3); // the failed points above switched them off
+    measure();
+    EXPECT_EQ(rig.st().LastError, 1274);
+    EXPECT_EQ(rig.ui.messages().back().text, "OVERLOAD at the RF Input.");
+    sim.ctl("fault clear");
+    // Silence: the version query gives up after its 200 ms.
+    sim.ctl("fault silence");
+    auto start = Clock::now();
+    instrument::IdentifyInstrument(rig.p(), 0);
+    EXPECT_EQ(rig.st().IdentState, 0);
+    EXPECT_LT(Seconds(start), 1.0);
+    sim.ctl("fault clear");
+    instrument::IdentifyInstrument(rig.p(), 0);
+    EXPECT_EQ(rig.st().IdentState, 1);
+
+    // The adapter is pulled out: every exchange ends at once, nothing hangs, the program goes on.
+    EXPECT_EQ(sim.ctl("unplug"), "ok\n");
+    start = Clock::now();
+    measure();
+    EXPECT_EQ(rig.st().LastError, 10);
+    instrument::IdentifyInstrument(rig.p(), 0);
+    EXPECT_EQ(rig.st().IdentState, 0);
+    EXPECT_LT(Seconds(start), 3.0);
+    // Plugged in again (a new device behind the same link): the user reconnects.
+    EXPECT_EQ(sim.ctl("plug"), "ok\n");
+    EXPECT_TRUE(instrument::ApplyCommPortEntry(rig.p(), sim.link()));
+    EXPECT_EQ(rig.st().LastError, 0);
+    EXPECT_EQ(rig.st().IdentState, 1);
+}
+
+TEST(LinkEndToEnd, CommandLineToolIdentifiesMeasuresAndFails) {
+    Simulator sim({"--dut", "attenuator:db=20"});
+    const std::string data = sim.folder() + "data";
+    Output o =
+        RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "--high-baud", "identify"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("(115000 baud)"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("version:     vna ver 2.60 sn=1042"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("firmware:    2.60"), std::string::npos);
+    EXPECT_NE(o.out.find("temperature: 77."), std::string::npos);
+    EXPECT_NE(o.out.find("supply:      12.00 V"), std::string::npos);
+    // The unit now talks at 115000; a power cycle brings it back to 57600.
+    sim.ctl("power on");
+
+    o = RunProgram(
+        {VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "point", "--port", "b", "--freq", "5"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("frequency:   5.000000 MHz, port B"), std::string::npos) << o.out;
+    const auto ratio = o.out.find("ratio:");
+    ASSERT_NE(ratio, std::string::npos);
+    EXPECT_NEAR(std::stod(o.out.substr(ratio + 6)), -20, 0.1);
+
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "point", "--freq", "3.5"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("raw Z:"), std::string::npos);
+
+    sim.ctl("fault overload");
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "point", "--freq", "3.5"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("vna-cli: error 1274:"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("OVERLOAD at the RF Input."), std::string::npos);
+    sim.ctl("fault clear");
+
+    // Nothing at the device: the message and code, promptly.
+    const auto start = Clock::now();
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.folder() + "nothing", "identify"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("vna-cli: error 10:"), std::string::npos) << o.err;
+    EXPECT_LT(Seconds(start), 5.0);
+    // Usage errors are told apart.
+    o = RunProgram({VNA_CLI_EXE, "point", "--port", "c", "--freq", "1"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("--port is a or b"), std::string::npos);
+}
