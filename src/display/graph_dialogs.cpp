@@ -98,6 +98,18 @@ bool CheckNumber(core::Program& p, const std::string& label, const std::string& 
     return false;
 }
 
+// Takes one numeric field of a scale dialog into `target`: a text that is not a number is
+// refused with a message naming the field, a number outside the scale's rule is ignored.
+template <typename Accept, typename T>
+void TakeScale(core::Program& p, const Form& f, const std::string& label, Accept accept, T& target) {
+    const std::string& text = FieldText(f, label);
+    if (CheckNumber(p, label, text)) {
+        if (auto v = accept(text)) {
+            target = *v;
+        }
+    }
+}
+
 const char* const StyleCaptions[] = {"Plain line", "Short Dash", "Long Dash",
                                      "Circle",     "Square",     "Wide Line"};
 const char* const StyleTraces[] = {"SWR",         "Zmag",       "Rs",  "Xs",         "Phase",
@@ -139,26 +151,10 @@ void GraphScalesA(core::Program& p) {
             st.swrLog = v->log ? 1 : 0;
         }
     }
-    if (CheckNumber(p, "Impedance (ohms)", FieldText(f, "Impedance (ohms)"))) {
-        if (auto v = AcceptZmagScale(FieldText(f, "Impedance (ohms)"))) {
-            st.zmag_scale = *v;
-        }
-    }
-    if (CheckNumber(p, "Phase (degrees)", FieldText(f, "Phase (degrees)"))) {
-        if (auto v = AcceptPhaseScale(FieldText(f, "Phase (degrees)"))) {
-            st.phase_scale = *v;
-        }
-    }
-    if (CheckNumber(p, "Return Loss (dB)", FieldText(f, "Return Loss (dB)"))) {
-        if (auto v = AcceptRtlossScale(FieldText(f, "Return Loss (dB)"))) {
-            st.rtloss_scale = *v;
-        }
-    }
-    if (CheckNumber(p, "Q", FieldText(f, "Q"))) {
-        if (auto v = AcceptQScale(FieldText(f, "Q"))) {
-            st.Q_scale = *v;
-        }
-    }
+    TakeScale(p, f, "Impedance (ohms)", AcceptZmagScale, st.zmag_scale);
+    TakeScale(p, f, "Phase (degrees)", AcceptPhaseScale, st.phase_scale);
+    TakeScale(p, f, "Return Loss (dB)", AcceptRtlossScale, st.rtloss_scale);
+    TakeScale(p, f, "Q", AcceptQScale, st.Q_scale);
 }
 
 std::string DelayText(double ns) {
@@ -221,21 +217,9 @@ void GraphScalesB(core::Program& p) {
             st.Zero_Ref = *z;
         }
     }
-    if (CheckNumber(p, "Phase (degrees)", FieldText(f, "Phase (degrees)"))) {
-        if (auto v = AcceptS21PhaseScale(FieldText(f, "Phase (degrees)"))) {
-            st.s21phase_scale = *v;
-        }
-    }
-    if (CheckNumber(p, "Group Delay", FieldText(f, "Group Delay"))) {
-        if (auto v = AcceptDelayScale(FieldText(f, "Group Delay"))) {
-            st.delay_scale = *v;
-        }
-    }
-    if (CheckNumber(p, "Insertion Loss (dB/div)", FieldText(f, "Insertion Loss (dB/div)"))) {
-        if (auto v = AcceptInsertionLossScale(FieldText(f, "Insertion Loss (dB/div)"))) {
-            st.insertionLossScale = *v;
-        }
-    }
+    TakeScale(p, f, "Phase (degrees)", AcceptS21PhaseScale, st.s21phase_scale);
+    TakeScale(p, f, "Group Delay", AcceptDelayScale, st.delay_scale);
+    TakeScale(p, f, "Insertion Loss (dB/div)", AcceptInsertionLossScale, st.insertionLossScale);
 }
 
 } // namespace
