@@ -603,6 +603,8 @@ void LoadCalFile(core::Program& p, int showInfo) {
     if (showInfo) {
         p.ui.message(CalSummaryText(p), CalSummaryCaption(p));
     }
+    // The point count of the grid follows the new cal (a custom cal ends the grid at its end).
+    display::ComputeScaleFactors(p);
     measure::BuildInterpolation(p);
     display::RedrawGraph(p);
     // The file was accepted; a scan-limit complaint of the rebuild has been shown and is the
