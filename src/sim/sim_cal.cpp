@@ -85,7 +85,8 @@ std::string UnitInstrumentId(Instrument& unit, const platform::LocalTime& now) {
 void FillUnitCalTable(cal::CalTable& t, const Instrument& unit, const std::string& instrumentId,
                       double maximumFreq) {
     const core::AppState st = CalSettings();
-    t = cal::CalTable{};
+    // A fresh table from the heap: the table is too large for a temporary on the stack.
+    t = *std::make_unique<cal::CalTable>();
     t.cal_resistor = 50;
     t.instrument_id = instrumentId;
     t.cal_comment = "standards of the simulator";

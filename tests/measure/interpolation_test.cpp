@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "cal/cal_file.h"
 #include "cal/cal_table.h"
@@ -213,12 +214,13 @@ TEST(Interpolation, TheStandardLowFrequencyAverageIsMadeOnce) {
     EXPECT_EQ(c.short_re[3], 4);
     EXPECT_EQ(c.short_re[19], 4);
     EXPECT_EQ(c.short_re[4], Smooth(0, 0.025)); // index 4 and on are kept
-    const measure::InterpolatedCal once = rig.p().ip;
-    const cal::CalTable table = c;
+    const auto once = std::make_unique<measure::InterpolatedCal>(rig.p().ip);
+    const auto table = std::make_unique<cal::CalTable>(c);
     measure::BuildInterpolation(rig.p());
-    EXPECT_EQ(once.ip_short_re, rig.p().ip.ip_short_re);
-    EXPECT_EQ(once.ip_factor_im, rig.p().ip.ip_factor_im);
-    EXPECT_EQ(table.open_im, c.open_im);
+    EXPECT_EQ(once->ip_short_re, rig.p().ip.ip_short_re);
+    EXPECT_EQ(once->ip_factor_im, rig.p().ip.ip_factor_im);
+    EXPECT_EQ(table->open_im, c.open_im);
+    EXPECT_EQ(table->short_re, c.short_re);
     // The custom grid has no such average.
     CalRig custom;
     custom.custom(1, 10, 0.1, 93, Smooth);
