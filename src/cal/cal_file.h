@@ -6,8 +6,9 @@
 #include "platform/clock.h"
 
 namespace vna::core {
+struct AppState;
 struct Program;
-}
+} // namespace vna::core
 
 // The cal file: the text form of the calibration table, its writer, its reader with every check
 // against the attached instrument, and the commands around them.
@@ -55,6 +56,9 @@ std::string CalFileText(const CalTable& t, const platform::LocalTime& now, bool 
 // The name of MUX channel k's cal file: the remembered name up to and including the first "." of
 // its file name, then "chan" and k.
 std::string ChannelCalFileName(std::string_view remembered, int channel);
+
+// Makes `path` the cal file of the settings: `cal_file`, and its folder and name.
+void SetCalFileName(core::AppState& st, const std::string& path);
 
 // Writes p.cal to `path` (replacing the file in one step). False, with the read-only message, when
 // it cannot be written.
