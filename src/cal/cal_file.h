@@ -33,7 +33,8 @@ inline constexpr int CalFileNoShortHeading = 2380;
 inline constexpr int CalFileNoOpenHeading = 2381;
 inline constexpr int CalFileNoResistanceHeading = 2382;
 inline constexpr int CalFileNoLowRangeHeading = 2383;
-inline constexpr int CalFileBadPointCount = 2384;
+// A point count, the custom limits or the amplitude of the file cannot be used.
+inline constexpr int CalFileBadHeaderValue = 2384;
 inline constexpr int CalFileBadPointLine = 2385;
 
 // The three numbers of a data line: c1 up to the first blank after it, c2 likewise, c3 the rest.

@@ -171,8 +171,15 @@ bool Loader::readHeader() {
     }
 
     in_.next(line);
-    // The source amplitude of the calibration; the "M" command takes 0..100 percent.
-    t.DDS_Amplitude = std::clamp(files::TextToNumber(line), 0.0, 100.0);
+    // The source amplitude of the calibration. The procedures never go below 5 percent; a file
+    // without a usable one is damaged (restoring it would silence the source).
+    t.DDS_Amplitude = files::TextToNumber(line);
+    if (!(t.DDS_Amplitude >= 1 && t.DDS_Amplitude <= 100)) {
+        return fail(CalFileBadHeaderValue,
+                    "Cal file error:\rDDS amplitude =" + Num(st_, t.DDS_Amplitude) +
+                        "\rExpected:    5 to 100",
+                    FormatCaption);
+    }
     in_.next(line);
     t.PortA_Sens = files::Nint(files::TextToNumber(line));
     if (t.PortA_Sens != 1 && t.PortA_Sens != 2) {
@@ -188,7 +195,7 @@ bool Loader::readHeader() {
     // The interpolation needs index 19..21 of a standard table, and index 1..3 of a custom one.
     const int minimum = t.custom_cal ? 5 : StandardFirstCalIndex + 3;
     if (!(n >= minimum && n <= CalCapacity)) {
-        return fail(CalFileBadPointCount,
+        return fail(CalFileBadHeaderValue,
                     "Cal file error:\rNumber of cal points =" + Num(st_, n) +
                         "\rExpected:    " + files::NumText(minimum, 0).substr(1) + " to " +
                         files::NumText(CalCapacity, 0).substr(1),
@@ -197,7 +204,7 @@ bool Loader::readHeader() {
     t.cal_points = files::Nint(n);
     if (t.custom_cal && !(t.custom_delta_freq > 0 && t.custom_end_freq > t.custom_start_freq &&
                           t.custom_start_freq >= 0 && t.custom_delta_freq <= t.custom_end_freq)) {
-        return fail(CalFileBadPointCount,
+        return fail(CalFileBadHeaderValue,
                     "Cal file error:\rCustom Cal: Start=" + Num(st_, t.custom_start_freq) +
                         " Stop=" + Num(st_, t.custom_end_freq) + " Step=" + Num(st_, t.custom_delta_freq) +
                         "\rThese limits cannot be used.",
@@ -257,7 +264,7 @@ bool Loader::readPortB() {
         t.dumpchan = 0;
     }
     if (!(m >= 0 && m <= CalCapacity)) {
-        return fail(CalFileBadPointCount,
+        return fail(CalFileBadHeaderValue,
                     "Cal file error:\rNumber of Port B cal points =" + Num(st_, m) + "\rExpected:    0 to " +
                         files::NumText(CalCapacity, 0).substr(1),
                     FormatCaption);

@@ -441,8 +441,8 @@ TEST(CalFile, AFailedLoadLeavesThePreviousCalibrationInForce) {
     const std::vector<Case> cases = {
         {"empty", "", cal::CalFileWrongFormat, "Incorrect Cal File Format"},
         {"binary", binary, cal::CalFileWrongFormat, "Incorrect Cal File Format"},
-        {"0 points", Edited(good, 7, " 0"), cal::CalFileBadPointCount, "Incorrect Cal File Format"},
-        {"30013 points", tooMany, cal::CalFileBadPointCount, "Incorrect Cal File Format"},
+        {"0 points", Edited(good, 7, " 0"), cal::CalFileBadHeaderValue, "Incorrect Cal File Format"},
+        {"30013 points", tooMany, cal::CalFileBadHeaderValue, "Incorrect Cal File Format"},
         {"truncated", truncated, cal::CalFileBadPointLine, "Incorrect Cal File Format"},
         {"NaN", nanValue, cal::CalFileBadPointLine, "Incorrect Cal File Format"},
         {"huge", hugeValue, cal::CalFileBadPointLine, "Incorrect Cal File Format"},
@@ -457,8 +457,9 @@ TEST(CalFile, AFailedLoadLeavesThePreviousCalibrationInForce) {
          "Incorrect Cal File Format"},
         {"Port B cut", Edited(good, portB + 9, nullptr).substr(0, good.size() - 60), cal::CalFileBadPointLine,
          "Incorrect Cal File Format"},
-        {"bad custom limits", Edited(FileText(*MakeTable(205, true)), 6, " -0.05"), cal::CalFileBadPointCount,
-         "Incorrect Cal File Format"},
+        {"no amplitude", Edited(good, 4, " 0"), cal::CalFileBadHeaderValue, "Incorrect Cal File Format"},
+        {"bad custom limits", Edited(FileText(*MakeTable(205, true)), 6, " -0.05"),
+         cal::CalFileBadHeaderValue, "Incorrect Cal File Format"},
     };
     for (const Case& c : cases) {
         CalRig rig;
