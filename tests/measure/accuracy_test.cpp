@@ -82,8 +82,8 @@ TEST_F(SimTest, CorrectedImpedanceOfKnownDevicesAtGridAndOffGridFrequencies) {
     constexpr int Readings = 8;
     double worstBias = 0;  // |mean - true| over its bound
     double worstNoise = 0; // sigma over its bound
-    auto check = [&](const std::string& spec, auto truth) {
-        r.connect(spec);
+    auto check = [&](const std::string& device, auto truth) {
+        r.connect(device);
         for (double f : freqs) {
             std::vector<Complex> z;
             double actual = 0;
@@ -96,7 +96,7 @@ TEST_F(SimTest, CorrectedImpedanceOfKnownDevicesAtGridAndOffGridFrequencies) {
                 measure::InterpolateAtFreq(r.p());
                 EXPECT_NEAR(std::abs(Complex(r.p().point.rs, r.p().point.xs) - z.back()), 0,
                             1e-6 * std::abs(z.back()) + 1e-9)
-                    << spec << " at " << f << " MHz";
+                    << device << " at " << f << " MHz";
                 EXPECT_NEAR(swept.zmag, r.p().point.zmag, 1e-6 * swept.zmag + 1e-9);
             }
             const Complex mean = sum / double(Readings);
@@ -113,9 +113,9 @@ TEST_F(SimTest, CorrectedImpedanceOfKnownDevicesAtGridAndOffGridFrequencies) {
             const double bias = std::abs(mean - expected);
             worstBias = std::max(worstBias, bias / biasBound);
             worstNoise = std::max(worstNoise, sigma / NoiseBound(expected));
-            EXPECT_LE(bias, biasBound) << spec << " at " << f << " MHz: mean " << mean << ", true "
+            EXPECT_LE(bias, biasBound) << device << " at " << f << " MHz: mean " << mean << ", true "
                                        << expected << ", sigma " << sigma;
-            EXPECT_LE(sigma, NoiseBound(expected)) << spec << " at " << f << " MHz";
+            EXPECT_LE(sigma, NoiseBound(expected)) << device << " at " << f << " MHz";
         }
     };
     for (double ohms : {2.0, 5.0, 10.0, 25.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0}) {
