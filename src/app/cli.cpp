@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "cal/cal_file.h"
 #include "core/program.h"
 #include "files/config_file.h"
 #include "files/init_file.h"
@@ -13,6 +14,7 @@
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
+#include "measure/interpolation.h"
 
 namespace vna::app {
 
@@ -106,6 +108,13 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
     st.PortA_Sens = 2;
     st.PortB_Sens = 1;
     instrument::SendGains(p);
+    if (!o.calFile.empty()) {
+        // The cal file brings the amplitude and gains it was made with.
+        if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
+            return Fail(err, st.LastError,
+                        "the cal file " + o.calFile + " cannot be used with this instrument");
+        }
+    }
     instrument::SetAveraging(p, o.average > 0 ? o.average : st.average);
     instrument::SetRelays(p, 3);
     st.Measuring = 1;
@@ -131,6 +140,16 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
     } else {
         std::fprintf(out, "raw Z:       %.4f %+.4fj ohm\n", st.RsRaw, st.XsRaw);
     }
+    if (!o.calFile.empty()) {
+        measure::InterpolateAtFreq(p);
+        const measure::ScanPoint& pt = p.point;
+        std::fprintf(out, "Rs:          %.4f ohm\n", pt.rs);
+        std::fprintf(out, "Xs:          %.4f ohm\n", pt.xs);
+        std::fprintf(out, "|Z|:         %.4f ohm\n", pt.zmag);
+        std::fprintf(out, "phase:       %.3f deg\n", pt.zphase * 57.296);
+        std::fprintf(out, "Rp:          %.4f ohm\n", pt.rp);
+        std::fprintf(out, "Xp:          %.4f ohm\n", pt.xp);
+    }
     return 0;
 }
 
@@ -138,11 +157,11 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
 
 std::string CliUsage() {
     return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
-           "       vna-cli [...] point --port a|b --freq MHZ [--average N]\n"
+           "       vna-cli [...] point --port a|b --freq MHZ [--average N] [--cal FILE]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
-           "impedance.\n";
+           "impedance;\nwith --cal (Port A) also the corrected Rs, Xs, |Z|, phase, Rp and Xp.\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -166,7 +185,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             }
             return args[++i];
         };
-        if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" || a == "--average") {
+        if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" || a == "--average" ||
+            a == "--cal") {
             const auto v = value();
             if (!v) {
                 return std::nullopt;
@@ -175,6 +195,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 o.serial = *v;
             } else if (a == "--data-dir") {
                 o.dataDir = *v;
+            } else if (a == "--cal") {
+                o.calFile = *v;
             } else if (a == "--port") {
                 if (*v != "a" && *v != "b" && *v != "A" && *v != "B") {
                     error = "--port is a or b";
@@ -215,6 +237,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
     if (o.command == "point" && !haveFreq) {
         error = "point needs --freq";
+        return std::nullopt;
+    }
+    if (!o.calFile.empty() && (o.command != "point" || o.port != 'a')) {
+        error = "--cal corrects a Port A point (point --port a)";
         return std::nullopt;
     }
     return o;

@@ -23,6 +23,7 @@ struct CliOptions {
     char port = 'a';       // point: --port a|b
     double freq = 0;       // point: --freq MHz
     int average = 0;       // point: --average N (0: the init file's)
+    std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file
 };
 
 // Reads the arguments after the program name; nothing (and `error`) when they are not usable.

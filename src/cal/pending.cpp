@@ -2,8 +2,6 @@
 
 namespace vna::cal {
 
-void LoadCalibrationFileCommand(core::Program&) {}
-
 void StandardCal(core::Program&) {}
 
 void CustomCal(core::Program&) {}

@@ -8,7 +8,6 @@ struct Program;
 // Each one does nothing until the issue that builds its subsystem replaces it.
 namespace vna::cal {
 
-void LoadCalibrationFileCommand(core::Program& p);
 void StandardCal(core::Program& p);
 void CustomCal(core::Program& p);
 void PortBCal(core::Program& p);

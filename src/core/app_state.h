@@ -221,6 +221,19 @@ struct RunState {
     double RsRaw = 0;
     double XsRaw = 0;
     double PhaseDeg = 0;
+
+    // ---- Calibration data, interpolation and reading correction ----
+    Flag cal_loaded = 0; // a cal file was accepted
+    // 0 for an ordinary cal file; 1..6 while a multichannel cal saves the file of channel k.
+    std::int32_t multichan_number = 0;
+    // The cal file name chosen for channel 1 of a multichannel cal; channels 2..6 follow it.
+    std::string calSaveName;
+    // A multichannel array scan is running: a custom cal file loaded then sets the scan limits.
+    Flag ArrayScanRunning = 0;
+    // Scan point whose interpolated cal values the reading correction uses; set by the sweeps.
+    std::int32_t CalIndex = 0;
+    // Diagnostic: readings are shown uncorrected.
+    Flag RawMode = 0;
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and

@@ -12,6 +12,8 @@ struct StartOptions {
     std::string dataDir;      // --data-dir DIR, else VNA_HOME
     std::string serialDevice; // --serial PATH, else VNA_SERIAL
     bool demo = false;        // --demo
+    // --cal FILE: the cal file to load at start instead of the one the settings name.
+    std::string calFile;
     // The command-line text the ".scn" rule searches: the program name and the remaining
     // arguments, each in double quotes, separated by blanks.
     std::string commandLine;

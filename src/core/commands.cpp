@@ -3,6 +3,7 @@
 #include <string>
 
 #include "audio/pending.h"
+#include "cal/cal_file.h"
 #include "cal/pending.h"
 #include "core/command_ids.h"
 #include "core/delay.h"
@@ -21,7 +22,9 @@
 #include "instrument/commands.h"
 #include "instrument/health.h"
 #include "instrument/pending.h"
+#include "measure/correction.h"
 #include "measure/pending.h"
+#include "measure/scan_limits.h"
 #include "platform/canvas.h"
 #include "tools/pending.h"
 
@@ -155,7 +158,7 @@ void RunButtonOrMenu(Program& p, int id) {
             p.ui.printMainWindow();
             return;
         case cmd::LoadCalFile:
-            cal::LoadCalibrationFileCommand(p);
+            cal::ChooseAndLoadCalFile(p);
             return;
         case cmd::LoadConfigFile:
             files::LoadConfigFileCommand(p);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "cal/cal_table.h"
 #include "core/app_state.h"
 #include "display/display_state.h"
+#include "measure/interpolated_cal.h"
 #include "measure/scan_arrays.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
@@ -36,6 +38,8 @@ struct Program {
     measure::ScanArrays scan;
     measure::ScanPoint point;
     display::DisplayState display;
+    cal::CalTable cal;
+    measure::InterpolatedCal ip;
 
     platform::Ui& ui;
     platform::Clock& clock;

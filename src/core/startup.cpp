@@ -13,6 +13,7 @@
 #include "files/config_file.h"
 #include "files/default_config.h"
 #include "files/init_file.h"
+#include "files/path_split.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
@@ -190,7 +191,13 @@ void Startup(Program& p, const StartOptions& options) {
         st.ScanFileMode = 1;
         files::LoadScanB(p);
     }
-    // 24. Cal file, quietly.
+    // 24. Cal file, quietly (the one named on the command line, when there is one).
+    if (!options.calFile.empty()) {
+        st.cal_file = options.calFile;
+        const files::SplitPathResult parts = files::SplitPath(options.calFile);
+        st.cal_folder = parts.folder;
+        st.cal_file_name = parts.name;
+    }
     cal::LoadCalFileAtStartup(p);
     if (st.LastError != 0) {
         st.cal_file.clear();
@@ -217,7 +224,7 @@ void Startup(Program& p, const StartOptions& options) {
         instrument::RunRegistryExternalControl(p);
     }
     // 30. Cal data on the sweep grid.
-    measure::InterpolateCal(p);
+    measure::BuildInterpolation(p);
 }
 
 void MainLoop(Program& p) {

@@ -274,6 +274,11 @@ void Captions(core::Program& p, Canvas& c) {
         SetGraphFont(c, st, 0, GraphFontWeight(st));
         TextAt(c, g.centreX - 50, 0, "Ref to Antenna      ", MakeRgb(255, 0, 0));
     }
+    if (st.ExtensionFlag) {
+        SetGraphFont(c, st, 0, GraphFontWeight(st));
+        TextAt(c, g.centreX + 100, 0,
+               "Extension=" + files::FormatPicture("#.##", st.ExtensionLength * 100) + "cm", Black);
+    }
     if (!st.PortB_on) {
         if (st.plot_swr) {
             SetGraphFont(c, st, 1, 700);

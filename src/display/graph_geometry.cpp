@@ -108,7 +108,7 @@ void ComputeGraphGeometry(core::Program& p) {
     b.bottom = std::max(b.bottom, b.top + 20);
 }
 
-FreqAxis ComputeFreqAxis(core::AppState& st) {
+FreqAxis ComputeFreqAxis(core::AppState& st, double stopLimit) {
     FreqAxis a;
     if (st.end_freq > st.maximumfreq) {
         st.end_freq = st.maximumfreq;
@@ -138,7 +138,7 @@ FreqAxis ComputeFreqAxis(core::AppState& st) {
     a.plotStop = a.plotStart + bestStep * bestCount;
 
     // The number of points of the grid over the axis.
-    double stop = std::min(a.plotStop, st.maximumfreq);
+    double stop = std::min({a.plotStop, st.maximumfreq, stopLimit});
     if (st.delta_freq > 0 && std::isfinite(st.delta_freq)) {
         const double n = (stop - st.start_freq + 1e-7) / st.delta_freq + 1;
         const int maxPoints = MaxScanPoints(st);
@@ -156,7 +156,8 @@ void ComputeScaleFactors(core::Program& p) {
     core::AppState& st = p.st;
     GraphGeometry& g = p.display.g;
     const GraphBox& b = g.box;
-    g.axis = ComputeFreqAxis(st);
+    // While a custom cal is loaded the grid ends where its data ends.
+    g.axis = ComputeFreqAxis(st, p.cal.custom_cal ? p.cal.custom_end_freq : st.maximumfreq);
     g.half = (b.bottom - b.top) * 0.5;
     g.divPx = g.half / 10;
     g.centreY = NearestEven(10 * g.divPx + b.top);

@@ -16,8 +16,9 @@ void ComputeGraphGeometry(core::Program& p);
 
 // The frequency-axis division rule: corrects `end_freq` and `start_freq` against the instrument's
 // limits, chooses the division count and MHz per division, and recomputes `scan_points` (and
-// `delta_freq` when the grid would hold more points than allowed).
-FreqAxis ComputeFreqAxis(core::AppState& st);
+// `delta_freq` when the grid would hold more points than allowed). The points stop at `stopLimit`
+// as well (the end of a custom cal while one is loaded).
+FreqAxis ComputeFreqAxis(core::AppState& st, double stopLimit = 1e300);
 
 // The per-redraw quantities: frequency axis, divisions, centre lines and the scale factor of every
 // trace. Run at the start of every redraw.

@@ -9,7 +9,7 @@
 #include "display/pending.h"
 #include "files/number_text.h"
 #include "instrument/commands.h"
-#include "measure/pending.h"
+#include "measure/correction.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
@@ -229,12 +229,19 @@ std::vector<std::string> StatusWindowLines(const core::Program& p) {
     l.push_back(std::string("Port B is ") + (st.portb_cal_ok ? "" : "not ") + "calibrated");
     l.push_back("");
     l.push_back("Cal File = " + st.cal_file_name);
-    l.push_back("Cal Comment = ");
+    l.push_back("Cal Comment = " + p.cal.cal_comment);
     l.push_back("");
-    l.push_back("*** Standard Cal Mode *** ");
-    l.push_back("Cal start freq=" + Num(st.minimum_freq));
-    l.push_back("Cal end freq =" + Num(st.maximumfreq));
-    l.push_back("Cal delta freq= 0.20 MHz");
+    if (p.cal.custom_cal) {
+        l.push_back("*** Custom Cal Mode *** ");
+        l.push_back("Custom start freq=" + Num(p.cal.custom_start_freq));
+        l.push_back("Custom end freq =" + Num(p.cal.custom_end_freq));
+        l.push_back("Custom delta freq=" + Num(p.cal.custom_delta_freq));
+    } else {
+        l.push_back("*** Standard Cal Mode *** ");
+        l.push_back("Cal start freq=" + Num(st.minimum_freq));
+        l.push_back("Cal end freq =" + Num(st.maximumfreq));
+        l.push_back("Cal delta freq= 0.20 MHz");
+    }
     l.push_back(std::string("Interpolation is ") + (st.interpolate ? "on." : "off."));
     if (st.DdsPowerOn) {
         l.push_back("DDS power is on.");

@@ -45,10 +45,20 @@ void RecallStateCommand(core::Program& p) {
     if (!path) {
         return;
     }
+    // The cal file in force before the recall; a cal file named by the state that cannot be used
+    // leaves that one in force, and the settings keep naming it.
+    const std::string calFile = p.st.cal_file;
+    const std::string calFolder = p.st.cal_folder;
+    const std::string calName = p.st.cal_file_name;
     ReadInitFormatFile(p, *path);
     // The cal file first (its grid decides the interpolation), then the config file named by the
     // state, then the limits against both, then the graph.
     cal::LoadCalFileAtStartup(p);
+    if (p.st.LastError != 0) {
+        p.st.cal_file = calFile;
+        p.st.cal_folder = calFolder;
+        p.st.cal_file_name = calName;
+    }
     ReadConfigFile(p, 0);
     measure::CheckScanLimits(p);
     display::RedrawGraph(p);

@@ -12,13 +12,7 @@ void PointDataCommand(core::Program&) {}
 
 void PointDataAB(core::Program&) {}
 
-void ScanLimitsCommand(core::Program&) {}
-
 void BandScanCommand(core::Program&, int) {}
-
-void ReferToAntennaDialog(core::Program&) {}
-
-void LineExtensionDialog(core::Program&) {}
 
 void DspFilterRescan(core::Program&, int) {}
 

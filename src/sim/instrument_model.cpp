@@ -519,6 +519,13 @@ void Instrument::loadFlash() {
     }
 }
 
+void Instrument::writeFlash(std::uint16_t address, std::span<const std::uint16_t> words) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        flash[static_cast<std::uint16_t>(address + i)] = words[i];
+    }
+    saveFlash();
+}
+
 void Instrument::saveFlash() const {
     if (config.flashFile.empty()) {
         return;

@@ -122,6 +122,8 @@ public:
 
     // The flash words (absent = erased, 0xFFFF).
     std::map<std::uint16_t, std::uint16_t> flash;
+    // Writes flash words from `address` on and keeps them in the flash file, as "ZW" does.
+    void writeFlash(std::uint16_t address, std::span<const std::uint16_t> words);
 
 private:
     enum class Mode { Commands, SweepSetup, SweepRunning, BandSetup, BandStreaming, BandLeaving };

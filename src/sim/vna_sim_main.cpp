@@ -7,12 +7,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "sim/control.h"
+#include "sim/sim_cal.h"
 #include "sim/sim_server.h"
 
 namespace {
@@ -53,9 +55,11 @@ void Usage() {
         "usage: vna-sim [--link PATH] [--dut SPEC] [--fault F]... [--pace] [--frame-us N] [--spin-us N]\n"
         "               [--flash FILE | --no-flash-file] [--seed N] [--firmware V] [--serial-number N]\n"
         "               [--no-temp] [--no-flash] [--temp F] [--supply V] [--set NAME=VALUE]... [--log]\n"
+        "               [--write-cal FILE]\n"
         "       vna-sim ctl [--link PATH] COMMAND...\n\n"
         "Serves the simulated instrument on a pseudo-terminal, prints the device's path on the first\n"
-        "line of its output and keeps PATH (default %s) pointing at it. A running\n"
+        "line of its output and keeps PATH (default %s) pointing at it. --write-cal\n"
+        "first writes the cal file the unit's own standards produce. A running\n"
         "simulator takes commands through \"vna-sim ctl\":\n%s\n  unplug | plug\n",
         DefaultLink().c_str(), vna::sim::ControlHelp().c_str());
 }
@@ -95,6 +99,7 @@ int main(int argc, char** argv) {
     vna::sim::ServerOptions options;
     options.link = DefaultLink();
     std::vector<std::string> controls;
+    std::string calFile;
     bool flashFileChosen = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -147,6 +152,8 @@ int main(int argc, char** argv) {
             config.tempSensor = false;
         } else if (a == "--no-flash") {
             config.flash = false;
+        } else if (a == "--write-cal") {
+            value(calFile);
         } else if (a == "--log") {
             options.log = true;
         } else if (a == "--help" || a == "-h") {
@@ -169,6 +176,28 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vna-sim: %s (%s)\n", result.text.c_str(), c.c_str());
             return 2;
         }
+    }
+
+    if (!calFile.empty()) {
+        const std::time_t t = std::time(nullptr);
+        const std::tm* local = std::localtime(&t);
+        vna::platform::LocalTime now;
+        if (local) {
+            now = {local->tm_year + 1900,
+                   local->tm_mon + 1,
+                   local->tm_mday,
+                   local->tm_hour,
+                   local->tm_min,
+                   local->tm_sec,
+                   0};
+        }
+        std::string error;
+        if (!vna::sim::WriteUnitCalFile(unit, calFile, now, &error)) {
+            std::fprintf(stderr, "vna-sim: cannot write the cal file %s: %s\n", calFile.c_str(),
+                         error.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "vna-sim: cal file of the unit's standards written to %s\n", calFile.c_str());
     }
 
     std::signal(SIGINT, OnSignal);

@@ -364,3 +364,32 @@ TEST(LinkEndToEnd, CommandLineToolIdentifiesMeasuresAndFails) {
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("--port is a or b"), std::string::npos);
 }
+
+TEST(LinkEndToEnd, TheSimulatorsCalFileCorrectsTheCommandLinePoint) {
+    test::TempDir files;
+    const std::string cal = files.file("sim.acal");
+    const std::string other = files.file("other.acal");
+    {
+        // Another unit (no flash, serial number 77) writes its own cal file and goes away.
+        Simulator unit77({"--no-flash", "--serial-number", "77", "--write-cal", other});
+    }
+    Simulator sim({"--dut", "resistor:r=75", "--write-cal", cal});
+    ASSERT_TRUE(test::ReadFile(cal).starts_with(" 13800\r\n"));
+    EXPECT_NE(test::ReadFile(other).find("_ID= 77  || "), std::string::npos);
+    const std::string data = sim.folder() + "data";
+    Output o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "point", "--freq", "14.2",
+                           "--average", "16", "--cal", cal});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto rs = o.out.find("Rs:");
+    const auto xs = o.out.find("Xs:");
+    ASSERT_NE(rs, std::string::npos) << o.out;
+    ASSERT_NE(xs, std::string::npos) << o.out;
+    EXPECT_NEAR(std::stod(o.out.substr(rs + 3)), 75, 0.3) << o.out;
+    EXPECT_NEAR(std::stod(o.out.substr(xs + 3)), 0, 0.3) << o.out;
+    // The other unit's file is refused: another instrument.
+    o = RunProgram(
+        {VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "point", "--freq", "14.2", "--cal", other});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("vna-cli: error 26903:"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("This cal file is for a different instrument."), std::string::npos) << o.err;
+}

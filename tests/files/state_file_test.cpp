@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "cal/cal_file.h"
+#include "cal/cal_table.h"
 #include "files/config_file.h"
 #include "files/state_file.h"
 #include "settings_files.h"
@@ -46,6 +50,16 @@ TEST(StateFile, SaveWritesTheInitFileOfThatMomentAndRecallRestoresIt) {
     const std::string fontLine = "7                // 42";
     config.replace(config.find(fontLine), 1, "5");
     test::WriteFile(rig->dir.file("station.cfg"), config);
+    // The cal file the state names (channel 1 of a multichannel cal) is there and is loaded.
+    auto table = std::make_unique<cal::CalTable>();
+    table->cal_points = 921; // the standard grid up to 180.2 MHz
+    table->cal_max_freq = 180;
+    for (int k = 0; k < 921; ++k) {
+        table->short_re[static_cast<std::size_t>(k)] = 62;
+        table->open_re[static_cast<std::size_t>(k)] = 3000;
+        table->std_re[static_cast<std::size_t>(k)] = 120;
+    }
+    test::WriteFile(rig->dir.file("array.chan1"), cal::CalFileText(*table, {}, false));
     other->ui.fileAnswers = {path};
     files::RecallStateCommand(other->p());
     EXPECT_EQ(other->ui.calls.at(0).kind, "openFile");
@@ -57,6 +71,11 @@ TEST(StateFile, SaveWritesTheInitFileOfThatMomentAndRecallRestoresIt) {
     EXPECT_EQ(other->st().config_file, rig->dir.file("station.cfg"));
     EXPECT_EQ(other->st().ConfigLoaded, 1);
     EXPECT_EQ(other->st().graphFontSize, 5);
+    for (const auto& m : other->ui.messages()) {
+        ADD_FAILURE() << m.caption << ": " << m.text;
+    }
+    EXPECT_EQ(other->st().porta_cal_ok, 1);
+    EXPECT_EQ(other->p().cal.cal_points, 921);
     EXPECT_TRUE(other->ui.messages().empty());
 }
 

@@ -9,6 +9,7 @@
 #include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
 #include "sim/control.h"
+#include "sim/sim_cal.h"
 #include "support/sim_rig.h"
 
 using namespace vna;
@@ -44,10 +45,12 @@ TEST_F(SimTest, StartUpIdentifiesProgramsTheDateCodeAndNegotiatesTheHighSpeed) {
         EXPECT_EQ(r.st().IdentState, 1);
         EXPECT_EQ(r.st().ProgramRunning, 1);
         EXPECT_EQ(r.ui.title().find("DEMO"), std::string::npos);
-        // The erased flash was programmed without a question.
+        // The erased flash was programmed without a question; there is no cal file yet.
         const auto messages = r.ui.messages();
-        ASSERT_EQ(messages.size(), 1u);
+        ASSERT_EQ(messages.size(), 2u);
         EXPECT_EQ(messages[0].caption, "90131");
+        EXPECT_EQ(messages[1].caption, "Cal Required");
+        EXPECT_EQ(r.st().porta_cal_ok, 0);
         firstId = r.st().instrument_id;
         EXPECT_EQ(firstId.size(), 12u);
         EXPECT_NE(r.st().VersionText.find("    ID= " + firstId), std::string::npos);
@@ -63,15 +66,22 @@ TEST_F(SimTest, StartUpIdentifiesProgramsTheDateCodeAndNegotiatesTheHighSpeed) {
         EXPECT_EQ(unit.protocolErrors, 0);
     }
     // The next start reads the same ID and asks nothing; with HighBaud the link ends at 115000.
+    // The cal file the unit writes of its own standards names the same ID and is taken at once.
     {
         auto& r = rig(config);
         r.st().SerialDevice = "sim";
         test::WriteFile(r.dir.file("x.cfg"), "");
         r.st().HighBaud = 1; // read from the config file in a real run; set after the defaults here
         test::LeaveSettingsOfAnEarlierRun(r.p());
-        core::Startup(r.p(), core::ParseStartOptions({"vna"}));
+        const std::string calFile = r.dir.file("unit.acal");
+        ASSERT_TRUE(sim::WriteUnitCalFile(r.serial.unit, calFile, r.clock.now()));
+        core::Startup(r.p(), core::ParseStartOptions({"vna", "--cal", calFile}));
         EXPECT_EQ(r.st().instrument_id, firstId);
         EXPECT_TRUE(r.ui.messages().empty());
+        EXPECT_EQ(r.st().porta_cal_ok, 1);
+        EXPECT_EQ(r.st().portb_cal_ok, 1);
+        EXPECT_EQ(r.st().cal_file, calFile);
+        EXPECT_EQ(r.st().cal_file_name, "unit.acal");
     }
 }
 
