@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "core/program.h"
 #include "files/even_grid.h"
@@ -331,7 +332,13 @@ std::optional<TouchstoneData> ParseTouchstone(std::string_view text, int ports, 
             continue;
         }
         for (const auto& t : tokens) {
-            const auto v = StrictNumber(t);
+            auto v = StrictNumber(t);
+            // A magnitude of zero in dB is minus infinity, and some writers put it down so.
+            const bool magnitude = record.size() % 2 == 1;
+            if (!v && format == TouchstoneFormat::DB && magnitude &&
+                (Upper(t) == "-INF" || Upper(t) == "-INFINITY")) {
+                v = -std::numeric_limits<double>::infinity();
+            }
             if (!v) {
                 problem = "Line " + std::to_string(n + 1) + " holds \"" + std::string(t.substr(0, 30)) +
                           "\", which is not a number.";

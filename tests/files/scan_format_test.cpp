@@ -125,6 +125,13 @@ TEST(Touchstone, ReaderVariants) {
     ASSERT_EQ(d.freq.size(), 1u);
     ExpectS(d.s[0][1], 0.9, 0.1);
 
+    // A magnitude of minus infinity dB is no signal at all; nowhere else is an infinity a value.
+    d = Parse("# HZ S DB R 50\n1e6 -inf 0\n2e6 -6 0\n");
+    ExpectS(d.s[0][0], 0, 0);
+    EXPECT_NE(Problem("# HZ S DB R 50\n1e6 -6 -inf\n").find("not a number"), std::string::npos);
+    EXPECT_NE(Problem("# HZ S RI R 50\n1e6 -inf 0\n").find("not a number"), std::string::npos);
+    EXPECT_NE(Problem("# HZ S DB R 50\n-inf -6 0\n").find("not a number"), std::string::npos);
+
     EXPECT_NE(Problem("# HZ Y RI R 50\n1e6 1 0\n").find("Y-parameters"), std::string::npos);
     EXPECT_NE(Problem("# HZ S RI R 50\n1e6 1\n").find("incomplete"), std::string::npos);
     EXPECT_NE(Problem("# HZ S RI R 50\n1e6 1 nan\n").find("not a number"), std::string::npos);
