@@ -376,7 +376,8 @@ TEST(ScanFile, PortBLimitRules) {
     src.ui.fileAnswers.push_back(src.dir.file("b.scnb"));
     src.st().ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanB(src.p()));
-    const auto base = files::SplitLines(test::ReadFile(src.dir.file("b.scnb")));
+    const std::string saved = test::ReadFile(src.dir.file("b.scnb"));
+    const auto base = files::SplitLines(saved);
     struct Case {
         int line;
         std::string value;
@@ -483,7 +484,8 @@ TEST(ScanFile, DamagedFilesAreRefusedAndLeaveTheGraphAlone) {
 TEST(ScanFile, OlderFormatWarnsAndLoads) {
     test::TestRig src;
     SetScanA(src.p(), 1, 2, 0.5, {50, 60, 70}, {0, 0.1, 0.2});
-    auto lines = files::SplitLines(test::ReadFile(SaveA(src, "old.scn")));
+    const std::string saved = test::ReadFile(SaveA(src, "old.scn"));
+    const auto lines = files::SplitLines(saved);
     std::string text;
     // An older file: format 120 and no closing settings.
     for (std::size_t k = 0; k < lines.size() - 18; ++k) {
