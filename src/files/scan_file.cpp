@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <optional>
 
 #include "core/program.h"
@@ -65,8 +66,8 @@ bool WriteScanText(core::Program& p, const std::string& path, std::string_view t
 
 // Reopens a written file, as the check that it is really there.
 bool CheckSaved(core::Program& p, const std::string& path) {
-    std::string back;
-    if (!ReadWholeFile(path, back)) {
+    std::ifstream back(path, std::ios::binary);
+    if (!FileExists(path) || !back) {
         p.ui.message(NotSavedMessage, "File Error");
         return false;
     }
