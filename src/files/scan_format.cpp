@@ -168,6 +168,10 @@ std::optional<ScanFileA> ParseScanFileA(std::string_view text, std::string& prob
             return std::nullopt;
         }
     }
+    if (s.format == ScanFormatB) {
+        problem = "It is a Port B scan file (format 4076).";
+        return std::nullopt;
+    }
     s.plotAtZero = formatLine.find("plot") != std::string_view::npos;
     const double last = r.Number();
     if (r.failed()) {
@@ -237,6 +241,10 @@ std::optional<ScanFileB> ParseScanFileB(std::string_view text, std::string& prob
             problem = "Line 2 should hold the format number but holds \"" + LineText(formatLine) + "\".";
             return std::nullopt;
         }
+    }
+    if (s.format == ScanFormatA) {
+        problem = "It is a Port A scan file (format 127).";
+        return std::nullopt;
     }
     s.plotAtZero = formatLine.find("plot") != std::string_view::npos;
     s.points = r.Number();

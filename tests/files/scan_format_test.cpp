@@ -88,6 +88,11 @@ TEST(ScanFormat, ParseAndFormatAreInverse) {
     ASSERT_TRUE(o) << problem;
     EXPECT_EQ(o->trailerLines, files::TrailerBCount - 1);
     EXPECT_FALSE(files::ParseScanFileB(older, problem)) << "the latest format has all its lines";
+    // A file of the other port is named as such.
+    EXPECT_FALSE(files::ParseScanFileA(btext, problem));
+    EXPECT_EQ(problem, "It is a Port B scan file (format 4076).");
+    EXPECT_FALSE(files::ParseScanFileB(text, problem));
+    EXPECT_EQ(problem, "It is a Port A scan file (format 127).");
 }
 
 TEST(Touchstone, ReaderVariants) {
