@@ -5,9 +5,14 @@
 
 #include "cal/cal_file.h"
 #include "core/program.h"
+#include "files/atomic_file.h"
 #include "files/config_file.h"
+#include "files/csv_export.h"
 #include "files/init_file.h"
 #include "files/number_text.h"
+#include "files/path_split.h"
+#include "files/scan_file.h"
+#include "files/text_lines.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
 #include "instrument/health.h"
@@ -153,15 +158,142 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
     return 0;
 }
 
+// The extension of a path in lower case, without its point.
+std::string Extension(const std::string& path) {
+    const std::string name = files::SplitPath(path).name;
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : files::ToLower(name.substr(dot + 1));
+}
+
+// The port whose scan a file holds: by its extension, or by the column line of a CSV export.
+char PortOfFile(const std::string& path, const std::string& text) {
+    const std::string ext = Extension(path);
+    if (ext == "scn" || ext == "s1p") {
+        return 'a';
+    }
+    if (ext == "scnb" || ext == "s2p") {
+        return 'b';
+    }
+    if (ext == "csv") {
+        const auto lines = files::SplitLines(text);
+        if (lines.size() >= 5 && lines[4].rfind("Freq(MHz),SWR", 0) == 0) {
+            return 'a';
+        }
+        if (lines.size() >= 5 && lines[4].rfind("Freq(MHz), S11mag", 0) == 0) {
+            return 'b';
+        }
+    }
+    return 0;
+}
+
+// The text of a file of the given kind from the present scan of a port; nothing when that kind
+// cannot hold that port's scan.
+std::optional<std::string> ScanText(core::Program& p, char port, const std::string& ext,
+                                    files::TouchstoneFormat format) {
+    const bool a = port == 'a';
+    if (ext == "csv") {
+        return a ? files::CsvTextA(p, p.clock.now()) : files::CsvTextB(p, p.clock.now());
+    }
+    if (a && ext == "scn") {
+        return files::FormatScanFileA(files::CaptureScanA(p));
+    }
+    if (!a && ext == "scnb") {
+        return files::FormatScanFileB(files::CaptureScanB(p));
+    }
+    if (a && ext == "s1p") {
+        return files::TouchstoneTextA(p, format);
+    }
+    if (!a && ext == "s2p") {
+        return files::TouchstoneTextB(p, format);
+    }
+    return std::nullopt;
+}
+
+std::string Without(const std::string& path, const std::string& ext) {
+    return path.substr(0, path.size() - ext.size() - 1);
+}
+
 } // namespace
+
+int ConvertScanFile(core::Program& p, const std::string& in, const std::string& outPath,
+                    files::TouchstoneFormat format, std::FILE* out, std::FILE* err) {
+    std::string text;
+    if (!files::ReadWholeFile(in, text)) {
+        return Fail(err, 1, in + " cannot be read");
+    }
+    const char port = PortOfFile(in, text);
+    if (port == 0) {
+        return Fail(
+            err, 1,
+            in + " is not a scan file (.scn, .scnb), a CSV export of a scan (.csv) or a Touchstone file "
+                 "(.s1p, .s2p)");
+    }
+    const std::string ext = Extension(outPath);
+    if (ext != "scn" && ext != "scnb" && ext != "csv" && ext != "s1p" && ext != "s2p") {
+        return Fail(err, 1, outPath + ": the output is named .scn, .scnb, .csv, .s1p or .s2p");
+    }
+    p.st.PortB_on = port == 'b' ? 1 : 0;
+    const bool loaded = port == 'a' ? files::LoadScanFileA(p, in) : files::LoadScanFileB(p, in);
+    if (!loaded) {
+        return Fail(err, 1, in + " could not be read as a Port " + (port == 'a' ? "A" : "B") + " scan");
+    }
+    const auto result = ScanText(p, port, ext, format);
+    if (!result) {
+        return Fail(err, 1,
+                    std::string("a Port ") + (port == 'a' ? "A" : "B") + " scan cannot be written as ." +
+                        ext + (port == 'a' ? " (Port A: .scn, .csv, .s1p)" : " (Port B: .scnb, .csv, .s2p)"));
+    }
+    std::string error;
+    if (!files::WriteFileAtomic(outPath, *result, &error)) {
+        return Fail(err, 1, outPath + " cannot be written: " + error);
+    }
+    std::fprintf(out, "%s: Port %c scan, %d points, %.6f to %.6f MHz\n", outPath.c_str(),
+                 port == 'a' ? 'A' : 'B', p.st.last_scan_index + 1, p.st.start_freq,
+                 p.st.start_freq + p.st.delta_freq * std::max(0, p.st.last_scan_index));
+    return 0;
+}
+
+std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, char port, std::string path,
+                                                             files::TouchstoneFormat format,
+                                                             std::string& error) {
+    const bool a = port == 'a';
+    const std::string scanExt = a ? "scn" : "scnb";
+    if (Extension(path).empty()) {
+        path += "." + scanExt;
+    }
+    if (Extension(path) != scanExt) {
+        error = path + ": a Port " + (a ? "A" : "B") + " scan file is named ." + scanExt;
+        return std::nullopt;
+    }
+    const std::string base = Without(path, scanExt);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {path, scanExt},
+        {a ? files::CsvNameA(path) : files::CsvNameB(path), "csv"},
+        {base + (a ? ".s1p" : ".s2p"), a ? "s1p" : "s2p"},
+    };
+    std::vector<std::string> written;
+    for (const auto& [name, ext] : files) {
+        const auto text = ScanText(p, port, ext, format);
+        std::string why;
+        if (!text || !files::WriteFileAtomic(name, *text, &why)) {
+            error = name + " cannot be written: " + why;
+            return std::nullopt;
+        }
+        written.push_back(name);
+    }
+    return written;
+}
 
 std::string CliUsage() {
     return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
            "       vna-cli [...] point --port a|b --freq MHZ [--average N] [--cal FILE]\n"
+           "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
-           "impedance;\nwith --cal (Port A) also the corrected Rs, Xs, |Z|, phase, Rp and Xp.\n";
+           "impedance;\nwith --cal (Port A) also the corrected Rs, Xs, |Z|, phase, Rp and Xp.\n"
+           "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
+           "into another of these kinds, by the extensions; it needs no instrument.\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -186,7 +318,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             return args[++i];
         };
         if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" || a == "--average" ||
-            a == "--cal") {
+            a == "--cal" || a == "--out" || a == "--format") {
             const auto v = value();
             if (!v) {
                 return std::nullopt;
@@ -203,6 +335,15 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                     return std::nullopt;
                 }
                 o.port = static_cast<char>((*v)[0] | 0x20);
+            } else if (a == "--out") {
+                o.output = *v;
+            } else if (a == "--format") {
+                const auto f = files::TouchstoneFormatFromName(*v);
+                if (!f) {
+                    error = "--format is ri, ma or db";
+                    return std::nullopt;
+                }
+                o.format = *f;
             } else if (a == "--freq") {
                 char* end = nullptr;
                 o.freq = std::strtod(v->c_str(), &end);
@@ -224,8 +365,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.verbose = true;
         } else if (a == "--yes") {
             o.yes = true;
-        } else if ((a == "identify" || a == "point") && o.command.empty()) {
+        } else if ((a == "identify" || a == "point" || a == "convert") && o.command.empty()) {
             o.command = a;
+        } else if (o.command == "convert" && o.input.empty() && !a.empty() && a[0] != '-') {
+            o.input = a;
         } else {
             error = "unknown argument " + a;
             return std::nullopt;
@@ -233,6 +376,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
     if (o.command.empty()) {
         error = "no command given";
+        return std::nullopt;
+    }
+    if (o.command == "convert" && (o.input.empty() || o.output.empty())) {
+        error = "convert needs a file and --out FILE";
         return std::nullopt;
     }
     if (o.command == "point" && !haveFreq) {
@@ -250,6 +397,10 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
     core::AppState& st = p.st;
     const platform::LocalTime today = p.clock.now();
     core::ResetToDefaults(st, today.year, today.month, today.day);
+    if (o.command == "convert") {
+        // A conversion depends on the files alone, not on the settings of this machine.
+        return ConvertScanFile(p, o.input, o.output, o.format, out, err);
+    }
     files::ReadInitFile(p);
     files::ReadConfigFile(p, 0);
     if (!o.serial.empty()) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "files/touchstone.h"
+
 namespace vna::core {
 struct Program;
 }
@@ -14,7 +16,7 @@ struct Program;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify" or "point"
+    std::string command;   // "identify", "point" or "convert"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
     bool highBaud = false; // --high-baud: negotiate the high line speed
@@ -24,6 +26,10 @@ struct CliOptions {
     double freq = 0;       // point: --freq MHz
     int average = 0;       // point: --average N (0: the init file's)
     std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file
+    std::string input;     // convert: the file to convert
+    std::string output;    // convert: --out FILE
+    // Touchstone files written: --format ri|ma|db.
+    files::TouchstoneFormat format = files::TouchstoneFormat::RI;
 };
 
 // Reads the arguments after the program name; nothing (and `error`) when they are not usable.
@@ -34,5 +40,19 @@ std::string CliUsage();
 // Runs the command on the program `p` (its ports already attached, its folder chosen). Prints the
 // results on `out`; on failure prints "vna-cli: error CODE: what" on `err` and returns 1.
 int RunCli(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// Converts the scan in the file `in` to the file `out`, each kind taken from its extension: a scan
+// file (".scn" Port A, ".scnb" Port B), a CSV export (".csv", either port) or a Touchstone file
+// (".s1p" Port A, ".s2p" Port B). Needs no instrument. Prints what it wrote on `out`; on failure
+// prints "vna-cli: error 1: what" on `err` and returns 1, leaving `out` untouched.
+int ConvertScanFile(core::Program& p, const std::string& in, const std::string& outPath,
+                    files::TouchstoneFormat format, std::FILE* out, std::FILE* err);
+
+// Writes the present scan of port 'a' or 'b' of `p` as a scan file at `path` (".scn" or ".scnb"
+// added when the name has no extension), with its CSV export ("x.csv", "x_B.csv") and its
+// Touchstone file ("x.s1p", "x.s2p") beside it. The paths written, or nothing and `error`.
+std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, char port, std::string path,
+                                                             files::TouchstoneFormat format,
+                                                             std::string& error);
 
 } // namespace vna::app

@@ -41,6 +41,17 @@ struct MarkerTable {
     double markerRotation = 0; // degrees
 };
 
+// The settings a scan was taken with. They travel with the scan's arrays into its scan file and
+// come back from it, so a replay smooths and references the scan as it was measured.
+struct ScanSettings {
+    std::int32_t trend = 0;
+    std::int32_t average = 4;
+    double Zo = 50;
+    std::int32_t customCal = 0; // the scan was corrected with a custom cal
+    std::int32_t recorded = 0;  // 0 until a sweep or a scan file set them (the writers then take
+                                // the present settings)
+};
+
 inline constexpr int BandCount = 16;
 inline constexpr int DefaultColorCount = 16;
 inline constexpr int ScanCapacity = 30012;
@@ -158,7 +169,8 @@ struct RunState {
     std::string scanFileNameA; // file name of the Port A scan shown, for the caption line
     std::string scanFileNameB;
     std::string tdrFileName;
-    // Which of the two automatically saved graphs Swap Graphs loads next, per port.
+    // Suffix (0 or 1) of the automatically saved graph of each port that was saved or shown last;
+    // the next automatic save and Swap Graphs both flip it first.
     std::int32_t swapToggleA = 0;
     std::int32_t swapToggleB = 0;
     Flag CursorDragging = 0;
@@ -166,6 +178,21 @@ struct RunState {
     Flag ResizePending = 0;
     std::int32_t ResizeWidth = 0;
     std::int32_t ResizeHeight = 0;
+
+    // ---- Scan files ----
+    ScanSettings scanSettingsA;
+    ScanSettings scanSettingsB;
+    std::string scanDescriptionA; // the comment of the Port A scan (scan file, CSV, "Comment")
+    std::string scanDescriptionB;
+    // The arrays of the port hold a scan measured or loaded during this run. Only such a scan
+    // replaces the last graph at exit: an empty port must not overwrite the one saved last time.
+    Flag scanHeldA = 0;
+    Flag scanHeldB = 0;
+    // Set while Swap Graphs loads a saved graph: nothing is saved automatically meanwhile.
+    Flag autoSaveSuppressed = 0;
+    // Lowest SWR of the Port A scan and its frequency (MHz), found after every sweep and replay.
+    double min_swr = 10000;
+    double min_swr_freq = 0;
 
     // ---- Instrument link, commands, raw readings, identification and health ----
     std::int32_t BaudRate = 57600;

@@ -17,7 +17,7 @@
 #include "display/status_panel.h"
 #include "files/config_file.h"
 #include "files/number_text.h"
-#include "files/pending.h"
+#include "files/scan_commands.h"
 #include "files/state_file.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"

@@ -71,11 +71,14 @@ void SwapGraphs(Program& p, int step) {
     std::int32_t& toggle = st.PortB_on ? st.swapToggleB : st.swapToggleA;
     toggle = toggle == 0 ? 1 : 0;
     st.ScanFileMode = 10;
+    // Showing a saved graph is no new sweep: nothing is saved automatically meanwhile.
+    st.autoSaveSuppressed = 1;
     if (st.PortB_on) {
         files::LoadScanB(p);
     } else {
         files::LoadScanA(p);
     }
+    st.autoSaveSuppressed = 0;
 }
 
 void SaveImageBitmap(Program& p) {

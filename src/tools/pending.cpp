@@ -14,4 +14,8 @@ void TdrCommand(core::Program&, int) {}
 
 void TdrScalesDialog(core::Program&) {}
 
+void LoadTdrGraphCommand(core::Program&) {}
+
+void SaveTdrGraphCommand(core::Program&) {}
+
 } // namespace vna::tools

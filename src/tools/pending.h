@@ -14,5 +14,7 @@ void QuarterWaveStub(core::Program& p);
 void QMeasurement(core::Program& p);
 void TdrCommand(core::Program& p, int command);
 void TdrScalesDialog(core::Program& p);
+void LoadTdrGraphCommand(core::Program& p);
+void SaveTdrGraphCommand(core::Program& p);
 
 } // namespace vna::tools

@@ -8,6 +8,7 @@
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
+#include "files/scan_file.h"
 #include "gui_rig.h"
 
 using namespace vna;
@@ -119,4 +120,52 @@ TEST(GraphPicture, KnownScanValuesLandWhereTheMappingPutsThem) {
         const QColor c = Px(img, std::max(0, g.box.left - 1), y);
         EXPECT_FALSE(IsColor(c, 0, 150, 0)) << "Zmag left of the box at y " << y;
     }
+}
+
+TEST(GraphPicture, LastGraphIsShownAgainAtStart) {
+    test::GuiRig rig;
+    core::AppState& st = rig.st();
+    // The last graph of an earlier run: a 50-ohm match from 10 to 20 MHz, then a 150-ohm load (SWR
+    // 3) up to 30 MHz, with its comment.
+    st.start_freq = 10;
+    st.end_freq = 30;
+    st.delta_freq = 0.2;
+    for (std::size_t k = 0; k <= 100; ++k) {
+        rig.p().scan.raw_zmag[k] = k <= 50 ? 50 : 150;
+        rig.p().scan.raw_phase[k] = 0;
+    }
+    st.last_scan_index = 100;
+    st.scanDescriptionA = "Dummy load test";
+    files::RecordLiveScanA(rig.p(), 1);
+    st.ScanFileMode = 1;
+    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    rig.p().scan.raw_zmag.fill(0);
+    st.last_scan_index = -1;
+
+    rig.StartDemo();
+    st.plot_swr = 1;
+    st.swr_scale = 10;
+    st.swrLog = 0;
+    ASSERT_EQ(st.last_scan_index, 100);
+    const QImage& img = rig.image();
+    SaveIfAsked(img, "loaded_scan.png");
+    const display::GraphGeometry& g = rig.p().display.g;
+    const int x = display::NearestEven((25.0 - g.axis.plotStart) * g.pxPerMHz + g.box.left);
+    const int y = display::NearestEven(g.centreY - (3 - 1) * g.swrFactor - g.swrLift);
+    EXPECT_TRUE(ColorNear(img, x, y, 240, 0, 0)) << "SWR 3 at (" << x << "," << y << ")";
+    // The comment in blue above the box, "CUSTOM CAL" in black at its lower left.
+    int blue = 0;
+    for (int yy = 0; yy < g.box.top; ++yy) {
+        for (int xx = g.box.left; xx < g.box.right; ++xx) {
+            blue += IsColor(Px(img, xx, yy), 0, 0, 255) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(blue, 20) << "the comment's pixels";
+    int black = 0;
+    for (int yy = g.box.bottom - g.lineH - 4; yy < g.box.bottom - 2; ++yy) {
+        for (int xx = g.box.left + 5; xx < g.box.left + 80; ++xx) {
+            black += IsColor(Px(img, xx, yy), 0, 0, 0, 60) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(black, 20) << "the custom cal note's pixels";
 }
