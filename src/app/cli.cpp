@@ -4,10 +4,15 @@
 #include <cstdlib>
 
 #include "cal/cal_file.h"
+#include "cal/cal_table.h"
+#include "cal/custom_cal.h"
+#include "cal/portb_cal.h"
+#include "cal/standard_cal.h"
 #include "core/program.h"
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "files/csv_export.h"
+#include "files/default_config.h"
 #include "files/init_file.h"
 #include "files/number_text.h"
 #include "files/path_split.h"
@@ -158,6 +163,33 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
     return 0;
 }
 
+// Runs a calibration with its questions on the terminal; the cal file goes to --out (the Ui's
+// save dialog answers with it).
+int Calibrate(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+    core::AppState& st = p.st;
+    bool saved = false;
+    if (o.calKind == "portb") {
+        const std::string file = o.calFile.empty() ? st.cal_file : o.calFile;
+        if (file.empty() || cal::VNA_LoadCalFile(p, file.c_str()) != 0) {
+            return Fail(err, st.LastError != 0 ? st.LastError : cal::CalFileNotFound,
+                        "Port B is calibrated onto the Port A calibration of this instrument: name its cal "
+                        "file with --cal FILE");
+        }
+        saved = cal::PortBCal(p, 1) && st.cal_file == o.output;
+    } else if (o.calKind == "custom") {
+        saved = cal::CustomCal(p);
+    } else {
+        saved = cal::Cal_A(p);
+    }
+    if (!saved) {
+        return Fail(err, st.LastError != 0 ? st.LastError : 1,
+                    "the calibration was not completed; no cal file was written");
+    }
+    std::fprintf(out, "%s: %s calibration, %d Port A points, %d Port B points\n", st.cal_file.c_str(),
+                 o.calKind.c_str(), p.cal.cal_points, st.portb_cal_ok ? p.cal.bcal_points : 0);
+    return 0;
+}
+
 // The extension of a path in lower case, without its point.
 std::string Extension(const std::string& path) {
     const std::string name = files::SplitPath(path).name;
@@ -287,11 +319,14 @@ std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, c
 std::string CliUsage() {
     return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
            "       vna-cli [...] point --port a|b --freq MHZ [--average N] [--cal FILE]\n"
+           "       vna-cli [...] cal standard|custom|portb --out FILE [--cal FILE]\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
            "impedance;\nwith --cal (Port A) also the corrected Rs, Xs, |Z|, phase, Rp and Xp.\n"
+           "cal runs a calibration with its questions on the terminal (Enter = Continue, q = Cancel) and\n"
+           "writes the cal file to --out; portb adds Port B to the Port A cal file named with --cal.\n"
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
            "into another of these kinds, by the extensions; it needs no instrument.\n";
 }
@@ -365,8 +400,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.verbose = true;
         } else if (a == "--yes") {
             o.yes = true;
-        } else if ((a == "identify" || a == "point" || a == "convert") && o.command.empty()) {
+        } else if ((a == "identify" || a == "point" || a == "convert" || a == "cal") && o.command.empty()) {
             o.command = a;
+        } else if (o.command == "cal" && o.calKind.empty() &&
+                   (a == "standard" || a == "custom" || a == "portb")) {
+            o.calKind = a;
         } else if (o.command == "convert" && o.input.empty() && !a.empty() && a[0] != '-') {
             o.input = a;
         } else {
@@ -386,7 +424,15 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         error = "point needs --freq";
         return std::nullopt;
     }
-    if (!o.calFile.empty() && (o.command != "point" || o.port != 'a')) {
+    if (o.command == "cal" && (o.calKind.empty() || o.output.empty())) {
+        error = "cal needs standard, custom or portb and --out FILE";
+        return std::nullopt;
+    }
+    if (!o.calFile.empty() && o.command == "cal" && o.calKind != "portb") {
+        error = "--cal names the Port A calibration of cal portb";
+        return std::nullopt;
+    }
+    if (!o.calFile.empty() && o.command != "cal" && (o.command != "point" || o.port != 'a')) {
         error = "--cal corrects a Port A point (point --port a)";
         return std::nullopt;
     }
@@ -402,6 +448,10 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         return ConvertScanFile(p, o.input, o.output, o.format, out, err);
     }
     files::ReadInitFile(p);
+    if (o.command == "cal") {
+        // A calibration needs a configuration, as on the program's first start.
+        files::InstallDefaultConfig(p);
+    }
     files::ReadConfigFile(p, 0);
     if (!o.serial.empty()) {
         st.SerialDevice = o.serial;
@@ -413,7 +463,14 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         instrument::ClosePort(p);
         return failed;
     }
-    const int result = o.command == "identify" ? Identify(p, out, err) : Point(p, o, out, err);
+    int result = 0;
+    if (o.command == "identify") {
+        result = Identify(p, out, err);
+    } else if (o.command == "cal") {
+        result = Calibrate(p, o, out, err);
+    } else {
+        result = Point(p, o, out, err);
+    }
     instrument::ClosePort(p);
     return result;
 }

@@ -16,7 +16,8 @@ struct Program;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify", "point" or "convert"
+    std::string command;   // "identify", "point", "cal" or "convert"
+    std::string calKind;   // cal: "standard", "custom" or "portb"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
     bool highBaud = false; // --high-baud: negotiate the high line speed
@@ -25,9 +26,11 @@ struct CliOptions {
     char port = 'a';       // point: --port a|b
     double freq = 0;       // point: --freq MHz
     int average = 0;       // point: --average N (0: the init file's)
-    std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file
-    std::string input;     // convert: the file to convert
-    std::string output;    // convert: --out FILE
+    std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
+                           // cal portb: the Port A calibration the Port B data joins
+
+    std::string input;  // convert: the file to convert
+    std::string output; // convert, cal: --out FILE
     // Touchstone files written: --format ri|ma|db.
     files::TouchstoneFormat format = files::TouchstoneFormat::RI;
 };

@@ -45,6 +45,11 @@ int main(int argc, char** argv) {
     vna::platform::ConsoleUi ui;
     ui.verbose = options->verbose;
     ui.answerYes = options->yes;
+    if (options->command == "cal") {
+        // A calibration asks for each standard: the questions are put on the terminal.
+        ui.input = stdin;
+        ui.saveFileAnswer = options->output;
+    }
     vna::platform::SystemClock clock;
     vna::platform::qt::QtSerialPort serial;
     vna::platform::FileRegistry registry(data.folder + "registry");

@@ -193,13 +193,14 @@ bool WriteCalFile(core::Program& p, const std::string& path) {
     return true;
 }
 
-bool SaveCalFile(core::Program& p) {
+bool SaveCalFile(core::Program& p, const std::string& initialName) {
     core::AppState& st = p.st;
     std::string name;
     if (st.multichan_number == 0 || st.multichan_number == 1) {
         platform::FileDialog dialog;
         dialog.title = " Save Calibration File";
         dialog.initialFolder = files::DialogFolder(st.cal_folder, st.ProgramFolder);
+        dialog.initialName = initialName;
         if (st.multichan_number == 0) {
             dialog.filter = "Cal Files(*.acal)|*.acal||";
             dialog.defaultExtension = "acal";

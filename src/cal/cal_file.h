@@ -66,8 +66,9 @@ void SetCalFileName(core::AppState& st, const std::string& path);
 bool WriteCalFile(core::Program& p, const std::string& path);
 // The save of the cal procedures: chooses the name (a dialog for an ordinary cal and for MUX
 // channel 1, the remembered name for channels 2..6), makes it `cal_file` and writes the table.
-// False when the dialog was cancelled or the file could not be written.
-bool SaveCalFile(core::Program& p);
+// False when the dialog was cancelled or the file could not be written. `initialName` is the name
+// the dialog proposes.
+bool SaveCalFile(core::Program& p, const std::string& initialName = {});
 
 // Reads `cal_file` into the calibration table after checking it against the attached instrument.
 // The file is read into a table of its own: a file that is refused, damaged or cut short leaves

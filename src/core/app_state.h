@@ -261,6 +261,20 @@ struct RunState {
     std::int32_t CalIndex = 0;
     // Diagnostic: readings are shown uncorrected.
     Flag RawMode = 0;
+
+    // ---- Calibration procedures ----
+    // Level of each Port B receiver gain step in dB (index 1..5), subtracted from the S21 level.
+    // The Port B calibration puts its own values in place.
+    std::array<double, 6> PortBGainDb{0, 0, 13.7, 27.4, 41.3, 53.9};
+    // The phase the autoranging of a Port B sweep has collected from the gain steps it changed
+    // (radians); the sweep clears it at its start and whenever the sensitivity changes.
+    double PortBRangeOffset = 0;
+    // Board temperature when the running calibration started (degF).
+    double CalStartTemperature = 88.88;
+    // Frequency calibration: the last standard frequency entered (MHz, 0 before the first) and
+    // the ID of the instrument it was made on.
+    double FreqCalStandard = 0;
+    std::string FreqCalUnitID;
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and

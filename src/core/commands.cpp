@@ -4,7 +4,10 @@
 
 #include "audio/pending.h"
 #include "cal/cal_file.h"
-#include "cal/pending.h"
+#include "cal/custom_cal.h"
+#include "cal/multichannel_cal.h"
+#include "cal/portb_cal.h"
+#include "cal/standard_cal.h"
 #include "core/command_ids.h"
 #include "core/delay.h"
 #include "core/diagnostics.h"
@@ -218,7 +221,7 @@ void RunButtonOrMenu(Program& p, int id) {
         // Calibrate.
         case cmd::StandardCal:
             if (RequireHardware(p)) {
-                cal::StandardCal(p);
+                cal::Cal_A(p);
             }
             return;
         case cmd::CustomCal:
@@ -228,7 +231,7 @@ void RunButtonOrMenu(Program& p, int id) {
             return;
         case cmd::PortBCal:
             if (RequireHardware(p)) {
-                cal::PortBCal(p);
+                cal::PortBCal(p, 1);
             }
             return;
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "cal/freq_cal.h"
 #include "core/commands.h"
 #include "core/delay.h"
 #include "core/entry.h"
@@ -188,6 +189,7 @@ void ConstantFreq(Program& p) {
         return;
     }
     st.freq = f;
+    cal::ConstantFrequencyWindow(p);
 }
 
 void RecycleDepth(Program& p) {

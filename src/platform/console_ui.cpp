@@ -1,5 +1,7 @@
 #include "platform/console_ui.h"
 
+#include <cctype>
+
 namespace vna::platform {
 
 namespace {
@@ -61,10 +63,81 @@ std::string ConsoleUi::Printable(std::string_view text) {
     return out;
 }
 
+std::optional<std::string> ConsoleUi::readLine() {
+    if (!input) {
+        return std::nullopt;
+    }
+    std::fflush(out_);
+    std::string line;
+    int c = 0;
+    bool any = false;
+    while ((c = std::fgetc(input)) != EOF) {
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    if (!any) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+int ConsoleUi::choose(std::string_view question, const std::vector<std::string>& keys) {
+    for (;;) {
+        std::fprintf(out_, "%.*s", static_cast<int>(question.size()), question.data());
+        const auto line = readLine();
+        if (!line) {
+            std::fprintf(out_, "\n");
+            return -1;
+        }
+        std::string typed;
+        for (char ch : *line) {
+            if (ch != ' ' && ch != '\t') {
+                typed.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+            }
+        }
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (typed == keys[i] || (!keys[i].empty() && !typed.empty() && typed[0] == keys[i][0])) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+}
+
 Answer ConsoleUi::message(std::string_view text, std::string_view caption, Buttons buttons, Icon) {
     lastMessage = std::string(text);
     lastCaption = std::string(caption);
     std::fprintf(out_, "[%s] %s\n", Printable(caption).c_str(), Printable(text).c_str());
+    if (input && buttons != Buttons::Ok) {
+        switch (buttons) {
+            case Buttons::YesNo: {
+                const int k = choose("  (y = Yes, n = No) ", {"y", "n"});
+                return k == 0 ? Answer::Yes : Answer::No;
+            }
+            case Buttons::YesNoCancel: {
+                const int k = choose("  (y = Yes, n = No, c = Cancel) ", {"y", "n", "c"});
+                return k == 0 ? Answer::Yes : (k == 1 ? Answer::No : Answer::Cancel);
+            }
+            case Buttons::OkCancel:
+                return choose("  (Enter = OK, q = Cancel) ", {"", "q"}) == 0 ? Answer::Ok : Answer::Cancel;
+            case Buttons::RetryCancel:
+                return choose("  (r = Retry, c = Cancel) ", {"r", "c"}) == 0 ? Answer::Retry : Answer::Cancel;
+            case Buttons::ContinueCancel:
+                return choose("  (Enter = Continue, q = Cancel) ", {"", "q"}) == 0 ? Answer::Continue
+                                                                                   : Answer::Cancel;
+            case Buttons::CancelTryContinue: {
+                const int k = choose("  (Enter = Continue, t = Try Again, c = Cancel) ", {"", "t", "c"});
+                return k == 0 ? Answer::Continue : (k == 1 ? Answer::Retry : Answer::Cancel);
+            }
+            case Buttons::Ok:
+                break;
+        }
+    }
     switch (buttons) {
         case Buttons::Ok:
             return Answer::Ok;
@@ -72,6 +145,7 @@ Answer ConsoleUi::message(std::string_view text, std::string_view caption, Butto
         case Buttons::YesNoCancel:
             return answerYes ? Answer::Yes : Answer::No;
         case Buttons::ContinueCancel:
+        case Buttons::CancelTryContinue:
             return answerYes ? Answer::Continue : Answer::Cancel;
         case Buttons::OkCancel:
             return answerYes ? Answer::Ok : Answer::Cancel;
@@ -83,11 +157,85 @@ Answer ConsoleUi::message(std::string_view text, std::string_view caption, Butto
 
 bool ConsoleUi::prompt(std::string_view text, std::string_view caption) {
     std::fprintf(out_, "[%s] %s\n", Printable(caption).c_str(), Printable(text).c_str());
+    if (input) {
+        return choose("  (Enter = Continue, q = Cancel) ", {"", "q"}) == 0;
+    }
     return answerYes;
 }
 
-std::optional<std::string> ConsoleUi::enterText(std::string_view, std::string_view, std::string_view) {
-    return std::nullopt;
+std::optional<std::string> ConsoleUi::enterText(std::string_view prompt, std::string_view caption,
+                                                std::string_view initial) {
+    if (!input) {
+        return std::nullopt;
+    }
+    std::fprintf(out_, "[%s] %s [%.*s] (q = Cancel): ", Printable(caption).c_str(), Printable(prompt).c_str(),
+                 static_cast<int>(initial.size()), initial.data());
+    const auto line = readLine();
+    if (!line) {
+        std::fprintf(out_, "\n");
+        return std::nullopt;
+    }
+    if (*line == "q" || *line == "Q") {
+        return std::nullopt;
+    }
+    return line->empty() ? std::string(initial) : *line;
+}
+
+std::optional<std::string> ConsoleUi::saveFile(const FileDialog& dialog) {
+    if (saveFileAnswer.empty()) {
+        return std::nullopt;
+    }
+    std::fprintf(out_, "[%s] %s\n", Printable(dialog.title).c_str(), saveFileAnswer.c_str());
+    return saveFileAnswer;
+}
+
+int ConsoleUi::form(Form& form) {
+    if (!input) {
+        return FormCancelled;
+    }
+    std::fprintf(out_, "[%s]\n", Printable(form.title).c_str());
+    for (FormField& field : form.fields) {
+        switch (field.kind) {
+            case FormField::Kind::Label:
+                std::fprintf(out_, "  %s\n", Printable(field.label).c_str());
+                break;
+            case FormField::Kind::Text:
+            case FormField::Kind::Choice: {
+                if (field.readOnly) {
+                    std::fprintf(out_, "  %s %s\n", Printable(field.label).c_str(), field.text.c_str());
+                    break;
+                }
+                std::fprintf(out_, "  %s [%s] (q = Cancel): ", Printable(field.label).c_str(),
+                             field.text.c_str());
+                const auto line = readLine();
+                if (!line || *line == "q" || *line == "Q") {
+                    std::fprintf(out_, "\n");
+                    return FormCancelled;
+                }
+                if (!line->empty()) {
+                    field.text = *line;
+                }
+                break;
+            }
+            case FormField::Kind::Check: {
+                const std::string q = "  " + Printable(field.label) + (field.checked ? " [y]" : " [n]") +
+                                      " (y = Yes, n = No, Enter = keep) ";
+                const int k = choose(q, {"y", "n", ""});
+                if (k < 0) {
+                    return FormCancelled;
+                }
+                if (k < 2) {
+                    field.checked = k == 0;
+                }
+                break;
+            }
+            case FormField::Kind::Color:
+                break;
+        }
+    }
+    return choose("  (Enter = " + Printable(form.okCaption) + ", q = Cancel) ", {"", "q"}) == 0
+               ? FormOk
+               : FormCancelled;
 }
 
 void ConsoleUi::waitForEvents() {

@@ -9,9 +9,15 @@
 
 namespace vna::platform {
 
-// The Ui of a program without windows: message boxes go to standard error as "caption: text",
+// The Ui of a program without windows: message boxes go to standard error as "[caption] text",
 // questions take their safe answer (No, Cancel) unless told to say yes, and the status lines the
 // program prints on its main window go to standard error when `verbose` is set.
+//
+// With an `input` stream the questions are put to the user on the terminal instead: a prompt
+// window (and a Continue/Cancel or OK/Cancel box) goes on with Enter and is cancelled with "q"; a
+// question takes "y" or "n" (and "c" where Cancel is offered, "t" for Try Again); an entry takes
+// the typed text, or keeps the shown value on an empty line, "q" cancels it; a form asks its text
+// fields one after the other and its check boxes as y/n. The end of the input cancels.
 class ConsoleUi final : public Ui {
 public:
     explicit ConsoleUi(std::FILE* out = stderr);
@@ -19,6 +25,9 @@ public:
 
     bool answerYes = false;
     bool verbose = false;
+    std::FILE* input = nullptr;
+    // What a save-file dialog returns (a command-line tool's --out); cancelled when empty.
+    std::string saveFileAnswer;
     // The last message box, for the exit message of a command-line tool.
     std::string lastMessage;
     std::string lastCaption;
@@ -28,7 +37,8 @@ public:
     std::optional<std::string> enterText(std::string_view prompt, std::string_view caption,
                                          std::string_view initial) override;
     std::optional<std::string> openFile(const FileDialog&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const FileDialog&) override { return std::nullopt; }
+    std::optional<std::string> saveFile(const FileDialog& dialog) override;
+    int form(Form& form) override;
     void processEvents() override {}
     void waitForEvents() override;
     void setEventHandler(std::function<void(const Event&)> handler) override {
@@ -47,6 +57,12 @@ public:
     static std::string Printable(std::string_view text);
 
 private:
+    // One line of the input without its line end; nothing at the end of the input.
+    std::optional<std::string> readLine();
+    // Asks until one of the keys (lower case; "" stands for an empty line) is typed; the index of
+    // the key, or -1 at the end of the input.
+    int choose(std::string_view question, const std::vector<std::string>& keys);
+
     std::FILE* out_;
     std::function<void(const Event&)> handler_;
     std::string title_;

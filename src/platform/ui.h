@@ -14,7 +14,8 @@ namespace vna::platform {
 
 class Canvas;
 
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, ContinueCancel };
+// CancelTryContinue: "Cancel", "Try Again" (answered as Retry) and "Continue".
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, ContinueCancel, CancelTryContinue };
 enum class Answer { Ok, Cancel, Yes, No, Retry, Continue };
 enum class Icon { None, Information, Warning, Error, Question };
 // The menu item the user picked in the text editor window.

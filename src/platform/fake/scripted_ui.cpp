@@ -16,6 +16,8 @@ Answer FirstButton(Buttons b) {
             return Answer::Retry;
         case Buttons::ContinueCancel:
             return Answer::Continue;
+        case Buttons::CancelTryContinue:
+            return Answer::Cancel;
     }
     return Answer::Ok;
 }

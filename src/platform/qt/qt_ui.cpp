@@ -77,6 +77,7 @@ Answer QtUi::message(std::string_view text, std::string_view caption, Buttons bu
             break;
     }
     QPushButton* cont = nullptr;
+    QPushButton* tryAgain = nullptr;
     switch (buttons) {
         case Buttons::Ok:
             box.setStandardButtons(QMessageBox::Ok);
@@ -97,8 +98,16 @@ Answer QtUi::message(std::string_view text, std::string_view caption, Buttons bu
             cont = box.addButton("Continue", QMessageBox::AcceptRole);
             box.addButton(QMessageBox::Cancel);
             break;
+        case Buttons::CancelTryContinue:
+            box.addButton(QMessageBox::Cancel);
+            tryAgain = box.addButton("Try Again", QMessageBox::ActionRole);
+            cont = box.addButton("Continue", QMessageBox::AcceptRole);
+            break;
     }
     const int r = box.exec();
+    if (tryAgain && box.clickedButton() == tryAgain) {
+        return Answer::Retry;
+    }
     if (cont) {
         return box.clickedButton() == cont ? Answer::Continue : Answer::Cancel;
     }
@@ -274,6 +283,7 @@ void QtUi::beginShutdown() {
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -430,8 +440,24 @@ int QtUi::form(Form& f) {
         box->addButton(DisplayText(f.cancelCaption), QDialogButtonBox::RejectRole);
     }
     int extraPressed = -1;
+    // A few extra buttons sit beside OK and Cancel; a window made of many (the constant-frequency
+    // window) gets them in a grid above.
+    constexpr std::size_t RowButtons = 4;
+    constexpr int GridColumns = 6;
+    QGridLayout* grid = nullptr;
+    if (f.extraButtons.size() > RowButtons) {
+        grid = new QGridLayout();
+        outer->addLayout(grid);
+    }
     for (std::size_t k = 0; k < f.extraButtons.size(); ++k) {
-        QPushButton* b = box->addButton(DisplayText(f.extraButtons[k]), QDialogButtonBox::ActionRole);
+        QPushButton* b = nullptr;
+        if (grid) {
+            b = new QPushButton(DisplayText(f.extraButtons[k]));
+            b->setAutoDefault(false);
+            grid->addWidget(b, static_cast<int>(k) / GridColumns, static_cast<int>(k) % GridColumns);
+        } else {
+            b = box->addButton(DisplayText(f.extraButtons[k]), QDialogButtonBox::ActionRole);
+        }
         QObject::connect(b, &QPushButton::clicked, &dlg, [&extraPressed, k, &dlg] {
             extraPressed = static_cast<int>(k);
             dlg.accept();
