@@ -299,7 +299,10 @@ bool Cal_A(core::Program& p) {
     instrument::SetRelays(p, 0);
     st.plot_at_zero = prev.plotAtZero;
     instrument::SetAveraging(p, prev.average);
-    SetScanLimits(p, 1, st.maximumfreq, 2);
+    // The sweep after a calibration: about 1 MHz up to the range in 2 MHz steps. The grid's point
+    // count is rounded from the axis end, so the start sits a whole number of steps below the
+    // range's end: from 1 MHz the rounding would add a point beyond the range and the cal grid.
+    SetScanLimits(p, st.maximumfreq - 2 * std::floor((st.maximumfreq - 1) / 2 + 1e-9), st.maximumfreq, 2);
     CalSummaryLine(p, " Calibration Load Resistor = " + CalNumber(st, t.cal_resistor));
     prev.saved = SaveCalPrompt(p, portB);
     RestorePreviousCal(p, prev, Limits::Keep);
