@@ -91,6 +91,17 @@ inline std::string Dialogs(const SimRig& r) {
     return out;
 }
 
+// The last status line printed on the main window that begins with `prefix` (empty when none).
+inline std::string PrintedLine(SimRig& r, const std::string& prefix) {
+    std::string found;
+    for (const auto& t : r.texts()) {
+        if (t.rfind(prefix, 0) == 0) {
+            found = t;
+        }
+    }
+    return found;
+}
+
 inline bool ShownMessage(const SimRig& r, const std::string& text, const std::string& caption) {
     for (const auto& c : r.ui.messages()) {
         if (c.text == text && c.caption == caption) {
