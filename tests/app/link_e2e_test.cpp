@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <poll.h>
@@ -392,4 +393,135 @@ TEST(LinkEndToEnd, TheSimulatorsCalFileCorrectsTheCommandLinePoint) {
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("vna-cli: error 26903:"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("This cal file is for a different instrument."), std::string::npos) << o.err;
+}
+
+namespace {
+
+// One exchange of a user at the terminal: when the program's questions show `shows`, the user does
+// `act` (attaches a standard) and types `type`.
+struct TerminalStep {
+    std::string shows;
+    std::function<void()> act;
+    std::string type;
+};
+
+// Runs a program whose questions come on its error output and whose answers are read from its
+// input, answering the steps in order.
+Output RunAtTerminal(const std::vector<std::string>& args, const std::vector<TerminalStep>& steps,
+                     std::chrono::milliseconds limit = std::chrono::seconds(120)) {
+    int inPipe[2], outPipe[2], errPipe[2];
+    EXPECT_EQ(::pipe(inPipe), 0);
+    EXPECT_EQ(::pipe(outPipe), 0);
+    EXPECT_EQ(::pipe(errPipe), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(inPipe[0], 0);
+        ::dup2(outPipe[1], 1);
+        ::dup2(errPipe[1], 2);
+        ::close(inPipe[1]);
+        ::close(outPipe[0]);
+        ::close(errPipe[0]);
+        std::vector<std::string> copy = args;
+        std::vector<char*> argv;
+        for (auto& a : copy) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(inPipe[0]);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    Output o;
+    std::size_t next = 0;
+    std::size_t searched = 0;
+    const auto end = Clock::now() + limit;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0 && Clock::now() < end) {
+        if (::poll(fds, 2, 100) <= 0) {
+            continue;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
+                char buf[4096];
+                const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+                if (n <= 0) {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                } else {
+                    (i == 0 ? o.out : o.err).append(buf, static_cast<std::size_t>(n));
+                }
+            }
+        }
+        while (next < steps.size()) {
+            const auto at = o.err.find(steps[next].shows, searched);
+            if (at == std::string::npos) {
+                break;
+            }
+            if (steps[next].act) {
+                steps[next].act();
+            }
+            const std::string& t = steps[next].type;
+            EXPECT_EQ(::write(inPipe[1], t.data(), t.size()), static_cast<ssize_t>(t.size()));
+            searched = at + steps[next].shows.size();
+            ++next;
+        }
+    }
+    ::close(inPipe[1]);
+    int status = 0;
+    if (open > 0) {
+        ::kill(pid, SIGKILL);
+    }
+    ::waitpid(pid, &status, 0);
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    EXPECT_EQ(next, steps.size()) << "the program did not ask everything:\n" << o.err;
+    return o;
+}
+
+} // namespace
+
+TEST(LinkEndToEnd, CommandLineCalibrationAsksAtTheTerminalAndItsFileCorrects) {
+    Simulator sim({"--dut", "open"});
+    const std::string data = sim.folder() + "data";
+    const std::string cal = sim.folder() + "terminal.acal";
+    auto attach = [&sim](const std::string& dut) {
+        return [&sim, dut] { EXPECT_EQ(sim.ctl("dut " + dut), "ok\n"); };
+    };
+    const auto start = Clock::now();
+    Output o = RunAtTerminal(
+        {VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "cal", "standard", "--out", cal},
+        {{"Attach short circuit to the Port A connector.", attach("short"), "\n"},
+         {"Attach open circuit to the Port A connector.", attach("open"), "\n"},
+         {"Connect a standard resistor to Port A.", attach("resistor:r=50"), "\n"},
+         {"Cal Standard (ohms) [50]", nullptr, "\n"},
+         {"DO YOU WANT TO CAL PORT B?", nullptr, "n\n"},
+         {"Do you want to save the new data?", nullptr, "\n"}});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, cal + ": standard calibration, 921 Port A points, 0 Port B points\n");
+    EXPECT_NE(o.err.find("(Enter = Continue, q = Cancel)"), std::string::npos);
+    RecordProperty("terminal_cal_seconds", std::to_string(Seconds(start)));
+
+    // The file corrects a point measured later by the same unit.
+    sim.ctl("dut resistor:r=75");
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "point", "--freq", "14.2",
+                    "--average", "16", "--cal", cal});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto rs = o.out.find("Rs:");
+    ASSERT_NE(rs, std::string::npos) << o.out;
+    EXPECT_NEAR(std::stod(o.out.substr(rs + 3)), 75, 0.5) << o.out;
+
+    // "q" at the first prompt: nothing written, and why.
+    const std::string none = sim.folder() + "none.acal";
+    o = RunAtTerminal(
+        {VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "cal", "standard", "--out", none},
+        {{"Attach short circuit to the Port A connector.", nullptr, "q\n"}});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("[ Calibration aborted] The original cal data will be used."), std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("vna-cli: error 1: the calibration was not completed; no cal file was written"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(none));
 }
