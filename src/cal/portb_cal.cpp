@@ -349,7 +349,16 @@ bool RunPortBCal(core::Program& p, const PortBCalOptions& o) {
         p.ui.message("Port B Cal is Complete", " Port B Cal");
     }
     if (o.alone) {
-        SaveCalFile(p);
+        const std::string file = st.cal_file;
+        const std::string folder = st.cal_folder;
+        const std::string name = st.cal_file_name;
+        if (!SaveCalFile(p)) {
+            // The settings keep naming the file that holds the calibration, not one that was
+            // never written.
+            st.cal_file = file;
+            st.cal_folder = folder;
+            st.cal_file_name = name;
+        }
     }
     return true;
 }

@@ -179,6 +179,23 @@ TEST_F(SimTest, PortBCalRefusesWithoutPortACalAndKeepsItsDataWhenItFails) {
     }
 }
 
+TEST_F(SimTest, PortBCalThatCannotBeWrittenLeavesTheSettingsNamingTheFileInForce) {
+    auto& r = rig();
+    const std::string previous = test::PrepareWithUnitCal(r);
+    test::AttachStandards(r);
+    const std::string locked = r.dir.file("locked.acal");
+    test::WriteFile(locked, "old");
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
+    r.ui.fileAnswers = {locked};
+    EXPECT_TRUE(cal::PortBCal(r.p(), 1));
+    EXPECT_NE(r.ui.messages().back().text.find("is a Read-Only file."), std::string::npos)
+        << test::Dialogs(r);
+    EXPECT_EQ(r.st().cal_file, previous);
+    EXPECT_EQ(test::ReadFile(locked), "old");
+    // The new Port B data stays in force for this run.
+    EXPECT_EQ(r.st().portb_cal_ok, 1);
+}
+
 TEST_F(SimTest, StandardCalWithPortBSavesBothPorts) {
     auto& r = rig();
     test::PrepareWithUnitCal(r);
