@@ -156,6 +156,8 @@ void FrequencyCalibration(core::Program& p) {
 void ConstantFrequencyWindow(core::Program& p) {
     core::AppState& st = p.st;
     SetFreq(p, st.freq);
+    // The carrier goes out on Port A only.
+    st.RelayBit1 = 0;
     instrument::SetRelays(p, 1);
     instrument::SetRelayBank2(p, 1);
     instrument::SetFrequency(p, st.freq);

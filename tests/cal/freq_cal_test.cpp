@@ -9,6 +9,7 @@
 #include "cal/cal_rig.h"
 #include "cal/freq_cal.h"
 #include "files/atomic_file.h"
+#include "instrument/commands.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -103,6 +104,7 @@ TEST_F(SimTest, ConstantFrequencyWindowTunesTheUnitOntoAStandardAndCalibratesIts
     auto& st = r.st();
     r.serial.unit.frontEnd.clockPpm = 15;
     st.freq = 10;
+    instrument::SetRelays(r.p(), 3);
     // The unit's clock is 15 ppm fast: asked for 10 MHz it makes 150 Hz more. The user tunes down
     // until the carrier meets the standard, then calibrates.
     r.ui.formAnswers = {Press("-0.0001")};
