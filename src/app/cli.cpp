@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -8,6 +9,7 @@
 #include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "files/csv_export.h"
+#include "files/default_config.h"
 #include "files/init_file.h"
 #include "files/number_text.h"
 #include "files/path_split.h"
@@ -20,6 +22,8 @@
 #include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
 #include "measure/interpolation.h"
+#include "measure/scan_limits.h"
+#include "measure/sweep.h"
 
 namespace vna::app {
 
@@ -253,6 +257,85 @@ int ConvertScanFile(core::Program& p, const std::string& in, const std::string& 
     return 0;
 }
 
+int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+    core::AppState& st = p.st;
+    const bool b = o.port == 'b';
+    if (!st.ConfigLoaded) {
+        return Fail(err, 1, "no configuration file could be read, and a sweep needs one");
+    }
+    if (!o.calFile.empty()) {
+        if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
+            return Fail(err, st.LastError,
+                        "the cal file " + o.calFile + " cannot be used with this instrument");
+        }
+    } else if (!st.cal_file.empty()) {
+        cal::LoadCalFileAtStartup(p);
+        if (st.LastError != 0) {
+            return Fail(err, st.LastError,
+                        "the cal file of the settings (" + st.cal_file +
+                            ") cannot be used with this instrument");
+        }
+    } else {
+        return Fail(err, 1, "no cal file: name one with --cal");
+    }
+    if (b && !st.portb_cal_ok) {
+        return Fail(err, 1, "the cal file holds no Port B calibration");
+    }
+    st.PortB_on = b ? 1 : 0;
+    st.plot_at_zero = 0;
+    const measure::SavedLimits saved = measure::SaveLimits(p);
+    st.start_freq = o.start;
+    st.end_freq = o.stop;
+    st.delta_freq = o.step;
+    measure::ApplyNewLimits(p, saved);
+    if (st.LastError != 0) {
+        return Fail(err, st.LastError, "the scan limits cannot be used with this instrument and cal file");
+    }
+    // The sweep stops at the stop frequency asked for, not at the end of the graph's axis.
+    const int points = std::max(1, files::Nint((st.end_freq - st.start_freq) / st.delta_freq + 1));
+    st.live_scan = 1;
+    st.last_scan_index = -1;
+    if (b) {
+        measure::sweepPortB(p, points);
+    } else {
+        measure::sweepPortA(p, points);
+    }
+    const int error = st.LastError;
+    const int measured = st.last_scan_index + 1;
+    if (measured <= 0) {
+        return Fail(err, error != 0 ? error : 1, "the sweep measured no point");
+    }
+    std::string why;
+    const auto written = WriteScanWithExports(p, o.port, o.output, o.format, why);
+    if (!written) {
+        return Fail(err, 1, why);
+    }
+    for (const std::string& name : *written) {
+        std::fprintf(out, "wrote:       %s\n", name.c_str());
+    }
+    const double last = st.start_freq + st.delta_freq * (measured - 1);
+    std::fprintf(out, "sweep:       Port %c, %d points, %.6f to %.6f MHz, step %.6f MHz\n", b ? 'B' : 'A',
+                 measured, st.start_freq, last, st.delta_freq);
+    if (b) {
+        const auto& db = p.scan.s21_db;
+        const auto [lo, hi] = std::minmax_element(db.begin(), db.begin() + measured);
+        std::fprintf(out, "S21:         %.2f to %.2f dB\n", *lo, *hi);
+    } else {
+        std::fprintf(out, "min SWR:     %.3f at %.6f MHz\n", st.min_swr, st.min_swr_freq);
+        for (double f : p.scan.reson_freq) {
+            if (f > 0) {
+                std::fprintf(out, "resonance:   %.6f MHz\n", f);
+            }
+        }
+    }
+    if (error != 0) {
+        return Fail(err, error,
+                    "the sweep stopped after " + std::to_string(measured) + " points, at " +
+                        files::NumText(last, 6) + " MHz (the points measured were written)");
+    }
+    return 0;
+}
+
 std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, char port, std::string path,
                                                              files::TouchstoneFormat format,
                                                              std::string& error) {
@@ -287,11 +370,15 @@ std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, c
 std::string CliUsage() {
     return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
            "       vna-cli [...] point --port a|b --freq MHZ [--average N] [--cal FILE]\n"
+           "       vna-cli [...] sweep a|b --start F1 --stop F2 --step DF [--cal FILE] --out FILE\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
            "impedance;\nwith --cal (Port A) also the corrected Rs, Xs, |Z|, phase, Rp and Xp.\n"
+           "sweep runs the program's Port A or Port B sweep (frequencies in MHz) with the cal file named\n"
+           "(else the one of the settings) and writes the scan file FILE (.scn or .scnb), its CSV export\n"
+           "and its Touchstone file (.s1p or .s2p) beside it.\n"
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
            "into another of these kinds, by the extensions; it needs no instrument.\n";
 }
@@ -308,6 +395,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         }
     }
     bool haveFreq = false;
+    bool havePort = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -317,8 +405,20 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             }
             return args[++i];
         };
-        if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" || a == "--average" ||
-            a == "--cal" || a == "--out" || a == "--format") {
+        if (a == "--start" || a == "--stop" || a == "--step") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            const double mhz = std::strtod(v->c_str(), &end);
+            if (end == v->c_str() || *end != '\0' || !(mhz > 0) || mhz > 1000) {
+                error = a + " needs a frequency in MHz";
+                return std::nullopt;
+            }
+            (a == "--start" ? o.start : a == "--stop" ? o.stop : o.step) = mhz;
+        } else if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" ||
+                   a == "--average" || a == "--cal" || a == "--out" || a == "--format") {
             const auto v = value();
             if (!v) {
                 return std::nullopt;
@@ -365,8 +465,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.verbose = true;
         } else if (a == "--yes") {
             o.yes = true;
-        } else if ((a == "identify" || a == "point" || a == "convert") && o.command.empty()) {
+        } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert") && o.command.empty()) {
             o.command = a;
+        } else if (o.command == "sweep" && !havePort && (a == "a" || a == "b" || a == "A" || a == "B")) {
+            o.port = static_cast<char>(a[0] | 0x20);
+            havePort = true;
         } else if (o.command == "convert" && o.input.empty() && !a.empty() && a[0] != '-') {
             o.input = a;
         } else {
@@ -386,7 +489,21 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         error = "point needs --freq";
         return std::nullopt;
     }
-    if (!o.calFile.empty() && (o.command != "point" || o.port != 'a')) {
+    if (o.command == "sweep") {
+        if (!havePort) {
+            error = "sweep needs the port: sweep a or sweep b";
+            return std::nullopt;
+        }
+        if (o.start <= 0 || o.stop <= 0 || o.step <= 0 || o.output.empty()) {
+            error = "sweep needs --start, --stop, --step and --out";
+            return std::nullopt;
+        }
+        if (o.stop <= o.start) {
+            error = "--stop must lie above --start";
+            return std::nullopt;
+        }
+    }
+    if (!o.calFile.empty() && o.command != "sweep" && (o.command != "point" || o.port != 'a')) {
         error = "--cal corrects a Port A point (point --port a)";
         return std::nullopt;
     }
@@ -402,6 +519,10 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         return ConvertScanFile(p, o.input, o.output, o.format, out, err);
     }
     files::ReadInitFile(p);
+    if (o.command == "sweep") {
+        // A sweep needs a configuration; a first run gets the shipped one.
+        files::InstallDefaultConfig(p);
+    }
     files::ReadConfigFile(p, 0);
     if (!o.serial.empty()) {
         st.SerialDevice = o.serial;
@@ -413,7 +534,9 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         instrument::ClosePort(p);
         return failed;
     }
-    const int result = o.command == "identify" ? Identify(p, out, err) : Point(p, o, out, err);
+    const int result = o.command == "identify" ? Identify(p, out, err)
+                       : o.command == "sweep"  ? SweepToFiles(p, o, out, err)
+                                               : Point(p, o, out, err);
     instrument::ClosePort(p);
     return result;
 }

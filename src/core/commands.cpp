@@ -25,6 +25,7 @@
 #include "measure/correction.h"
 #include "measure/pending.h"
 #include "measure/scan_limits.h"
+#include "measure/sweep_commands.h"
 #include "platform/canvas.h"
 #include "tools/pending.h"
 
