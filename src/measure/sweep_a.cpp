@@ -250,13 +250,13 @@ void sweepPortA(core::Program& p, int pointLimit) {
                     failure = st.LastError != 0 ? st.LastError : 10;
                     break;
                 }
-                pt.freq = st.freq;
                 ApplyCorr(p);
                 s.raw_zmag[k] = pt.zmag;
                 s.raw_phase[k] = pt.zphase;
-            } else {
-                PointFromRawA(p, i);
             }
+            // Live or replayed, the point is taken from its record, so a replay shows exactly what
+            // the sweep showed.
+            PointFromRawA(p, i);
             computeReflection(p);
             lastMeasured = pt;
             lastRawZmag = s.raw_zmag[k];
