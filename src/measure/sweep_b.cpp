@@ -389,7 +389,11 @@ void sweepPortB(core::Program& p, int pointLimit) {
             v.phase = c.phase;
             double groupDelay = delay.next(v.phase);
             if (st.autorange && st.average < AveragingCeiling) {
+                // A new averaging clears `LastError`; an overload of this point must still end the
+                // sweep.
+                const int error = st.LastError;
                 AutomaticAveraging(p, steps, v.s21);
+                st.LastError = error;
             }
             display::PortBValues shown{st.freq, v.s21, v.phase, v.s11, v.s11phase, groupDelay, 0};
             if (st.trendOn && i > 0) {
