@@ -78,6 +78,10 @@ PortBCorrection PortBCorrect(core::Program& p, double ratio) {
     while (i < m && t.bcal[static_cast<std::size_t>(i)].freq <= st.freq) {
         ++i;
     }
+    if (i == m && m >= 2 && st.freq <= t.bcal[static_cast<std::size_t>(m - 1)].freq + FreqMargin) {
+        // On the last record itself: the pair below it ends there.
+        i = m - 1;
+    }
     // Past the last record there is no upper neighbour to interpolate towards.
     if (i < 1 || i >= m) {
         instrument::StatusText(
