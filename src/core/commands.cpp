@@ -46,10 +46,12 @@ using namespace commands_detail;
 
 // Commands that may run while a sweep is under way: they stop it, end the program, or only look.
 // Everything else would start a second measurement or redraw the graph under the running sweep,
-// so it waits until the sweep has ended.
+// so it waits until the sweep has ended. Recycle pressed during a repeating run ends the run
+// after the sweep under way; during a single sweep it does nothing.
 bool AllowedWhileSweeping(int id) {
     switch (id) {
         case cmd::ButtonHalt:
+        case cmd::ButtonRecycle:
         case cmd::ButtonQuit:
         case cmd::ButtonStatus:
         case cmd::Quit:

@@ -43,7 +43,7 @@ void RescanCommand(core::Program& p) {
 void RecycleCommand(core::Program& p) {
     core::AppState& st = p.st;
     if (st.recycle) {
-        // Pressed between two sweeps of a repeating run: the run ends after the pause.
+        // Pressed again during a repeating run: the run ends after the sweep or pause under way.
         st.recycle = 0;
         return;
     }
