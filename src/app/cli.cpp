@@ -293,6 +293,9 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     }
     // The sweep stops at the stop frequency asked for, not at the end of the graph's axis.
     const int points = std::max(1, files::Nint((st.end_freq - st.start_freq) / st.delta_freq + 1));
+    if (o.average > 0) {
+        instrument::SetAveraging(p, o.average);
+    }
     st.live_scan = 1;
     st.last_scan_index = -1;
     if (b) {
@@ -304,6 +307,10 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     const int measured = st.last_scan_index + 1;
     if (measured <= 0) {
         return Fail(err, error != 0 ? error : 1, "the sweep measured no point");
+    }
+    if (b) {
+        // The Port B file holds the points of its grid: here the points the sweep took.
+        st.scan_points = measured;
     }
     std::string why;
     const auto written = WriteScanWithExports(p, o.port, o.output, o.format, why);
@@ -370,7 +377,8 @@ std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, c
 std::string CliUsage() {
     return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
            "       vna-cli [...] point --port a|b --freq MHZ [--average N] [--cal FILE]\n"
-           "       vna-cli [...] sweep a|b --start F1 --stop F2 --step DF [--cal FILE] --out FILE\n"
+           "       vna-cli [...] sweep a|b --start F1 --stop F2 --step DF [--average N] [--cal FILE] --out "
+           "FILE\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"

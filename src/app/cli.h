@@ -24,7 +24,7 @@ struct CliOptions {
     bool yes = false;      // --yes: answer questions with yes
     char port = 'a';       // point: --port a|b; sweep: a|b
     double freq = 0;       // point: --freq MHz
-    int average = 0;       // point: --average N (0: the init file's)
+    int average = 0;       // point, sweep: --average N (0: the init file's)
     std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
                            // sweep: the cal file to sweep with (else the one of the settings)
     double start = 0;      // sweep: --start MHz
