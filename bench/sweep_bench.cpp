@@ -81,8 +81,15 @@ Sim StartSim(const std::string& folder, const std::string& cal) {
     s.pid = ::fork();
     if (s.pid == 0) {
         ::dup2(out[1], 1);
-        std::vector<std::string> args = {VNA_SIM_EXE, "--link", s.link, "--no-flash-file", "--pace", "--write-cal",
-                                         cal, "--dut", "rlc-series:r=30,l=1.2u,c=80p"};
+        std::vector<std::string> args = {VNA_SIM_EXE,
+                                         "--link",
+                                         s.link,
+                                         "--no-flash-file",
+                                         "--pace",
+                                         "--write-cal",
+                                         cal,
+                                         "--dut",
+                                         "rlc-series:r=30,l=1.2u,c=80p"};
         args.insert(args.end(), extraSimArgs.begin(), extraSimArgs.end());
         std::vector<char*> argv;
         for (auto& a : args) {
