@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/program.h"
+#include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"
@@ -314,7 +315,6 @@ void sweepPortA(core::Program& p, int pointLimit) {
     }
     if (!noReference) {
         st.scana_ok = 1;
-        TimingNote(p, startTick, n);
         if (live && failure == 0 && st.InstrumentPresent) {
             instrument::CheckSupply(p);
         }
@@ -335,10 +335,15 @@ void sweepPortA(core::Program& p, int pointLimit) {
     st.HardwareEnabled = previousHardware;
     if (live && i > 0) {
         files::RecordLiveScanA(p, p.cal.custom_cal);
+        // The date and time of the new scan under the graph.
+        display::DrawCaptionLine(p);
     } else if (!live) {
         st.scanSettingsA.trend = st.trend;
         st.scanSettingsA.average = st.average;
         st.scanSettingsA.Zo = st.Zo;
+    }
+    if (!noReference) {
+        TimingNote(p, startTick, n);
     }
     display::EndSweepPlot(p);
     if (live && i > 0) {

@@ -8,6 +8,7 @@
 #include "cal/portb_correct.h"
 #include "core/delay.h"
 #include "core/program.h"
+#include "display/graph_draw.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"
 #include "files/number_text.h"
@@ -438,7 +439,6 @@ void sweepPortB(core::Program& p, int pointLimit) {
         st.last_scan_index = previousLast;
     }
     st.scanb_ok = 1;
-    TimingNote(p, startTick, n);
     st.SweepRunning = 0;
     st.Measuring = 0;
     st.PortBMode = 0;
@@ -450,10 +450,12 @@ void sweepPortB(core::Program& p, int pointLimit) {
     GiveBack(p, kept, live);
     if (live && i > 0) {
         files::RecordLiveScanB(p, p.cal.custom_cal);
+        display::DrawCaptionLine(p);
     } else if (!live) {
         st.scanSettingsB.trend = st.trend;
         st.scanSettingsB.average = st.average;
     }
+    TimingNote(p, startTick, n);
     display::EndSweepPlot(p);
     if (live && i > 0) {
         files::AutoSaveGraphB(p);

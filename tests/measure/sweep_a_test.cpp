@@ -125,6 +125,17 @@ TEST_F(SimTest, PortAReplayGivesTheLiveValuesAndSoDoesItsScanFile) {
         ASSERT_EQ(r.p().scan.scan_phase[k], live.scan_phase[k]) << "point " << i;
     }
     EXPECT_EQ(st.min_swr, liveMin);
+    // The temperature compensation turns the phase by the same amount live and replayed, and
+    // leaves the SWR alone.
+    st.myvar1 = 0.5;
+    st.myvar2 = st.Temperature - 10;
+    st.live_scan = 0;
+    measure::sweepPortA(r.p());
+    st.live_scan = 1;
+    const double f = st.start_freq + st.delta_freq * 60;
+    EXPECT_NEAR(r.p().scan.scan_phase[60] - live.scan_phase[60], 10 * 0.5 * f / 180 / 57.3, 1e-12);
+    EXPECT_EQ(r.p().scan.scan_swr[60], live.scan_swr[60]);
+    st.myvar1 = 0;
     // The smoothing really was on: the smoothed SWR differs from the one of the unsmoothed record.
     measure::ScanPoint& pt = r.p().point;
     measure::PointFromRawA(r.p(), 60);

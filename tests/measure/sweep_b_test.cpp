@@ -113,6 +113,19 @@ TEST_F(SimTest, PortBSweepOfABandPassFilterOverSeventyDecibels) {
     EXPECT_EQ(st.average, 4);
     EXPECT_EQ(r.serial.unit.state().averaging, 4);
     EXPECT_EQ(st.PortB_on, 1);
+    EXPECT_TRUE(r.printed(st.scanStampB)) << "the new scan's date under the graph";
+
+    // A replay of the stored scan gives the same delay and draws the same points.
+    const measure::ScanArrays live = s;
+    st.live_scan = 0;
+    measure::sweepPortB(r.p());
+    st.live_scan = 1;
+    EXPECT_EQ(st.last_scan_index, last);
+    for (int i = 0; i <= last; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        ASSERT_EQ(s.group_delay[k], live.group_delay[k]) << "point " << i;
+        ASSERT_EQ(s.s21_db[k], live.s21_db[k]) << "point " << i;
+    }
 }
 
 TEST_F(SimTest, PortBOverloadOnlyWhenTheLowestRangeIsTooHigh) {
