@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -25,6 +26,8 @@
 #include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
 #include "measure/interpolation.h"
+#include "measure/scan_limits.h"
+#include "measure/sweep.h"
 
 namespace vna::app {
 
@@ -285,6 +288,92 @@ int ConvertScanFile(core::Program& p, const std::string& in, const std::string& 
     return 0;
 }
 
+int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+    core::AppState& st = p.st;
+    const bool b = o.port == 'b';
+    if (!st.ConfigLoaded) {
+        return Fail(err, 1, "no configuration file could be read, and a sweep needs one");
+    }
+    if (!o.calFile.empty()) {
+        if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
+            return Fail(err, st.LastError,
+                        "the cal file " + o.calFile + " cannot be used with this instrument");
+        }
+    } else if (!st.cal_file.empty()) {
+        cal::LoadCalFileAtStartup(p);
+        if (st.LastError != 0) {
+            return Fail(err, st.LastError,
+                        "the cal file of the settings (" + st.cal_file +
+                            ") cannot be used with this instrument");
+        }
+    } else {
+        return Fail(err, 1, "no cal file: name one with --cal");
+    }
+    if (b && !st.portb_cal_ok) {
+        return Fail(err, 1, "the cal file holds no Port B calibration");
+    }
+    st.PortB_on = b ? 1 : 0;
+    st.plot_at_zero = 0;
+    const measure::SavedLimits saved = measure::SaveLimits(p);
+    st.start_freq = o.start;
+    st.end_freq = o.stop;
+    st.delta_freq = o.step;
+    measure::ApplyNewLimits(p, saved);
+    if (st.LastError != 0) {
+        return Fail(err, st.LastError, "the scan limits cannot be used with this instrument and cal file");
+    }
+    // The sweep stops at the stop frequency asked for, not at the end of the graph's axis.
+    const int points = std::max(1, files::Nint((st.end_freq - st.start_freq) / st.delta_freq + 1));
+    if (o.average > 0) {
+        instrument::SetAveraging(p, o.average);
+    }
+    st.live_scan = 1;
+    st.last_scan_index = -1;
+    if (b) {
+        measure::sweepPortB(p, points);
+    } else {
+        measure::sweepPortA(p, points);
+    }
+    const int error = st.LastError;
+    const int measured = st.last_scan_index + 1;
+    if (measured <= 0) {
+        return Fail(err, error != 0 ? error : 1, "the sweep measured no point");
+    }
+    if (b) {
+        // The Port B file holds the points of its grid: here the points the sweep took.
+        st.scan_points = measured;
+    }
+    std::string why;
+    const auto written = WriteScanWithExports(p, o.port, o.output, o.format, why);
+    if (!written) {
+        return Fail(err, 1, why);
+    }
+    for (const std::string& name : *written) {
+        std::fprintf(out, "wrote:       %s\n", name.c_str());
+    }
+    const double last = st.start_freq + st.delta_freq * (measured - 1);
+    std::fprintf(out, "sweep:       Port %c, %d points, %.6f to %.6f MHz, step %.6f MHz\n", b ? 'B' : 'A',
+                 measured, st.start_freq, last, st.delta_freq);
+    if (b) {
+        const auto& db = p.scan.s21_db;
+        const auto [lo, hi] = std::minmax_element(db.begin(), db.begin() + measured);
+        std::fprintf(out, "S21:         %.2f to %.2f dB\n", *lo, *hi);
+    } else {
+        std::fprintf(out, "min SWR:     %.3f at %.6f MHz\n", st.min_swr, st.min_swr_freq);
+        for (double f : p.scan.reson_freq) {
+            if (f > 0) {
+                std::fprintf(out, "resonance:   %.6f MHz\n", f);
+            }
+        }
+    }
+    if (error != 0) {
+        return Fail(err, error,
+                    "the sweep stopped after " + std::to_string(measured) + " points, at " +
+                        files::NumText(last, 6) + " MHz (the points measured were written)");
+    }
+    return 0;
+}
+
 std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, char port, std::string path,
                                                              files::TouchstoneFormat format,
                                                              std::string& error) {
@@ -320,6 +409,8 @@ std::string CliUsage() {
     return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
            "       vna-cli [...] point --port a|b --freq MHZ [--average N] [--cal FILE]\n"
            "       vna-cli [...] cal standard|custom|portb --out FILE [--cal FILE]\n"
+           "       vna-cli [...] sweep a|b --start F1 --stop F2 --step DF [--average N] [--cal FILE] --out "
+           "FILE\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
@@ -327,6 +418,9 @@ std::string CliUsage() {
            "impedance;\nwith --cal (Port A) also the corrected Rs, Xs, |Z|, phase, Rp and Xp.\n"
            "cal runs a calibration with its questions on the terminal (Enter = Continue, q = Cancel) and\n"
            "writes the cal file to --out; portb adds Port B to the Port A cal file named with --cal.\n"
+           "sweep runs the program's Port A or Port B sweep (frequencies in MHz) with the cal file named\n"
+           "(else the one of the settings) and writes the scan file FILE (.scn or .scnb), its CSV export\n"
+           "and its Touchstone file (.s1p or .s2p) beside it.\n"
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
            "into another of these kinds, by the extensions; it needs no instrument.\n";
 }
@@ -343,6 +437,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         }
     }
     bool haveFreq = false;
+    bool havePort = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -352,8 +447,20 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             }
             return args[++i];
         };
-        if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" || a == "--average" ||
-            a == "--cal" || a == "--out" || a == "--format") {
+        if (a == "--start" || a == "--stop" || a == "--step") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            const double mhz = std::strtod(v->c_str(), &end);
+            if (end == v->c_str() || *end != '\0' || !(mhz > 0) || mhz > 1000) {
+                error = a + " needs a frequency in MHz";
+                return std::nullopt;
+            }
+            (a == "--start" ? o.start : a == "--stop" ? o.stop : o.step) = mhz;
+        } else if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" ||
+                   a == "--average" || a == "--cal" || a == "--out" || a == "--format") {
             const auto v = value();
             if (!v) {
                 return std::nullopt;
@@ -400,11 +507,15 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.verbose = true;
         } else if (a == "--yes") {
             o.yes = true;
-        } else if ((a == "identify" || a == "point" || a == "convert" || a == "cal") && o.command.empty()) {
+        } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal") &&
+                   o.command.empty()) {
             o.command = a;
         } else if (o.command == "cal" && o.calKind.empty() &&
                    (a == "standard" || a == "custom" || a == "portb")) {
             o.calKind = a;
+        } else if (o.command == "sweep" && !havePort && (a == "a" || a == "b" || a == "A" || a == "B")) {
+            o.port = static_cast<char>(a[0] | 0x20);
+            havePort = true;
         } else if (o.command == "convert" && o.input.empty() && !a.empty() && a[0] != '-') {
             o.input = a;
         } else {
@@ -432,7 +543,22 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         error = "--cal names the Port A calibration of cal portb";
         return std::nullopt;
     }
-    if (!o.calFile.empty() && o.command != "cal" && (o.command != "point" || o.port != 'a')) {
+    if (o.command == "sweep") {
+        if (!havePort) {
+            error = "sweep needs the port: sweep a or sweep b";
+            return std::nullopt;
+        }
+        if (o.start <= 0 || o.stop <= 0 || o.step <= 0 || o.output.empty()) {
+            error = "sweep needs --start, --stop, --step and --out";
+            return std::nullopt;
+        }
+        if (o.stop <= o.start) {
+            error = "--stop must lie above --start";
+            return std::nullopt;
+        }
+    }
+    if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" &&
+        (o.command != "point" || o.port != 'a')) {
         error = "--cal corrects a Port A point (point --port a)";
         return std::nullopt;
     }
@@ -448,8 +574,8 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         return ConvertScanFile(p, o.input, o.output, o.format, out, err);
     }
     files::ReadInitFile(p);
-    if (o.command == "cal") {
-        // A calibration needs a configuration, as on the program's first start.
+    if (o.command == "cal" || o.command == "sweep") {
+        // A calibration or a sweep needs a configuration, as on the program's first start.
         files::InstallDefaultConfig(p);
     }
     files::ReadConfigFile(p, 0);
@@ -468,6 +594,8 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         result = Identify(p, out, err);
     } else if (o.command == "cal") {
         result = Calibrate(p, o, out, err);
+    } else if (o.command == "sweep") {
+        result = SweepToFiles(p, o, out, err);
     } else {
         result = Point(p, o, out, err);
     }

@@ -16,21 +16,24 @@ struct Program;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify", "point", "cal" or "convert"
+    std::string command;   // "identify", "point", "cal", "sweep" or "convert"
     std::string calKind;   // cal: "standard", "custom" or "portb"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
     bool highBaud = false; // --high-baud: negotiate the high line speed
     bool verbose = false;  // --verbose: the program's status lines on standard error
     bool yes = false;      // --yes: answer questions with yes
-    char port = 'a';       // point: --port a|b
+    char port = 'a';       // point: --port a|b; sweep: a|b
     double freq = 0;       // point: --freq MHz
-    int average = 0;       // point: --average N (0: the init file's)
+    int average = 0;       // point, sweep: --average N (0: the init file's)
     std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
-                           // cal portb: the Port A calibration the Port B data joins
-
-    std::string input;  // convert: the file to convert
-    std::string output; // convert, cal: --out FILE
+                           // cal portb: the Port A calibration the Port B data joins;
+                           // sweep: the cal file to sweep with (else the one of the settings)
+    double start = 0;      // sweep: --start MHz
+    double stop = 0;       // sweep: --stop MHz
+    double step = 0;       // sweep: --step MHz
+    std::string input;     // convert: the file to convert
+    std::string output;    // convert, cal, sweep: --out FILE
     // Touchstone files written: --format ri|ma|db.
     files::TouchstoneFormat format = files::TouchstoneFormat::RI;
 };
@@ -43,6 +46,12 @@ std::string CliUsage();
 // Runs the command on the program `p` (its ports already attached, its folder chosen). Prints the
 // results on `out`; on failure prints "vna-cli: error CODE: what" on `err` and returns 1.
 int RunCli(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// Sweeps port 'a' or 'b' from `start` to `stop` MHz in steps of `step` with the program's own
+// sweep, on the instrument already connected, and writes the scan file with its CSV export and
+// Touchstone file (WriteScanWithExports). A sweep the instrument broke off keeps the points
+// measured before and is still written, but the result is a failure.
+int SweepToFiles(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // Converts the scan in the file `in` to the file `out`, each kind taken from its extension: a scan
 // file (".scn" Port A, ".scnb" Port B), a CSV export (".csv", either port) or a Touchstone file

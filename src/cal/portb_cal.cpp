@@ -342,7 +342,7 @@ bool RunPortBCal(core::Program& p, const PortBCalOptions& o) {
     t.bcal_points = static_cast<int>(table.size());
     for (int g = 1; g <= 5; ++g) {
         SetGainStepPhase(st, g, gainPhase[static_cast<std::size_t>(g)]);
-        st.PortBGainDb[static_cast<std::size_t>(g)] = CalGainStepDb[static_cast<std::size_t>(g)];
+        st.PortB_LevelDb[static_cast<std::size_t>(g)] = CalGainStepDb[static_cast<std::size_t>(g)];
     }
     st.portb_cal_ok = 1;
     if (o.channel == 0 && st.multichan_number == 0) {

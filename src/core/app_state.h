@@ -263,18 +263,32 @@ struct RunState {
     Flag RawMode = 0;
 
     // ---- Calibration procedures ----
-    // Level of each Port B receiver gain step in dB (index 1..5), subtracted from the S21 level.
-    // The Port B calibration puts its own values in place.
-    std::array<double, 6> PortBGainDb{0, 0, 13.7, 27.4, 41.3, 53.9};
-    // The phase the autoranging of a Port B sweep has collected from the gain steps it changed
-    // (radians); the sweep clears it at its start and whenever the sensitivity changes.
-    double PortBRangeOffset = 0;
     // Board temperature when the running calibration started (degF).
     double CalStartTemperature = 88.88;
     // Frequency calibration: the last standard frequency entered (MHz, 0 before the first) and
     // the ID of the instrument it was made on.
     double FreqCalStandard = 0;
     std::string FreqCalUnitID;
+
+    // ---- Port A and Port B sweeps ----
+    // 1: the next sweep measures with the instrument; 0: it replays the stored arrays (while a
+    // loaded scan is redrawn). `SweepRunning` is the running flag of a sweep.
+    Flag live_scan = 1;
+    // Temperature compensation of the Port A impedance phase: radians per degF and MHz (scaled
+    // by 1/180/57.3) and the reference temperature (degF), set from the diagnostic screen. 0
+    // leaves the phase alone.
+    double myvar1 = 0;
+    double myvar2 = 0;
+    // Port B correction: the electrical delay removed from every phase (seconds), the last
+    // accepted phase (keeps the phase from flipping between +pi and -pi), and the phase offset
+    // the receiver range changes of the running sweep have collected (radians).
+    double PortB_Delay = 0;
+    double PortB_PhaseMemory = 0;
+    double PortB_RangeOffset = 0;
+    // Receiver gain of Port B (dB) by `PortB_Gain` step 1..5 (index 0 unused) and of the high
+    // sensitivity, taken off the S21 level. The Port B calibration puts its own values in place.
+    std::array<double, 6> PortB_LevelDb = {0, 0, 13.7, 27.4, 41.3, 53.9};
+    double PortB_HighSensDb = 12.1;
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and

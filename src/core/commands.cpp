@@ -28,6 +28,7 @@
 #include "measure/correction.h"
 #include "measure/pending.h"
 #include "measure/scan_limits.h"
+#include "measure/sweep_commands.h"
 #include "platform/canvas.h"
 #include "tools/pending.h"
 
@@ -48,10 +49,12 @@ using namespace commands_detail;
 
 // Commands that may run while a sweep is under way: they stop it, end the program, or only look.
 // Everything else would start a second measurement or redraw the graph under the running sweep,
-// so it waits until the sweep has ended.
+// so it waits until the sweep has ended. Recycle pressed during a repeating run ends the run
+// after the sweep under way; during a single sweep it does nothing.
 bool AllowedWhileSweeping(int id) {
     switch (id) {
         case cmd::ButtonHalt:
+        case cmd::ButtonRecycle:
         case cmd::ButtonQuit:
         case cmd::ButtonStatus:
         case cmd::Quit:

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/program.h"
+#include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
 #include "display/scan_plot.h"
@@ -12,6 +13,7 @@
 #include "files/path_split.h"
 #include "files/scan_file.h"
 #include "measure/scan_replay.h"
+#include "measure/sweep.h"
 #include "platform/canvas.h"
 
 namespace vna::files {
@@ -381,19 +383,39 @@ void ApplyScanB(core::Program& p, const ScanFileB& s, std::string_view fileName)
 }
 
 void ShowLoadedScanA(core::Program& p) {
+    AppState& st = p.st;
     measure::ReplayScanA(p);
-    if (!p.st.PortB_on) {
-        display::RedrawScan(p);
-        DrawLoadedNotes(p, p.st.scanDescriptionA, p.st.scanSettingsA.customCal == 1);
+    if (st.PortB_on) {
+        return;
     }
+    if (!st.ConfigLoaded) {
+        // Without a configuration no sweep runs, not even a replay; the graph still shows the scan.
+        display::RedrawScan(p);
+        DrawLoadedNotes(p, st.scanDescriptionA, st.scanSettingsA.customCal == 1);
+        return;
+    }
+    // The empty graph, then the scan drawn by a sweep that replays it (with its notes).
+    display::DrawGraph(p);
+    st.live_scan = 0;
+    measure::sweepPortA(p);
+    st.live_scan = 1;
 }
 
 void ShowLoadedScanB(core::Program& p) {
+    AppState& st = p.st;
     measure::ReplayScanB(p);
-    if (p.st.PortB_on) {
-        display::RedrawScan(p);
-        DrawLoadedNotes(p, p.st.scanDescriptionB, p.st.scanSettingsB.customCal == 1);
+    if (!st.PortB_on) {
+        return;
     }
+    if (!st.ConfigLoaded) {
+        display::RedrawScan(p);
+    } else {
+        display::DrawGraph(p);
+        st.live_scan = 0;
+        measure::sweepPortB(p);
+        st.live_scan = 1;
+    }
+    DrawLoadedNotes(p, st.scanDescriptionB, st.scanSettingsB.customCal == 1);
 }
 
 void DrawScanNotes(core::Program& p) {

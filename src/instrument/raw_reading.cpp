@@ -199,6 +199,18 @@ void AnalyseRaw(core::Program& p) {
     st.PhaseDiff = d;
 }
 
+int ReadingAveraging(const core::AppState& st) {
+    // Below 0.2 MHz the IF period is long against the instrument's sampling, so the point needs
+    // more readings to reach the noise of the higher frequencies.
+    if (st.freq < 0.1) {
+        return st.average < 64 ? 64 : st.average;
+    }
+    if (st.freq < 0.2) {
+        return st.average < 16 ? 16 : st.average;
+    }
+    return st.average;
+}
+
 void MeasurePoint(core::Program& p, bool frequencyOnly) {
     core::AppState& st = p.st;
     if (!st.InstrumentPresent && !st.DiagMode) {
@@ -207,14 +219,7 @@ void MeasurePoint(core::Program& p, bool frequencyOnly) {
     }
     const int remembered = st.average;
     const double nudge = SpurNudge(st, st.freq);
-    // Below 0.2 MHz the IF period is long against the instrument's sampling, so the point needs
-    // more readings to reach the noise of the higher frequencies.
-    int raised = remembered;
-    if (st.freq < 0.1) {
-        raised = remembered < 64 ? 64 : remembered;
-    } else if (st.freq < 0.2) {
-        raised = remembered < 16 ? 16 : remembered;
-    }
+    const int raised = ReadingAveraging(st);
     if (raised != remembered) {
         st.average = raised;
         SendAveragingCode(p, raised);

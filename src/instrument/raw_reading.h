@@ -1,13 +1,17 @@
 #pragma once
 
 namespace vna::core {
+struct AppState;
 struct Program;
-}
+} // namespace vna::core
 
 // One measured frequency point: the measure command, the 72-byte raw reading with its checks and
 // resends, and the demodulation of the ADC samples into magnitudes and a phase difference.
 namespace vna::instrument {
 
+// The readings per point the instrument takes at `freq`: `average`, raised below 0.2 MHz (to 16
+// from 0.1 MHz, to 64 below), where the IF period is long against the instrument's sampling.
+int ReadingAveraging(const core::AppState& st);
 // Measures at `freq` on the port `PortBMode` selects ("T" for Port B, "U" for Port A), with the
 // low-frequency averaging raise, then reads, analyses and computes the raw impedance. With
 // `frequencyOnly` it only sets the frequency ("G"). Results in `MagLoad`, `MagRef`, `PhaseDiff`,

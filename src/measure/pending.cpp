@@ -2,12 +2,6 @@
 
 namespace vna::measure {
 
-void ScanCommand(core::Program&) {}
-
-void RescanCommand(core::Program&) {}
-
-void RecycleCommand(core::Program&) {}
-
 void PointDataCommand(core::Program&) {}
 
 void PointDataAB(core::Program&) {}

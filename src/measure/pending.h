@@ -8,9 +8,6 @@ struct Program;
 // Each one does nothing until the issue that builds its subsystem replaces it.
 namespace vna::measure {
 
-void ScanCommand(core::Program& p);
-void RescanCommand(core::Program& p);
-void RecycleCommand(core::Program& p);
 void PointDataCommand(core::Program& p);
 void PointDataAB(core::Program& p);
 void BandScanCommand(core::Program& p, int sensitivity);

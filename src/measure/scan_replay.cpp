@@ -130,6 +130,59 @@ void findMinSwrAndResonances(core::Program& p) {
     }
 }
 
+void PointFromRawA(core::Program& p, int i) {
+    const core::AppState& st = p.st;
+    const ScanArrays& s = p.scan;
+    ScanPoint& pt = p.point;
+    const auto k = static_cast<std::size_t>(std::clamp(i, 0, core::ScanCapacity - 1));
+    pt.freq = st.delta_freq * i + st.start_freq;
+    pt.zmag = s.raw_zmag[k];
+    pt.zphase = s.raw_phase[k];
+    pt.rs = pt.zmag * std::cos(pt.zphase);
+    pt.xs = pt.zmag * std::sin(pt.zphase);
+    pt.rp = pt.rs != 0 ? pt.zmag * pt.zmag / pt.rs : OpenParallel;
+    pt.xp = pt.xs != 0 ? pt.zmag * pt.zmag / pt.xs : OpenParallel;
+    pt.cp = pt.freq > 0 ? -1e6 / (pt.xp * TwoPi * pt.freq) : 0;
+}
+
+void CompensateTemperature(core::Program& p) {
+    const core::AppState& st = p.st;
+    if (st.myvar1 != 0) {
+        p.point.zphase += (st.Temperature - st.myvar2) * st.myvar1 * p.point.freq / 180 / 57.3;
+    }
+}
+
+double DelayWindow(const core::AppState& st) {
+    const double n = st.scan_points;
+    const double setting = std::abs(st.delay_smoothing);
+    const double window = st.delay_smoothing < 0 ? setting * n * 0.01 * n / 200 : setting * n / 200;
+    return std::max(window, 1.0);
+}
+
+double GroupDelay::next(double phase) {
+    if (first_) {
+        first_ = false;
+        previous_ = phase;
+        step_ = phase;
+        return 0;
+    }
+    double d = phase - previous_;
+    if (std::fabs(d) > 1) {
+        d -= TwoPi;
+    }
+    previous_ = phase;
+    step_ += (d - step_) / std::min(count_, window_);
+    count_ += 1;
+    return deltaFreq_ != 0 ? step_ * DelayPerRadianMHz / deltaFreq_ : 0;
+}
+
+double InsertionLoss(double s21db, double s11db) {
+    const double s21 = std::pow(10.0, s21db / 20);
+    const double s11 = s11db == 0 ? 0 : std::pow(10.0, s11db / 20);
+    const double entered = 1 - s11 * s11;
+    return entered > 1e-12 && s21 > 0 ? -10 * std::log10(s21 * s21 / entered) : 0;
+}
+
 void ReplayScanA(core::Program& p) {
     core::AppState& st = p.st;
     ScanArrays& s = p.scan;
@@ -139,14 +192,7 @@ void ReplayScanA(core::Program& p) {
     TrendMemory memory;
     for (int i = 0; i < count; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        pt.freq = st.delta_freq * i + st.start_freq;
-        pt.zmag = s.raw_zmag[k];
-        pt.zphase = s.raw_phase[k];
-        pt.rs = pt.zmag * std::cos(pt.zphase);
-        pt.xs = pt.zmag * std::sin(pt.zphase);
-        pt.rp = pt.rs != 0 ? pt.zmag * pt.zmag / pt.rs : OpenParallel;
-        pt.xp = pt.xs != 0 ? pt.zmag * pt.zmag / pt.xs : OpenParallel;
-        pt.cp = pt.freq > 0 ? -1e6 / (pt.xp * TwoPi * pt.freq) : 0;
+        PointFromRawA(p, i);
         computeReflection(p);
         s.scan_rs[k] = pt.rs;
         s.scan_xs[k] = pt.xs;
@@ -154,6 +200,7 @@ void ReplayScanA(core::Program& p) {
             smoothTrend(p, memory, i);
         }
         pt.q = std::fabs(pt.xs) / (pt.rs + 0.00001);
+        CompensateTemperature(p);
         s.scan_swr[k] = pt.swr;
         s.scan_zmag[k] = pt.zmag;
         s.scan_phase[k] = pt.zphase;
@@ -165,38 +212,11 @@ void ReplayScanB(core::Program& p) {
     const core::AppState& st = p.st;
     ScanArrays& s = p.scan;
     const int count = StoredCount(st);
-    // The delay is the phase step averaged over a window of points that grows with the grid. A
-    // negative setting is a percentage of the points, which is then scaled like a positive one.
-    const double n = st.scan_points;
-    const double setting = std::abs(st.delay_smoothing);
-    double window = st.delay_smoothing < 0 ? setting * n * 0.01 * n / 200 : setting * n / 200;
-    window = std::max(window, 1.0);
-    double previous = 0;
-    double step = 0;
-    double steps = 1;
+    GroupDelay delay(DelayWindow(st), st.delta_freq);
     for (int i = 0; i < count; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        const double phase = s.s21_phase[k];
-        if (i == 0) {
-            previous = phase;
-            step = phase;
-            s.group_delay[k] = 0;
-        } else {
-            double d = phase - previous;
-            if (std::fabs(d) > 1) {
-                d -= TwoPi;
-            }
-            previous = phase;
-            step += (d - step) / std::min(steps, window);
-            steps += 1;
-            s.group_delay[k] = st.delta_freq != 0 ? step * DelayPerRadianMHz / st.delta_freq : 0;
-        }
-        // Insertion loss: the S21 power against the power that entered the device. An S11 of
-        // 0 dB means it was not measured; the loss is then the S21 loss alone.
-        const double s21 = std::pow(10.0, s.s21_db[k] / 20);
-        const double s11 = s.s11_db[k] == 0 ? 0 : std::pow(10.0, s.s11_db[k] / 20);
-        const double entered = 1 - s11 * s11;
-        s.insertion_loss[k] = entered > 1e-12 && s21 > 0 ? -10 * std::log10(s21 * s21 / entered) : 0;
+        s.group_delay[k] = delay.next(s.s21_phase[k]);
+        s.insertion_loss[k] = InsertionLoss(s.s21_db[k], s.s11_db[k]);
     }
 }
 

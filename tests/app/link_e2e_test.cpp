@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <cmath>
+#include <complex>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "core/program.h"
+#include "files/scan_format.h"
 #include "instrument/commands.h"
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
@@ -481,6 +484,14 @@ Output RunAtTerminal(const std::vector<std::string>& args, const std::vector<Ter
     return o;
 }
 
+// The noise bound of a corrected reading at 16 averages (as in the correction tests), twice over
+// for the tails of a whole sweep, with the interpolation between cal points and the cal file's
+// rounding.
+double SweepTolerance(std::complex<double> z) {
+    const double m = std::abs(z);
+    return 2 * (0.01 + 0.003 * m + 3e-6 * m * m) + 0.001 + 0.0002 * m;
+}
+
 } // namespace
 
 TEST(LinkEndToEnd, CommandLineCalibrationAsksAtTheTerminalAndItsFileCorrects) {
@@ -524,4 +535,60 @@ TEST(LinkEndToEnd, CommandLineCalibrationAsksAtTheTerminalAndItsFileCorrects) {
     EXPECT_NE(o.err.find("vna-cli: error 1: the calibration was not completed; no cal file was written"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(none));
+}
+
+TEST(LinkEndToEnd, SweepsOverThePseudoTerminalWithTheSimulatorsCalFile) {
+    test::TempDir files;
+    const std::string cal = files.file("sim.acal");
+    Simulator sim({"--dut", "rlc-series:r=30,l=1.2u,c=80p", "--write-cal", cal});
+    const std::string data = sim.folder() + "data";
+    const std::string scanA = files.file("series.scn");
+    Output o =
+        RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "sweep", "a", "--start", "12",
+                    "--stop", "20", "--step", "0.05", "--average", "16", "--cal", cal, "--out", scanA},
+                   std::chrono::seconds(60));
+    ASSERT_EQ(o.status, 0) << o.err << o.out;
+    std::string problem;
+    const auto a = files::ParseScanFileA(test::ReadFile(scanA), problem);
+    ASSERT_TRUE(a) << problem;
+    ASSERT_EQ(a->last(), 160);
+    for (int i = 0; i <= a->last(); ++i) {
+        const double f = 12 + 0.05 * i;
+        const double w = 2 * 3.141592653589793 * f * 1e6;
+        const std::complex<double> truth(30, w * 1.2e-6 - 1 / (w * 80e-12));
+        const auto k = static_cast<std::size_t>(i);
+        const auto z = std::polar(a->zmag[k], a->phase[k]);
+        EXPECT_LE(std::abs(z - truth), SweepTolerance(truth)) << "at " << f << " MHz: " << z;
+    }
+    // The minimum SWR lies at the series resonance, 16.244 MHz, and so does the first resonance.
+    const auto minAt = o.out.find("min SWR:");
+    ASSERT_NE(minAt, std::string::npos) << o.out;
+    EXPECT_NEAR(std::stod(o.out.substr(o.out.find(" at ", minAt) + 4)), 16.244, 0.05) << o.out;
+    const auto reson = o.out.find("resonance:");
+    ASSERT_NE(reson, std::string::npos) << o.out;
+    EXPECT_NEAR(std::stod(o.out.substr(reson + 10)), 16.244, 0.05) << o.out;
+
+    // A band-pass filter at Port B through the receiver's ranges.
+    sim.ctl("dut bandpass:f0=2,bw=0.2,order=4,il=1");
+    const std::string scanB = files.file("filter.scnb");
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "sweep", "b", "--start", "1.5",
+                    "--stop", "2.5", "--step", "0.01", "--cal", cal, "--out", scanB},
+                   std::chrono::seconds(60));
+    ASSERT_EQ(o.status, 0) << o.err << o.out;
+    const auto b = files::ParseScanFileB(test::ReadFile(scanB), problem);
+    ASSERT_TRUE(b) << problem;
+    ASSERT_GE(b->s21db.size(), 101u);
+    double lowest = 0;
+    for (std::size_t k = 0; k <= 100; ++k) {
+        const double f = 1.5 + 0.01 * static_cast<double>(k);
+        const double x = (2 / 0.2) * (f / 2 - 2 / f);
+        const double expected = -1 - 10 * std::log10(1 + std::pow(x, 8));
+        if (expected > -60) {
+            // Far from the crosstalk floor of the unit, the filter alone.
+            EXPECT_NEAR(b->s21db[k], expected, 0.5) << "at " << f << " MHz";
+        }
+        lowest = std::min(lowest, b->s21db[k]);
+    }
+    EXPECT_LT(lowest, -55) << "the sweep reached down into the stop band";
+    EXPECT_TRUE(std::filesystem::exists(files.file("filter.s2p")));
 }

@@ -83,7 +83,7 @@ TEST_F(SimTest, PortBCalAloneMeasuresTheThroughCableAndTheGainStepPhases) {
     EXPECT_NEAR(st.Rng3, sim::GainStepPhaseDeg[2] * Rad, 0.3 * Rad);
     EXPECT_NEAR(st.Rng4, st.Rng3 + 3.8 / 57.3, 1e-12);
     EXPECT_NEAR(st.Rng5, st.Rng4 + 0.5 / 57.3, 1e-12);
-    EXPECT_EQ(st.PortBGainDb[3], 27.3);
+    EXPECT_EQ(st.PortB_LevelDb[3], 27.3);
 
     // The through table against the unit's own, within the noise of 16 averages.
     auto unit = std::make_unique<cal::CalTable>();

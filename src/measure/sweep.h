@@ -1,0 +1,32 @@
+#pragma once
+
+namespace vna::core {
+struct Program;
+}
+
+// The Port A (reflection) and Port B (transmission) sweeps: one reading per point of the scan
+// grid, corrected, drawn as it arrives and stored in the scan arrays; or, with `live_scan` 0, a
+// replay of the stored arrays without the instrument.
+namespace vna::measure {
+
+// The setting guard run before every sweep: reference impedance 1..10000 ohm (else 50 + j0),
+// `trend` 0..20, `average` 0..256, `DDSdelay` 0..31, a usable span (else 1 to 21 MHz in
+// 0.25 MHz steps) and a step of at most 10 MHz.
+void checkSweepSettings(core::Program& p);
+
+// One Port A sweep over the present grid, live or replayed (`live_scan`). `pointLimit` > 0 ends
+// it after that many points (a headless sweep stops at its own stop frequency rather than at the
+// right edge of the graph). The sweep ends at the last point, when the user clears `SweepRunning`
+// (a key or a click), at an instrument error (left in `LastError`; the points measured before it
+// are kept) or when the reference signal is missing.
+void sweepPortA(core::Program& p, int pointLimit = 0);
+
+// One Port B sweep over the present grid, live or replayed, with autoranging of the receiver,
+// automatic averaging, group delay and, when its traces are on, S11 and the insertion loss.
+// `average` and `trend` are the user's again afterwards.
+void sweepPortB(core::Program& p, int pointLimit = 0);
+
+// The sweep of the active port.
+void SweepActivePort(core::Program& p, int pointLimit = 0);
+
+} // namespace vna::measure
