@@ -4,6 +4,7 @@
 #include <QImage>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/program.h"
 #include "core/startup.h"
@@ -17,13 +18,15 @@
 
 namespace vna::test {
 
-// The program on the real Qt main window (offscreen), with the fakes behind the other ports.
-struct GuiRig {
-    GuiRig() {
+// The program on the real Qt main window (offscreen), with the fakes behind the other ports and
+// `Serial` behind the serial port.
+template <class Serial> struct GuiRigOn {
+    template <class... SerialArgs>
+    explicit GuiRigOn(SerialArgs&&... args) : serial(std::forward<SerialArgs>(args)...) {
         program = std::make_unique<core::Program>(core::Platform{ui, clock, serial, registry, sound});
         program->st.ProgramFolder = dir.folder();
     }
-    ~GuiRig() {
+    ~GuiRigOn() {
         ui.closeMainWindow();
         QApplication::processEvents();
     }
@@ -34,6 +37,14 @@ struct GuiRig {
         core::ResetToDefaults(program->st, 2024, 1, 1);
         files::WriteInitFile(*program);
         core::Startup(*program, core::ParseStartOptions({"vna", "--demo", "--data-dir", dir.path()}));
+        Pump();
+    }
+    // Start-up with the instrument on the serial port and `cal` loaded, to the main loop.
+    void StartWithInstrument(const std::string& cal) {
+        core::ResetToDefaults(program->st, 2024, 1, 1);
+        files::WriteInitFile(*program);
+        core::Startup(*program, core::ParseStartOptions(
+                                    {"vna", "--data-dir", dir.path(), "--serial", "unit", "--cal", cal}));
         Pump();
     }
     void Pump() {
@@ -49,11 +60,13 @@ struct GuiRig {
 
     platform::qt::QtUi ui;
     platform::fake::FakeClock clock;
-    platform::fake::SilentSerialPort serial;
+    Serial serial;
     platform::fake::MemoryRegistry registry;
     platform::fake::RecordingSound sound;
     TempDir dir;
     std::unique_ptr<core::Program> program;
 };
+
+using GuiRig = GuiRigOn<platform::fake::SilentSerialPort>;
 
 } // namespace vna::test
