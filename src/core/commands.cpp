@@ -26,6 +26,7 @@
 #include "instrument/health.h"
 #include "instrument/pending.h"
 #include "measure/correction.h"
+#include "measure/entry_commands.h"
 #include "measure/pending.h"
 #include "measure/scan_limits.h"
 #include "measure/sweep_commands.h"

@@ -13,11 +13,7 @@ void PointDataAB(core::Program& p);
 void BandScanCommand(core::Program& p, int sensitivity);
 void DspFilterRescan(core::Program& p, int filter);
 void PhaseOffsetCommand(core::Program& p, int command);
-void DelayOffsetDialog(core::Program& p);
-void DelaySmoothingDialog(core::Program& p);
 void PlotMagRef(core::Program& p);
-void TemperatureCompDialog(core::Program& p);
 void MultiChannelCommand(core::Program& p, int command);
-void SelectBand(core::Program& p, int band);
 
 } // namespace vna::measure
