@@ -16,14 +16,6 @@ namespace vna::measure {
 
 namespace {
 
-platform::FormField Field(platform::FormField::Kind kind, std::string label, std::string text = {}) {
-    platform::FormField f;
-    f.kind = kind;
-    f.label = std::move(label);
-    f.text = std::move(text);
-    return f;
-}
-
 // The constants of the correction: 2 pi for omega, the speed of light for the line extension
 // (m/us) and for the feed line (ft/us), and the default feed-line velocity factor.
 constexpr double TwoPi = 6.2831853;
@@ -191,15 +183,15 @@ void LineExtensionDialog(core::Program& p) {
     core::AppState& st = p.st;
     platform::Form form;
     form.title = " Line Extension";
+    form.fields.push_back(platform::MakeField(
+        platform::FormField::Kind::Label,
+        "Length in cm; add m, in (or \") or ft (or ') for other units. 0 switches it off."));
+    form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text, "Length",
+                                              EditText(st.ExtensionLength * 100, 2)));
     form.fields.push_back(
-        Field(platform::FormField::Kind::Label,
-              "Length in cm; add m, in (or \") or ft (or ') for other units. 0 switches it off."));
+        platform::MakeField(platform::FormField::Kind::Text, "Impedance (ohms)", EditText(st.Zextension, 2)));
     form.fields.push_back(
-        Field(platform::FormField::Kind::Text, "Length", EditText(st.ExtensionLength * 100, 2)));
-    form.fields.push_back(
-        Field(platform::FormField::Kind::Text, "Impedance (ohms)", EditText(st.Zextension, 2)));
-    form.fields.push_back(
-        Field(platform::FormField::Kind::Text, "Velocity factor", EditText(st.ExtensionVP, 4)));
+        platform::MakeField(platform::FormField::Kind::Text, "Velocity factor", EditText(st.ExtensionVP, 4)));
     if (p.ui.form(form) != platform::FormOk) {
         return;
     }
@@ -220,17 +212,20 @@ void ReferToAntennaDialog(core::Program& p) {
     core::AppState& st = p.st;
     platform::Form form;
     form.title = " Refer to Antenna";
-    platform::FormField on =
-        Field(platform::FormField::Kind::Check, "Refer readings to the antenna end of the feed line");
+    platform::FormField on = platform::MakeField(platform::FormField::Kind::Check,
+                                                 "Refer readings to the antenna end of the feed line");
     on.checked = st.RefToAntenna != 0;
     form.fields.push_back(on);
-    form.fields.push_back(Field(platform::FormField::Kind::Label,
-                                "Feed line impedance = Zo =" + files::NumText(st.Z0real, 2) + " ohms"));
     form.fields.push_back(
-        Field(platform::FormField::Kind::Text, "Feed line length (feet)", EditText(st.cable_length, 3)));
-    form.fields.push_back(Field(platform::FormField::Kind::Text, "Velocity factor", EditText(st.VF, 4)));
-    form.fields.push_back(Field(platform::FormField::Kind::Text, "Loss (dB per 100 ft at 1 MHz)",
-                                EditText(st.loss * DbPerNeper * 100, 4)));
+        platform::MakeField(platform::FormField::Kind::Label,
+                            "Feed line impedance = Zo =" + files::NumText(st.Z0real, 2) + " ohms"));
+    form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text, "Feed line length (feet)",
+                                              EditText(st.cable_length, 3)));
+    form.fields.push_back(
+        platform::MakeField(platform::FormField::Kind::Text, "Velocity factor", EditText(st.VF, 4)));
+    form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text,
+                                              "Loss (dB per 100 ft at 1 MHz)",
+                                              EditText(st.loss * DbPerNeper * 100, 4)));
     if (p.ui.form(form) != platform::FormOk) {
         return;
     }

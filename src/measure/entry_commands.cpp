@@ -19,14 +19,6 @@ namespace vna::measure {
 
 namespace {
 
-platform::FormField Field(platform::FormField::Kind kind, std::string label, std::string text = {}) {
-    platform::FormField f;
-    f.kind = kind;
-    f.label = std::move(label);
-    f.text = std::move(text);
-    return f;
-}
-
 std::string EditText(double v, int decimals) {
     return files::NumText(v, decimals).substr(1);
 }
@@ -79,10 +71,10 @@ void DelayOffsetDialog(core::Program& p) {
     const DelayText now = DelayOffsetText(st.PortB_Delay);
     platform::Form form;
     form.title = caption;
-    form.fields.push_back(
-        Field(platform::FormField::Kind::Label, "Electrical delay taken off every Port B phase (0 = none)"));
-    form.fields.push_back(Field(platform::FormField::Kind::Text, "Delay", now.value));
-    platform::FormField unit = Field(platform::FormField::Kind::Choice, "Units", now.unit);
+    form.fields.push_back(platform::MakeField(platform::FormField::Kind::Label,
+                                              "Electrical delay taken off every Port B phase (0 = none)"));
+    form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text, "Delay", now.value));
+    platform::FormField unit = platform::MakeField(platform::FormField::Kind::Choice, "Units", now.unit);
     for (const DelayUnit& u : DelayUnits) {
         unit.choices.push_back(u.name);
     }
@@ -133,12 +125,14 @@ void TemperatureCompDialog(core::Program& p) {
     const std::string caption = " Temperature Comp";
     platform::Form form;
     form.title = caption;
-    form.fields.push_back(Field(platform::FormField::Kind::Label,
-                                "Port A phase += (temperature - reference) x coefficient x MHz / 180 / 57.3; "
-                                "coefficient 0 = off"));
-    form.fields.push_back(Field(platform::FormField::Kind::Text, "Coefficient", EditText(st.myvar1, 6)));
     form.fields.push_back(
-        Field(platform::FormField::Kind::Text, "Reference temperature (degF)", EditText(st.myvar2, 2)));
+        platform::MakeField(platform::FormField::Kind::Label,
+                            "Port A phase += (temperature - reference) x coefficient x MHz / 180 / 57.3; "
+                            "coefficient 0 = off"));
+    form.fields.push_back(
+        platform::MakeField(platform::FormField::Kind::Text, "Coefficient", EditText(st.myvar1, 6)));
+    form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text, "Reference temperature (degF)",
+                                              EditText(st.myvar2, 2)));
     if (p.ui.form(form) != platform::FormOk) {
         return;
     }

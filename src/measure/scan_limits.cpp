@@ -17,14 +17,6 @@ namespace vna::measure {
 
 namespace {
 
-platform::FormField Field(platform::FormField::Kind kind, std::string label, std::string text = {}) {
-    platform::FormField f;
-    f.kind = kind;
-    f.label = std::move(label);
-    f.text = std::move(text);
-    return f;
-}
-
 // The largest number of points the dialog's step rules produce.
 constexpr int MaxDialogPoints = 30010;
 // Frequencies closer than this are the same (MHz).
@@ -325,15 +317,15 @@ void ScanLimitsCommand(core::Program& p) {
     const std::string center = LimitText((st.start_freq + st.end_freq) / 2);
     const std::string span = LimitText(st.end_freq - st.start_freq);
     using Kind = platform::FormField::Kind;
-    form.fields.push_back(Field(Kind::Text, "Start", LimitText(st.start_freq)));
-    form.fields.push_back(Field(Kind::Text, "Stop", LimitText(st.end_freq)));
-    form.fields.push_back(Field(Kind::Text, "Step", step));
-    form.fields.push_back(Field(Kind::Label, "Frequencies in MHz"));
-    platform::FormField atZero = Field(Kind::Check, "Start Plot at Zero");
+    form.fields.push_back(platform::MakeField(Kind::Text, "Start", LimitText(st.start_freq)));
+    form.fields.push_back(platform::MakeField(Kind::Text, "Stop", LimitText(st.end_freq)));
+    form.fields.push_back(platform::MakeField(Kind::Text, "Step", step));
+    form.fields.push_back(platform::MakeField(Kind::Label, "Frequencies in MHz"));
+    platform::FormField atZero = platform::MakeField(Kind::Check, "Start Plot at Zero");
     atZero.checked = st.plot_at_zero != 0;
     form.fields.push_back(atZero);
-    form.fields.push_back(Field(Kind::Text, "Center", center));
-    form.fields.push_back(Field(Kind::Text, "Span", span));
+    form.fields.push_back(platform::MakeField(Kind::Text, "Center", center));
+    form.fields.push_back(platform::MakeField(Kind::Text, "Span", span));
     if (p.ui.form(form) != platform::FormOk) {
         return;
     }

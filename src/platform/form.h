@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vna::platform {
@@ -47,6 +48,15 @@ struct Form {
         return -1;
     }
 };
+
+// A field of the given kind with its label and text.
+inline FormField MakeField(FormField::Kind kind, std::string label, std::string text = {}) {
+    FormField f;
+    f.kind = kind;
+    f.label = std::move(label);
+    f.text = std::move(text);
+    return f;
+}
 
 // How a form dialog was closed.
 inline constexpr int FormCancelled = -1;
