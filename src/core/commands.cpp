@@ -28,6 +28,7 @@
 #include "measure/correction.h"
 #include "measure/entry_commands.h"
 #include "measure/pending.h"
+#include "measure/point_data.h"
 #include "measure/scan_limits.h"
 #include "measure/sweep_commands.h"
 #include "platform/canvas.h"

@@ -2,8 +2,6 @@
 
 namespace vna::measure {
 
-void PointDataCommand(core::Program&) {}
-
 void PointDataAB(core::Program&) {}
 
 void BandScanCommand(core::Program&, int) {}

@@ -8,7 +8,6 @@ struct Program;
 // Each one does nothing until the issue that builds its subsystem replaces it.
 namespace vna::measure {
 
-void PointDataCommand(core::Program& p);
 void PointDataAB(core::Program& p);
 void BandScanCommand(core::Program& p, int sensitivity);
 void DspFilterRescan(core::Program& p, int filter);

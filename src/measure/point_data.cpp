@@ -1,0 +1,145 @@
+#include "measure/point_data.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/delay.h"
+#include "core/entry.h"
+#include "core/program.h"
+#include "display/graph_geometry.h"
+#include "display/scan_plot.h"
+#include "files/number_text.h"
+#include "instrument/commands.h"
+#include "instrument/raw_reading.h"
+#include "measure/correction.h"
+#include "measure/interpolation.h"
+#include "measure/scan_replay.h"
+#include "platform/canvas.h"
+
+namespace vna::measure {
+
+namespace {
+
+constexpr double DegreesPerRadian = 57.29578;
+
+std::string Fixed(double v, const char* picture) {
+    std::string s = files::FormatPicture(picture, v);
+    const auto first = s.find_first_not_of(' ');
+    return first == std::string::npos ? s : s.substr(first);
+}
+
+void Show(core::Program& p, const std::vector<std::string>& lines) {
+    platform::Canvas* c = p.ui.mainCanvas();
+    if (!c) {
+        return;
+    }
+    const display::GraphGeometry& g = p.display.g;
+    c->setFont("courier", p.st.graphFontSize + 2, 700);
+    int width = 0;
+    int height = 0;
+    for (const std::string& l : lines) {
+        const platform::Size s = c->textExtent(l);
+        width = std::max(width, s.width);
+        height = std::max(height, s.height);
+    }
+    const int left = g.box.left + 10;
+    const int top = g.box.top + 10;
+    const int right = std::min(left + width + 16, g.box.right - 1);
+    const int bottom = std::min(top + static_cast<int>(lines.size()) * (height + 2) + 10, g.box.bottom - 1);
+    c->setRasterOp(platform::RasterOp::Copy);
+    c->fillRect(left, top, right, bottom, platform::MakeRgb(255, 255, 225));
+    c->setPen(0, 1, platform::PenStyle::Solid);
+    c->setNullBrush();
+    c->rectangle(left, top, right, bottom);
+    c->setTextColor(0);
+    c->setTextBackground(false, 0);
+    int y = top + 5;
+    for (const std::string& l : lines) {
+        if (y + height > bottom) {
+            break;
+        }
+        c->text(left + 8, y, l);
+        y += height + 2;
+    }
+    c->flush();
+}
+
+} // namespace
+
+std::vector<std::string> PointDataLines(const core::Program& p) {
+    const ScanPoint& pt = p.point;
+    std::vector<std::string> l;
+    l.push_back("Point Data at " + Fixed(p.st.freq, "####.######") + " MHz" +
+                (p.st.porta_cal_ok ? "" : "  (uncalibrated)"));
+    l.push_back("SWR= " + (pt.swr >= 999 ? std::string(">999") : Fixed(pt.swr, "###.###")));
+    l.push_back("Rs= " + Fixed(pt.rs, "######.##") + " ohm   Xs= " + Fixed(pt.xs, "######.##") + " ohm");
+    l.push_back("|Z|= " + Fixed(pt.zmag, "######.##") +
+                " ohm   Phase= " + Fixed(pt.zphase * DegreesPerRadian, "####.##") + " deg");
+    l.push_back("Return Loss= " + Fixed(pt.return_loss, "###.##") + " dB");
+    l.push_back("Any key or click ends the readings.");
+    return l;
+}
+
+void PointDataCommand(core::Program& p) {
+    core::AppState& st = p.st;
+    if (st.SweepRunning || !core::RequireHardware(p)) {
+        return;
+    }
+    const std::string caption = " Point Data";
+    const auto f = core::EnterNumber(p, "Frequency of the readings (MHz)", caption,
+                                     Fixed(st.freq > 0 ? st.freq : 10, "####.######"));
+    if (!f) {
+        return;
+    }
+    if (!(*f >= st.minimum_freq && *f <= st.maximumfreq)) {
+        p.ui.message("The frequency must lie between " + Fixed(st.minimum_freq, "#.###") + " and " +
+                         Fixed(st.maximumfreq, "####.###") + " MHz.",
+                     caption);
+        return;
+    }
+    const double freq = *f;
+    st.PortBMode = 0;
+    st.SweepRunning = 1;
+    instrument::SetRelays(p, 3);
+    int failure = 0;
+    // The window messages are looked at after every reading: a reading takes a few milliseconds on
+    // the line, so a key or a click is seen at once.
+    while (st.SweepRunning) {
+        // The reading leaves the frequency the source really made in `freq`; every reading asks for
+        // the one chosen.
+        st.freq = freq;
+        st.Measuring = 1;
+        st.LastError = 0;
+        instrument::MeasurePortAPoint(p);
+        if (st.LastError != 0 || !st.ReadingValid) {
+            failure = st.LastError != 0 ? st.LastError : 10;
+            break;
+        }
+        if (st.porta_cal_ok) {
+            InterpolateAtFreq(p);
+        } else {
+            // Without a Port A calibration the raw impedance is all there is; the lines say so.
+            DeriveValues(p.point, st.RsRaw, st.XsRaw, st.freq);
+        }
+        computeReflection(p);
+        Show(p, PointDataLines(p));
+        p.ui.processEvents();
+    }
+    st.Measuring = 0;
+    st.SweepRunning = 0;
+    instrument::SetRelays(p, 0);
+    if (failure != 0) {
+        p.ui.message("No reading at " + Fixed(st.freq, "####.######") + " MHz (error " +
+                         std::to_string(failure) + "): the readings have stopped.",
+                     caption);
+        st.LastError = failure;
+    }
+    // The readings covered part of the graph: it is drawn again with the scan it shows.
+    if (st.last_scan_index >= 0) {
+        display::RedrawScan(p);
+    } else {
+        display::RedrawGraph(p);
+    }
+}
+
+} // namespace vna::measure
