@@ -7,36 +7,17 @@
 #include "app/cli.h"
 #include "cal/cal_file.h"
 #include "cal/cal_rig.h"
+#include "cli_capture.h"
 
 using namespace vna;
 using test::SimTest;
 
 namespace {
 
-struct Captured {
-    int status = 0;
-    std::string out;
-    std::string err;
-};
+using test::Captured;
 
 Captured Cli(test::SimRig& rig, const std::vector<std::string>& args) {
-    std::string error;
-    const auto options = app::ParseCliOptions(args, nullptr, error);
-    EXPECT_TRUE(options) << error;
-    char* outText = nullptr;
-    char* errText = nullptr;
-    std::size_t outSize = 0, errSize = 0;
-    std::FILE* out = ::open_memstream(&outText, &outSize);
-    std::FILE* err = ::open_memstream(&errText, &errSize);
-    Captured c;
-    c.status = app::RunCli(rig.p(), *options, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    c.out = outText;
-    c.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return c;
+    return test::RunCliCaptured(rig.p(), args);
 }
 
 } // namespace

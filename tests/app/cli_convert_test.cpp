@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/cli.h"
+#include "cli_capture.h"
 #include "files/atomic_file.h"
 #include "files/scan_file.h"
 #include "files/text_lines.h"
@@ -16,33 +17,10 @@ using namespace vna;
 
 namespace {
 
-struct Captured {
-    int status = 0;
-    std::string out;
-    std::string err;
-};
+using test::Captured;
 
 Captured Cli(core::Program& p, const std::vector<std::string>& args) {
-    std::string error;
-    const auto options = app::ParseCliOptions(args, nullptr, error);
-    EXPECT_TRUE(options) << error;
-    if (!options) {
-        return {};
-    }
-    char* outText = nullptr;
-    char* errText = nullptr;
-    std::size_t outSize = 0, errSize = 0;
-    std::FILE* out = ::open_memstream(&outText, &outSize);
-    std::FILE* err = ::open_memstream(&errText, &errSize);
-    Captured c;
-    c.status = app::RunCli(p, *options, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    c.out = outText;
-    c.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return c;
+    return test::RunCliCaptured(p, args);
 }
 
 // A Port A scan of an antenna-like impedance and a Port B scan of a filter-like response.

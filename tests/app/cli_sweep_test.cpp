@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/cli.h"
+#include "cli_capture.h"
 #include "files/scan_format.h"
 #include "sim/control.h"
 #include "sim/sim_cal.h"
@@ -18,35 +19,12 @@ using namespace vna;
 
 namespace {
 
-struct Captured {
-    int status = 0;
-    std::string out;
-    std::string err;
-};
+using test::Captured;
 
 Captured Sweep(test::SimRig& rig, const std::vector<std::string>& args) {
-    std::string error;
     std::vector<std::string> all = {"--serial", "sim"};
     all.insert(all.end(), args.begin(), args.end());
-    const auto options = app::ParseCliOptions(all, nullptr, error);
-    EXPECT_TRUE(options) << error;
-    if (!options) {
-        return {2, "", error};
-    }
-    char* outText = nullptr;
-    char* errText = nullptr;
-    std::size_t outSize = 0, errSize = 0;
-    std::FILE* out = ::open_memstream(&outText, &outSize);
-    std::FILE* err = ::open_memstream(&errText, &errSize);
-    Captured c;
-    c.status = app::RunCli(rig.p(), *options, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    c.out = outText;
-    c.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return c;
+    return test::RunCliCaptured(rig.p(), all);
 }
 
 } // namespace

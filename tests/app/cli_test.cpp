@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/cli.h"
+#include "cli_capture.h"
 #include "sim/control.h"
 #include "sim/sim_cal.h"
 #include "support/sim_rig.h"
@@ -13,30 +14,10 @@ using namespace vna;
 
 namespace {
 
-struct Captured {
-    int status = 0;
-    std::string out;
-    std::string err;
-};
+using test::Captured;
 
 Captured Cli(test::SimRig& rig, const std::vector<std::string>& args) {
-    std::string error;
-    const auto options = app::ParseCliOptions(args, nullptr, error);
-    EXPECT_TRUE(options) << error;
-    char* outText = nullptr;
-    char* errText = nullptr;
-    std::size_t outSize = 0, errSize = 0;
-    std::FILE* out = ::open_memstream(&outText, &outSize);
-    std::FILE* err = ::open_memstream(&errText, &errSize);
-    Captured c;
-    c.status = app::RunCli(rig.p(), *options, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    c.out = outText;
-    c.err = errText;
-    std::free(outText);
-    std::free(errText);
-    return c;
+    return test::RunCliCaptured(rig.p(), args);
 }
 
 } // namespace
