@@ -30,6 +30,7 @@
 #include "platform/fake/scripted_ui.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/system_clock.h"
+#include "sim/dut.h"
 #include "sim/front_end.h"
 #include "support/test_rig.h"
 
@@ -567,6 +568,31 @@ TEST(LinkEndToEnd, SweepsOverThePseudoTerminalWithTheSimulatorsCalFile) {
     const auto reson = o.out.find("resonance:");
     ASSERT_NE(reson, std::string::npos) << o.out;
     EXPECT_NEAR(std::stod(o.out.substr(reson + 10)), 16.244, 0.05) << o.out;
+
+    // A parallel circuit (2 kohm at its resonance near 15.9 MHz) and an open-ended lossy line,
+    // likewise at every point.
+    for (const std::string device :
+         {"rlc-parallel:r=2000,l=1u,c=100p", "line:len=4,z0=75,vf=0.66,loss=3,end=open"}) {
+        ASSERT_EQ(sim.ctl("dut " + device), "ok\n");
+        const std::string scan = files.file("device.scn");
+        o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "sweep", "a", "--start",
+                        "10", "--stop", "20", "--step", "0.1", "--average", "16", "--cal", cal, "--out",
+                        scan},
+                       std::chrono::seconds(60));
+        ASSERT_EQ(o.status, 0) << device << ": " << o.err << o.out;
+        const auto d = files::ParseScanFileA(test::ReadFile(scan), problem);
+        ASSERT_TRUE(d) << problem;
+        ASSERT_EQ(d->last(), 100);
+        const auto dut = sim::ParseDut(device);
+        ASSERT_TRUE(dut);
+        for (int i = 0; i <= d->last(); ++i) {
+            const double f = 10 + 0.1 * i;
+            const std::complex<double> truth = sim::PortAImpedance(*dut, f * 1e6);
+            const auto k = static_cast<std::size_t>(i);
+            const auto z = std::polar(d->zmag[k], d->phase[k]);
+            EXPECT_LE(std::abs(z - truth), SweepTolerance(truth)) << device << " at " << f << " MHz: " << z;
+        }
+    }
 
     // A band-pass filter at Port B through the receiver's ranges.
     sim.ctl("dut bandpass:f0=2,bw=0.2,order=4,il=1");
