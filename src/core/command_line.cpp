@@ -37,6 +37,8 @@ StartOptions ParseStartOptions(const std::vector<std::string>& args, const char*
         };
         if (a == "--demo") {
             o.demo = true;
+        } else if (a == "--sweep") {
+            o.sweepAtStart = true;
         } else if (value("--data-dir", o.dataDir) || value("--serial", o.serialDevice) ||
                    value("--cal", o.calFile)) {
             // taken

@@ -14,6 +14,9 @@ struct StartOptions {
     bool demo = false;        // --demo
     // --cal FILE: the cal file to load at start instead of the one the settings name.
     std::string calFile;
+    // --sweep: one sweep of the active port as soon as the program is ready (a demonstration on
+    // the simulated unit, or a first look at a device); ignored without an instrument.
+    bool sweepAtStart = false;
     // The command-line text the ".scn" rule searches: the program name and the remaining
     // arguments, each in double quotes, separated by blanks.
     std::string commandLine;

@@ -2,6 +2,7 @@
 
 #include "audio/tone.h"
 #include "cal/cal_file.h"
+#include "core/command_ids.h"
 #include "core/commands.h"
 #include "core/delay.h"
 #include "core/diagnostics.h"
@@ -225,6 +226,10 @@ void Startup(Program& p, const StartOptions& options) {
     }
     // 30. Cal data on the sweep grid.
     measure::BuildInterpolation(p);
+    // 31. A sweep asked for on the command line, as if "Scan" had been clicked.
+    if (options.sweepAtStart && st.InstrumentPresent && st.ProgramRunning) {
+        RunCommand(p, cmd::ButtonScan);
+    }
 }
 
 void MainLoop(Program& p) {

@@ -36,8 +36,10 @@ TEST(CommandLineScan, ScnbIsCutAfterScnAndOnlyTheFirstCounts) {
 
 TEST(StartOptions, OptionsAreTakenOutAndTheRestIsQuoted) {
     const auto o = ParseStartOptions({"/usr/bin/vna", "--demo", "--data-dir", "/tmp/d.scnfiles",
-                                      "--serial=/dev/pts/3", "/home/u/my scans/x.scn"});
+                                      "--serial=/dev/pts/3", "--sweep", "/home/u/my scans/x.scn"});
     EXPECT_TRUE(o.demo);
+    EXPECT_TRUE(o.sweepAtStart);
+    EXPECT_FALSE(ParseStartOptions({"vna"}).sweepAtStart);
     EXPECT_EQ(o.dataDir, "/tmp/d.scnfiles");
     EXPECT_EQ(o.serialDevice, "/dev/pts/3");
     EXPECT_TRUE(o.problems.empty());

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/program.h"
 #include "core/startup.h"
@@ -40,11 +41,12 @@ template <class Serial> struct GuiRigOn {
         Pump();
     }
     // Start-up with the instrument on the serial port and `cal` loaded, to the main loop.
-    void StartWithInstrument(const std::string& cal) {
+    void StartWithInstrument(const std::string& cal, const std::vector<std::string>& more = {}) {
         core::ResetToDefaults(program->st, 2024, 1, 1);
         files::WriteInitFile(*program);
-        core::Startup(*program, core::ParseStartOptions(
-                                    {"vna", "--data-dir", dir.path(), "--serial", "unit", "--cal", cal}));
+        std::vector<std::string> args = {"vna", "--data-dir", dir.path(), "--serial", "unit", "--cal", cal};
+        args.insert(args.end(), more.begin(), more.end());
+        core::Startup(*program, core::ParseStartOptions(args));
         Pump();
     }
     void Pump() {

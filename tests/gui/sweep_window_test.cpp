@@ -23,7 +23,7 @@ using namespace vna;
 namespace {
 
 struct GuiSimRig : test::GuiRigOn<sim::SimSerialPort> {
-    explicit GuiSimRig(const std::string& dut) {
+    explicit GuiSimRig(const std::string& dut, const std::vector<std::string>& startOptions = {}) {
         std::string error;
         auto d = sim::ParseDut(dut, &error);
         EXPECT_TRUE(d) << error;
@@ -32,7 +32,7 @@ struct GuiSimRig : test::GuiRigOn<sim::SimSerialPort> {
         }
         const std::string cal = dir.file("unit.acal");
         EXPECT_TRUE(sim::WriteUnitCalFile(serial.unit, cal, clock.now()));
-        StartWithInstrument(cal);
+        StartWithInstrument(cal, startOptions);
     }
 };
 
@@ -81,8 +81,8 @@ protected:
             std::cerr << "---- bytes exchanged with the simulator ----\n" << rig_->serial.transcript();
         }
     }
-    GuiSimRig& rig(const std::string& dut) {
-        rig_ = std::make_unique<GuiSimRig>(dut);
+    GuiSimRig& rig(const std::string& dut, const std::vector<std::string>& startOptions = {}) {
+        rig_ = std::make_unique<GuiSimRig>(dut, startOptions);
         return *rig_;
     }
 
@@ -229,5 +229,18 @@ TEST_F(SweepWindow, PortABButtonThenScanBMeasuresAFilterThroughTheReceiverRanges
     EXPECT_GT(green, 0) << "no S21 trace in column " << x;
     if (const char* dir = std::getenv("VNA_PICTURE_DIR")) {
         r.window().grab().toImage().save(QString(dir) + "/sweep_window_b.png");
+    }
+}
+
+TEST_F(SweepWindow, StartedWithSweepTheProgramSweepsOnceItIsReady) {
+    GuiSimRig& r = rig("rlc-series:r=30,l=1.2u,c=80p", {"--sweep"});
+    core::AppState& st = r.st();
+    EXPECT_EQ(st.ProgramRunning, 1);
+    EXPECT_EQ(st.SweepRunning, 0);
+    ASSERT_GE(st.last_scan_index, 10) << "the sweep of the start-up measured the graph's axis";
+    EXPECT_GT(r.serial.unit.state().measurements, st.last_scan_index);
+    EXPECT_EQ(st.scana_ok, 1);
+    for (int i = 0; i <= st.last_scan_index; ++i) {
+        ASSERT_GE(r.p().scan.scan_swr[static_cast<std::size_t>(i)], 1) << "point " << i;
     }
 }
