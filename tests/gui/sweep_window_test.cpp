@@ -2,6 +2,8 @@
 // serial port) with the cal file of the unit's own standards, and sweeps started, stopped and
 // ended through the real buttons and keys of the window.
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 
+#include "core/menus.h"
 #include "display/graph_geometry.h"
 #include "gui_rig.h"
 #include "sim/dut.h"
@@ -243,4 +246,27 @@ TEST_F(SweepWindow, StartedWithSweepTheProgramSweepsOnceItIsReady) {
     for (int i = 0; i <= st.last_scan_index; ++i) {
         ASSERT_GE(r.p().scan.scan_swr[static_cast<std::size_t>(i)], 1) << "point " << i;
     }
+}
+
+TEST_F(SweepWindow, WithoutAPortBCalibrationTheWindowGoesBackToPortA) {
+    GuiSimRig& r = rig("open");
+    core::AppState& st = r.st();
+    st.portb_cal_ok = 0;
+    st.PortB_on = 1;
+    core::BuildMenus(r.p());
+    r.Pump();
+    EXPECT_EQ(st.PortB_on, 0) << "the instrument is there, so Port B without its calibration is refused";
+    ASSERT_NE(Button(r, "Scan A"), nullptr);
+    EXPECT_EQ(Button(r, "Scan B"), nullptr);
+    EXPECT_FALSE(Button(r, "Port A/B")->isEnabled());
+    QStringList file;
+    for (QAction* a : r.window().menuBar()->actions()) {
+        if (a->text() == "File" && a->menu()) {
+            for (QAction* item : a->menu()->actions()) {
+                file << item->text();
+            }
+        }
+    }
+    EXPECT_TRUE(file.contains("Load Port A Graph")) << file.join("|").toStdString();
+    EXPECT_FALSE(file.contains("Load Port B Graph"));
 }
