@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "canvas_only_ui.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
@@ -20,38 +21,10 @@ namespace {
 
 using namespace vna;
 
-// A Ui with nothing but a main canvas.
-class CanvasOnlyUi final : public platform::Ui {
-public:
-    CanvasOnlyUi(int w, int h) : canvas_(w, h) {}
-    platform::Answer message(std::string_view, std::string_view, platform::Buttons, platform::Icon) override {
-        return platform::Answer::Ok;
-    }
-    bool prompt(std::string_view, std::string_view) override { return true; }
-    std::optional<std::string> enterText(std::string_view, std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> openFile(const platform::FileDialog&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const platform::FileDialog&) override { return std::nullopt; }
-    void processEvents() override {}
-    void waitForEvents() override {}
-    void setEventHandler(std::function<void(const platform::Event&)>) override {}
-    platform::Size screenSize() const override { return {1920, 1080}; }
-    void createMainWindow(int, int, int, int) override {}
-    void setWindowTitle(std::string_view) override {}
-    void focusMainWindow() override {}
-    void closeSecondaryWindows() override {}
-    void closeMainWindow() override {}
-    platform::Canvas* mainCanvas() override { return &canvas_; }
-
-private:
-    platform::qt::QtCanvas canvas_;
-};
-
 constexpr int Points = 30000;
 
 struct Bench {
-    CanvasOnlyUi ui{1728, 756};
+    bench::CanvasOnlyUi ui{1728, 756};
     platform::fake::FakeClock clock;
     platform::fake::SilentSerialPort serial;
     platform::fake::MemoryRegistry registry;

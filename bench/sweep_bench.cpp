@@ -30,6 +30,7 @@
 
 #include "cal/cal_file.h"
 #include "cal/cal_table.h"
+#include "canvas_only_ui.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
@@ -172,34 +173,6 @@ bool PacedSweep(int points) {
     return ok;
 }
 
-// A Ui with nothing but a main canvas: the real drawing canvas, offscreen.
-class CanvasOnlyUi final : public platform::Ui {
-public:
-    CanvasOnlyUi(int w, int h) : canvas_(w, h) {}
-    platform::Answer message(std::string_view, std::string_view, platform::Buttons, platform::Icon) override {
-        return platform::Answer::Ok;
-    }
-    bool prompt(std::string_view, std::string_view) override { return true; }
-    std::optional<std::string> enterText(std::string_view, std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> openFile(const platform::FileDialog&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const platform::FileDialog&) override { return std::nullopt; }
-    void processEvents() override {}
-    void waitForEvents() override {}
-    void setEventHandler(std::function<void(const platform::Event&)>) override {}
-    platform::Size screenSize() const override { return {1920, 1080}; }
-    void createMainWindow(int, int, int, int) override {}
-    void setWindowTitle(std::string_view) override {}
-    void focusMainWindow() override {}
-    void closeSecondaryWindows() override {}
-    void closeMainWindow() override {}
-    platform::Canvas* mainCanvas() override { return &canvas_; }
-
-private:
-    platform::qt::QtCanvas canvas_;
-};
-
 // A serial port whose instrument answers every reading at once with stored samples (the echoed
 // tuning word and the checksum made for each), and ignores every other command.
 class InstantPort final : public platform::SerialPort {
@@ -259,7 +232,7 @@ private:
 };
 
 void HostPipeline(int points) {
-    CanvasOnlyUi ui(1728, 756);
+    bench::CanvasOnlyUi ui(1728, 756);
     platform::SystemClock clock;
     InstantPort serial;
     serial.open("instant", 115000);

@@ -52,16 +52,28 @@ struct Output {
     std::string err;
 };
 
-// Runs a program to its end (at most `limit`), collecting both outputs.
-Output RunProgram(const std::vector<std::string>& args,
-                  std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    int outPipe[2], errPipe[2];
+// One exchange of a user at the terminal: when the program's questions show `shows`, the user does
+// `act` (attaches a standard) and types `type`.
+struct TerminalStep {
+    std::string shows;
+    std::function<void()> act;
+    std::string type;
+};
+
+// Runs a program whose questions come on its error output and whose answers are read from its
+// input, answering the steps in order.
+Output RunAtTerminal(const std::vector<std::string>& args, const std::vector<TerminalStep>& steps,
+                     std::chrono::milliseconds limit = std::chrono::seconds(120)) {
+    int inPipe[2], outPipe[2], errPipe[2];
+    EXPECT_EQ(::pipe(inPipe), 0);
     EXPECT_EQ(::pipe(outPipe), 0);
     EXPECT_EQ(::pipe(errPipe), 0);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::dup2(inPipe[0], 0);
         ::dup2(outPipe[1], 1);
         ::dup2(errPipe[1], 2);
+        ::close(inPipe[1]);
         ::close(outPipe[0]);
         ::close(errPipe[0]);
         std::vector<std::string> copy = args;
@@ -73,9 +85,12 @@ Output RunProgram(const std::vector<std::string>& args,
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
+    ::close(inPipe[0]);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     Output o;
+    std::size_t next = 0;
+    std::size_t searched = 0;
     const auto end = Clock::now() + limit;
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
@@ -96,14 +111,35 @@ Output RunProgram(const std::vector<std::string>& args,
                 }
             }
         }
+        while (next < steps.size()) {
+            const auto at = o.err.find(steps[next].shows, searched);
+            if (at == std::string::npos) {
+                break;
+            }
+            if (steps[next].act) {
+                steps[next].act();
+            }
+            const std::string& t = steps[next].type;
+            EXPECT_EQ(::write(inPipe[1], t.data(), t.size()), static_cast<ssize_t>(t.size()));
+            searched = at + steps[next].shows.size();
+            ++next;
+        }
     }
+    ::close(inPipe[1]);
     int status = 0;
     if (open > 0) {
         ::kill(pid, SIGKILL);
     }
     ::waitpid(pid, &status, 0);
     o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    EXPECT_EQ(next, steps.size()) << "the program did not ask everything:\n" << o.err;
     return o;
+}
+
+// Runs a program to its end (at most `limit`), collecting both outputs.
+Output RunProgram(const std::vector<std::string>& args,
+                  std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    return RunAtTerminal(args, {}, limit);
 }
 
 // vna-sim running on its pseudo-terminal for the length of a test.
@@ -400,90 +436,6 @@ TEST(LinkEndToEnd, TheSimulatorsCalFileCorrectsTheCommandLinePoint) {
 }
 
 namespace {
-
-// One exchange of a user at the terminal: when the program's questions show `shows`, the user does
-// `act` (attaches a standard) and types `type`.
-struct TerminalStep {
-    std::string shows;
-    std::function<void()> act;
-    std::string type;
-};
-
-// Runs a program whose questions come on its error output and whose answers are read from its
-// input, answering the steps in order.
-Output RunAtTerminal(const std::vector<std::string>& args, const std::vector<TerminalStep>& steps,
-                     std::chrono::milliseconds limit = std::chrono::seconds(120)) {
-    int inPipe[2], outPipe[2], errPipe[2];
-    EXPECT_EQ(::pipe(inPipe), 0);
-    EXPECT_EQ(::pipe(outPipe), 0);
-    EXPECT_EQ(::pipe(errPipe), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(inPipe[0], 0);
-        ::dup2(outPipe[1], 1);
-        ::dup2(errPipe[1], 2);
-        ::close(inPipe[1]);
-        ::close(outPipe[0]);
-        ::close(errPipe[0]);
-        std::vector<std::string> copy = args;
-        std::vector<char*> argv;
-        for (auto& a : copy) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(inPipe[0]);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    Output o;
-    std::size_t next = 0;
-    std::size_t searched = 0;
-    const auto end = Clock::now() + limit;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0 && Clock::now() < end) {
-        if (::poll(fds, 2, 100) <= 0) {
-            continue;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
-                char buf[4096];
-                const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-                if (n <= 0) {
-                    ::close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                } else {
-                    (i == 0 ? o.out : o.err).append(buf, static_cast<std::size_t>(n));
-                }
-            }
-        }
-        while (next < steps.size()) {
-            const auto at = o.err.find(steps[next].shows, searched);
-            if (at == std::string::npos) {
-                break;
-            }
-            if (steps[next].act) {
-                steps[next].act();
-            }
-            const std::string& t = steps[next].type;
-            EXPECT_EQ(::write(inPipe[1], t.data(), t.size()), static_cast<ssize_t>(t.size()));
-            searched = at + steps[next].shows.size();
-            ++next;
-        }
-    }
-    ::close(inPipe[1]);
-    int status = 0;
-    if (open > 0) {
-        ::kill(pid, SIGKILL);
-    }
-    ::waitpid(pid, &status, 0);
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    EXPECT_EQ(next, steps.size()) << "the program did not ask everything:\n" << o.err;
-    return o;
-}
 
 // The noise bound of a corrected reading at 16 averages (as in the correction tests), twice over
 // for the tails of a whole sweep, with the interpolation between cal points and the cal file's

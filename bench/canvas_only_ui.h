@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/qt/qt_canvas.h"
+#include "platform/ui.h"
+
+namespace vna::bench {
+
+// A Ui with nothing but a main canvas: the real drawing canvas, offscreen, and every dialog
+// answered at once, so a benchmark times the drawing and nothing else.
+class CanvasOnlyUi final : public platform::Ui {
+public:
+    CanvasOnlyUi(int w, int h) : canvas_(w, h) {}
+    platform::Answer message(std::string_view, std::string_view, platform::Buttons, platform::Icon) override {
+        return platform::Answer::Ok;
+    }
+    bool prompt(std::string_view, std::string_view) override { return true; }
+    std::optional<std::string> enterText(std::string_view, std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> openFile(const platform::FileDialog&) override { return std::nullopt; }
+    std::optional<std::string> saveFile(const platform::FileDialog&) override { return std::nullopt; }
+    void processEvents() override {}
+    void waitForEvents() override {}
+    void setEventHandler(std::function<void(const platform::Event&)>) override {}
+    platform::Size screenSize() const override { return {1920, 1080}; }
+    void createMainWindow(int, int, int, int) override {}
+    void setWindowTitle(std::string_view) override {}
+    void focusMainWindow() override {}
+    void closeSecondaryWindows() override {}
+    void closeMainWindow() override {}
+    platform::Canvas* mainCanvas() override { return &canvas_; }
+
+private:
+    platform::qt::QtCanvas canvas_;
+};
+
+} // namespace vna::bench
