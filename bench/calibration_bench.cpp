@@ -12,7 +12,7 @@
 #include <string>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "core/program.h"
 #include "measure/correction.h"
 #include "measure/interpolation.h"
@@ -42,7 +42,7 @@ struct Bench {
     }
     // A custom calibration of `n` points over 0.1 .. 180 MHz, with readings shaped like a bridge's.
     void customCal(int n) {
-        vna::cal::CalTable& c = program->cal;
+        vna::core::CalTable& c = program->cal;
         c.custom_cal = 1;
         c.custom_start_freq = 0.1;
         c.custom_delta_freq = (180 - 0.1) / (n - 5);
@@ -52,7 +52,7 @@ struct Bench {
         c.MUF = 180;
         for (int k = 0; k < n; ++k) {
             const auto u = static_cast<std::size_t>(k);
-            const double f = vna::cal::CustomGridFreq(c, k);
+            const double f = vna::core::CustomGridFreq(c, k);
             c.short_re[u] = 62.5 + 0.01 * f;
             c.short_im[u] = 0.047 * f;
             c.open_re[u] = 3000 + 300000 / (1 + f);
@@ -60,7 +60,7 @@ struct Bench {
             c.std_re[u] = 125 + 0.02 * f;
             c.std_im[u] = 0.06 * f;
         }
-        vna::cal::SetGridInUse(c, 0.005, 180);
+        vna::core::SetGridInUse(c, 0.005, 180);
     }
     void grid(int points) {
         vna::core::AppState& st = program->st;

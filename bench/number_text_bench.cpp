@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "files/number_text.h"
+#include "core/number_text.h"
 
 static void NumTextFifteenDecimals(benchmark::State& state) {
     std::mt19937 rng(1);
@@ -19,7 +19,7 @@ static void NumTextFifteenDecimals(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         out.clear();
-        vna::files::AppendNumText(out, values[i++ & 1023], 15);
+        vna::core::AppendNumText(out, values[i++ & 1023], 15);
         benchmark::DoNotOptimize(out.data());
     }
 }
@@ -30,18 +30,18 @@ static void TextToNumberFifteenDecimals(benchmark::State& state) {
     std::mt19937 rng(2);
     std::uniform_real_distribution<double> d(-1000, 1000);
     for (int k = 0; k < 1024; ++k) {
-        texts.push_back(vna::files::NumText(d(rng), 15));
+        texts.push_back(vna::core::NumText(d(rng), 15));
     }
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vna::files::TextToNumber(texts[i++ & 1023]));
+        benchmark::DoNotOptimize(vna::core::TextToNumber(texts[i++ & 1023]));
     }
 }
 BENCHMARK(TextToNumberFifteenDecimals);
 
 static void PictureTwoFields(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vna::files::FormatPicture("###.##  ##.##j", {50.0, -25.125}));
+        benchmark::DoNotOptimize(vna::core::FormatPicture("###.##  ##.##j", {50.0, -25.125}));
     }
 }
 BENCHMARK(PictureTwoFields);

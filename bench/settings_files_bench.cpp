@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "core/program.h"
-#include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "files/default_config.h"
 #include "files/init_file.h"

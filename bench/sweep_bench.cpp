@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
 #include "canvas_only_ui.h"
+#include "core/cal_table.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"

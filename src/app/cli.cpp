@@ -5,20 +5,20 @@
 #include <cstdlib>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
 #include "cal/custom_cal.h"
 #include "cal/portb_cal.h"
 #include "cal/standard_cal.h"
+#include "core/atomic_file.h"
+#include "core/cal_table.h"
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
-#include "files/atomic_file.h"
+#include "core/text_lines.h"
 #include "files/config_file.h"
 #include "files/csv_export.h"
 #include "files/default_config.h"
 #include "files/init_file.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
 #include "files/scan_file.h"
-#include "files/text_lines.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
 #include "instrument/health.h"
@@ -43,7 +43,7 @@ double FirmwareVersion(const std::string& versionText) {
     if (ver == std::string::npos || ver + 4 >= versionText.size()) {
         return 0;
     }
-    return files::TextToNumber(versionText.substr(ver + 4, 4));
+    return core::TextToNumber(versionText.substr(ver + 4, 4));
 }
 
 // Connects, identifies and checks the instrument as the program's start-up does. 0 when the
@@ -142,7 +142,7 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
     st.Measuring = 0;
     instrument::SetRelays(p, 0);
     if (error != 0) {
-        return Fail(err, error, "the reading at " + files::NumText(o.freq, 6) + " MHz failed");
+        return Fail(err, error, "the reading at " + core::NumText(o.freq, 6) + " MHz failed");
     }
     std::fprintf(out, "frequency:   %.6f MHz, port %c\n", st.freq, o.port == 'b' ? 'B' : 'A');
     std::fprintf(out, "MagLoad:     %.3f\n", st.MagLoad);
@@ -155,7 +155,7 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
     }
     if (!o.calFile.empty()) {
         measure::InterpolateAtFreq(p);
-        const measure::ScanPoint& pt = p.point;
+        const core::ScanPoint& pt = p.point;
         std::fprintf(out, "Rs:          %.4f ohm\n", pt.rs);
         std::fprintf(out, "Xs:          %.4f ohm\n", pt.xs);
         std::fprintf(out, "|Z|:         %.4f ohm\n", pt.zmag);
@@ -195,9 +195,9 @@ int Calibrate(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* 
 
 // The extension of a path in lower case, without its point.
 std::string Extension(const std::string& path) {
-    const std::string name = files::SplitPath(path).name;
+    const std::string name = core::SplitPath(path).name;
     const auto dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : files::ToLower(name.substr(dot + 1));
+    return dot == std::string::npos ? std::string() : core::ToLower(name.substr(dot + 1));
 }
 
 // The port whose scan a file holds: by its extension, or by the column line of a CSV export.
@@ -210,7 +210,7 @@ char PortOfFile(const std::string& path, const std::string& text) {
         return 'b';
     }
     if (ext == "csv") {
-        const auto lines = files::SplitLines(text);
+        const auto lines = core::SplitLines(text);
         if (lines.size() >= 5 && lines[4].rfind("Freq(MHz),SWR", 0) == 0) {
             return 'a';
         }
@@ -253,7 +253,7 @@ std::string Without(const std::string& path, const std::string& ext) {
 int ConvertScanFile(core::Program& p, const std::string& in, const std::string& outPath,
                     files::TouchstoneFormat format, std::FILE* out, std::FILE* err) {
     std::string text;
-    if (!files::ReadWholeFile(in, text)) {
+    if (!core::ReadWholeFile(in, text)) {
         return Fail(err, 1, in + " cannot be read");
     }
     const char port = PortOfFile(in, text);
@@ -279,7 +279,7 @@ int ConvertScanFile(core::Program& p, const std::string& in, const std::string& 
                         ext + (port == 'a' ? " (Port A: .scn, .csv, .s1p)" : " (Port B: .scnb, .csv, .s2p)"));
     }
     std::string error;
-    if (!files::WriteFileAtomic(outPath, *result, &error)) {
+    if (!core::WriteFileAtomic(outPath, *result, &error)) {
         return Fail(err, 1, outPath + " cannot be written: " + error);
     }
     std::fprintf(out, "%s: Port %c scan, %d points, %.6f to %.6f MHz\n", outPath.c_str(),
@@ -323,7 +323,7 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
         return Fail(err, st.LastError, "the scan limits cannot be used with this instrument and cal file");
     }
     // The sweep stops at the stop frequency asked for, not at the end of the graph's axis.
-    const int points = std::max(1, files::Nint((st.end_freq - st.start_freq) / st.delta_freq + 1));
+    const int points = std::max(1, core::Nint((st.end_freq - st.start_freq) / st.delta_freq + 1));
     if (o.average > 0) {
         instrument::SetAveraging(p, o.average);
     }
@@ -369,7 +369,7 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     if (error != 0) {
         return Fail(err, error,
                     "the sweep stopped after " + std::to_string(measured) + " points, at " +
-                        files::NumText(last, 6) + " MHz (the points measured were written)");
+                        core::NumText(last, 6) + " MHz (the points measured were written)");
     }
     return 0;
 }
@@ -396,7 +396,7 @@ std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, c
     for (const auto& [name, ext] : files) {
         const auto text = ScanText(p, port, ext, format);
         std::string why;
-        if (!text || !files::WriteFileAtomic(name, *text, &why)) {
+        if (!text || !core::WriteFileAtomic(name, *text, &why)) {
             error = name + " cannot be written: " + why;
             return std::nullopt;
         }

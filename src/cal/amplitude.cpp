@@ -5,8 +5,8 @@
 #include "cal/cal_session.h"
 #include "core/delay.h"
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 
 namespace vna::cal {
@@ -49,7 +49,7 @@ void EnterAmplitude(core::Program& p) {
         return;
     }
     const auto v = core::EnterNumber(p, "Port A Amplitude - percent", "Port A Amplitude - percent",
-                                     files::NumText(st.DDS_Amplitude, 6).substr(1));
+                                     core::NumText(st.DDS_Amplitude, 6).substr(1));
     if (!v) {
         return;
     }

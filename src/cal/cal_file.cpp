@@ -3,20 +3,30 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cal/cal_table.h"
+#include "core/atomic_file.h"
+#include "core/cal_table.h"
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
-#include "files/atomic_file.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
-#include "files/text_lines.h"
+#include "core/text_lines.h"
 
 namespace vna::cal {
+
+using core::BCalPoint;
+using core::CalArray;
+using core::CalCapacity;
+using core::CalTable;
+using core::CustomFirstCalIndex;
+using core::CustomGridFreq;
+using core::StandardCalDelta;
+using core::StandardFirstCalIndex;
+using core::StandardGridFreq;
 
 namespace {
 
 // Numbers written "plain": a blank and the integer, or a blank and the number with 6 decimals.
 std::string Plain(double v) {
-    return files::NumText(v, 6);
+    return core::NumText(v, 6);
 }
 
 std::string TwoDigits(int v) {
@@ -40,13 +50,13 @@ bool IsBlank(char c) {
 }
 
 std::string PointLineText(const CalTable& t, int k, double re, double im, const char* word) {
-    std::string s = files::FormatPicture("####.####", StandardGridFreq(k));
+    std::string s = core::FormatPicture("####.####", StandardGridFreq(k));
     s += "  ";
-    s += files::FormatPicture("######.####", re);
+    s += core::FormatPicture("######.####", re);
     s += "   ";
-    s += files::FormatPicture("######.####", im);
+    s += core::FormatPicture("######.####", im);
     s += "  ";
-    s += files::FormatPicture("###", k);
+    s += core::FormatPicture("###", k);
     if (t.custom_cal) {
         s += "  ";
         s += Plain(CustomGridFreq(t, k));
@@ -56,30 +66,16 @@ std::string PointLineText(const CalTable& t, int k, double re, double im, const 
 }
 
 std::string PortBLineText(const BCalPoint& b, bool high) {
-    std::string s = files::FormatPicture("####.######", b.freq);
+    std::string s = core::FormatPicture("####.######", b.freq);
     s += "  ";
-    s += files::FormatPicture("######.#######", high ? b.highMag : b.lowMag);
+    s += core::FormatPicture("######.#######", high ? b.highMag : b.lowMag);
     s += "   ";
-    s += files::FormatPicture("######.#######", (high ? b.highPhase : b.lowPhase) * CalDegreesPerRadian);
+    s += core::FormatPicture("######.#######", (high ? b.highPhase : b.lowPhase) * CalDegreesPerRadian);
     s += high ? " high" : " low";
     return s;
 }
 
 } // namespace
-
-void SetGridInUse(CalTable& t, double minimumFreq, double maximumFreq) {
-    if (t.custom_cal) {
-        t.cal_start = t.custom_start_freq;
-        t.cal_end = t.custom_end_freq;
-        t.caldelta = t.custom_delta_freq;
-        t.firstcalndx = CustomFirstCalIndex;
-    } else {
-        t.cal_start = minimumFreq;
-        t.cal_end = maximumFreq;
-        t.caldelta = StandardCalDelta;
-        t.firstcalndx = StandardFirstCalIndex;
-    }
-}
 
 PointLine ParsePointLine(std::string_view line) {
     PointLine pl;
@@ -100,11 +96,11 @@ PointLine ParsePointLine(std::string_view line) {
         return line.substr(start, i - start);
     };
     std::size_t used = 0;
-    pl.c1 = files::TextToNumber(field(false), used);
+    pl.c1 = core::TextToNumber(field(false), used);
     pl.c1Number = used > 0;
-    pl.c2 = files::TextToNumber(field(false), used);
+    pl.c2 = core::TextToNumber(field(false), used);
     pl.c2Number = used > 0;
-    pl.c3 = files::TextToNumber(field(true), used);
+    pl.c3 = core::TextToNumber(field(true), used);
     pl.c3Number = used > 0;
     return pl;
 }
@@ -119,8 +115,8 @@ std::string CalFileText(const CalTable& t, const platform::LocalTime& now, bool 
     const std::string stamp = DateText(now) + "  " + TimeText(now);
     line(Plain(CalFileFormat));
     line("  " + stamp);
-    line(Plain(t.cal_resistor) + "   //  _ID=" + files::OneLine(t.instrument_id) + "  || " +
-         files::OneLine(t.cal_comment));
+    line(Plain(t.cal_resistor) + "   //  _ID=" + core::OneLine(t.instrument_id) + "  || " +
+         core::OneLine(t.cal_comment));
     if (t.custom_cal) {
         line("Custom Cal     " + stamp);
         line(Plain(t.custom_start_freq));
@@ -170,7 +166,7 @@ std::string CalFileText(const CalTable& t, const platform::LocalTime& now, bool 
 }
 
 std::string ChannelCalFileName(std::string_view remembered, int channel) {
-    const files::SplitPathResult parts = files::SplitPath(remembered);
+    const core::SplitPathResult parts = core::SplitPath(remembered);
     // The first "." of the file name, not of the folder: a folder such as ".local" stays whole.
     const std::size_t dot = parts.name.find('.');
     const std::string base = dot == std::string::npos ? parts.name + "." : parts.name.substr(0, dot + 1);
@@ -180,10 +176,10 @@ std::string ChannelCalFileName(std::string_view remembered, int channel) {
 bool WriteCalFile(core::Program& p, const std::string& path) {
     const core::AppState& st = p.st;
     const std::string text = CalFileText(p.cal, p.clock.now(), st.portb_cal_ok != 0);
-    if (files::FileIsWriteProtected(path) || !files::WriteFileAtomic(path, text)) {
+    if (core::FileIsWriteProtected(path) || !core::WriteFileAtomic(path, text)) {
         if (path.size() >= 3) {
             p.ui.message(
-                "The file named: " + files::SplitPath(path).name +
+                "The file named: " + core::SplitPath(path).name +
                     "  \ris a Read-Only file.\rIt cannot be updated.\rMake sure the Read-Only bit for all "
                     "the files in \rthe VNA folder is NOT set.",
                 "");
@@ -199,7 +195,7 @@ bool SaveCalFile(core::Program& p, const std::string& initialName) {
     if (st.multichan_number == 0 || st.multichan_number == 1) {
         platform::FileDialog dialog;
         dialog.title = " Save Calibration File";
-        dialog.initialFolder = files::DialogFolder(st.cal_folder, st.ProgramFolder);
+        dialog.initialFolder = core::DialogFolder(st.cal_folder, st.ProgramFolder);
         dialog.initialName = initialName;
         if (st.multichan_number == 0) {
             dialog.filter = "Cal Files(*.acal)|*.acal||";
@@ -238,7 +234,7 @@ bool SaveCalFile(core::Program& p, const std::string& initialName) {
 }
 void SetCalFileName(core::AppState& st, const std::string& path) {
     st.cal_file = path;
-    const files::SplitPathResult parts = files::SplitPath(path);
+    const core::SplitPathResult parts = core::SplitPath(path);
     st.cal_folder = parts.folder;
     st.cal_file_name = parts.name;
 }

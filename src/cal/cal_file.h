@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 
 namespace vna::core {
+struct CalTable;
 struct AppState;
 struct Program;
 } // namespace vna::core
@@ -13,8 +14,6 @@ struct Program;
 // The cal file: the text form of the calibration table, its writer, its reader with every check
 // against the attached instrument, and the commands around them.
 namespace vna::cal {
-
-struct CalTable;
 
 // Line 1 of every cal file; the reader takes 13800..13809.
 inline constexpr int CalFileFormat = 13800;
@@ -52,7 +51,7 @@ PointLine ParsePointLine(std::string_view line);
 
 // The cal file text of a table (CR LF lines). The Port B block is written empty when
 // `portBValid` is false.
-std::string CalFileText(const CalTable& t, const platform::LocalTime& now, bool portBValid);
+std::string CalFileText(const core::CalTable& t, const platform::LocalTime& now, bool portBValid);
 
 // The name of MUX channel k's cal file: the remembered name up to and including the first "." of
 // its file name, then "chan" and k.

@@ -5,18 +5,25 @@
 #include <memory>
 #include <vector>
 
-#include "cal/cal_table.h"
+#include "core/atomic_file.h"
+#include "core/cal_table.h"
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
+#include "core/text_lines.h"
 #include "display/graph_geometry.h"
 #include "display/status_panel.h"
-#include "files/atomic_file.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
-#include "files/text_lines.h"
 #include "instrument/commands.h"
 #include "measure/interpolation.h"
 
 namespace vna::cal {
+
+using core::BCalPoint;
+using core::CalArray;
+using core::CalCapacity;
+using core::CalTable;
+using core::SetGridInUse;
+using core::StandardFirstCalIndex;
 
 namespace {
 
@@ -29,7 +36,7 @@ bool Contains(std::string_view text, std::string_view what) {
 // The file's lines, one after the other; past the end every read gives an empty line and false.
 class LineReader {
 public:
-    explicit LineReader(std::string_view text) : lines_(files::SplitLines(text)) {}
+    explicit LineReader(std::string_view text) : lines_(core::SplitLines(text)) {}
     bool next(std::string& out) {
         if (i_ >= lines_.size()) {
             out.clear();
@@ -49,7 +56,7 @@ bool UsableValue(double v) {
 }
 
 std::string Num(const core::AppState& st, double v) {
-    return files::NumText(v, st.NumDecimals);
+    return core::NumText(v, st.NumDecimals);
 }
 
 // The load of one file into a table of its own; the program's table is replaced only when every
@@ -74,7 +81,7 @@ private:
                     FormatCaption);
     }
     bool badPoint(const std::string& what, int k, bool present, const std::string& line) {
-        return formatError(CalFileBadPointLine, what + " point " + files::NumText(k, 0).substr(1),
+        return formatError(CalFileBadPointLine, what + " point " + core::NumText(k, 0).substr(1),
                            present ? line : std::string("the end of the file"));
     }
     bool readHeader();
@@ -93,7 +100,7 @@ bool Loader::readHeader() {
     std::string line;
     in_.next(line);
     // Format 1380x: the last digit may tell revisions of the same layout apart.
-    if (files::Nint(files::TextToNumber(line)) / 10 != CalFileFormat / 10) {
+    if (core::Nint(core::TextToNumber(line)) / 10 != CalFileFormat / 10) {
         if (st_.InstrumentPresent) {
             p_.ui.message("The cal file is not in a compatible format for this program.", FormatCaption);
         }
@@ -126,24 +133,24 @@ bool Loader::readHeader() {
             "This cal file is for a different instrument.\r\rPlease load another cal file or recalibrate.",
             "Invalid cal file");
     }
-    t.cal_resistor = files::TextToNumber(line);
+    t.cal_resistor = core::TextToNumber(line);
 
     in_.next(line);
     t.custom_cal = 0;
     if (Contains(line, "Custom Cal")) {
         in_.next(line);
-        t.custom_start_freq = files::TextToNumber(line);
+        t.custom_start_freq = core::TextToNumber(line);
         in_.next(line);
-        t.custom_end_freq = files::TextToNumber(line);
+        t.custom_end_freq = core::TextToNumber(line);
         in_.next(line);
-        t.custom_delta_freq = files::TextToNumber(line);
+        t.custom_delta_freq = core::TextToNumber(line);
         t.custom_cal = 1;
         in_.next(line);
     }
     // Range, maximum usable frequency and temperature.
     if (const auto pos = line.find("temperature="); pos != std::string::npos) {
         const double temperature =
-            files::TextToNumber(std::string_view(line).substr(std::min(line.size(), pos + 13)));
+            core::TextToNumber(std::string_view(line).substr(std::min(line.size(), pos + 13)));
         if (temperature < 0 || temperature > 200) {
             return fail(CalFileBadTemperature,
                         "Invalid cal file, Temperature value error= " + Num(st_, temperature),
@@ -154,18 +161,18 @@ bool Loader::readHeader() {
     }
     std::string range = line;
     if (const auto muf = line.find("MUF"); muf != std::string::npos) {
-        t.MUF = files::TextToNumber(std::string_view(line).substr(std::min(line.size(), muf + 4), 8));
+        t.MUF = core::TextToNumber(std::string_view(line).substr(std::min(line.size(), muf + 4), 8));
         range = line.substr(0, muf);
     } else {
         t.MUF = st_.maximumfreq;
     }
-    t.cal_max_freq = files::TextToNumber(range);
+    t.cal_max_freq = core::TextToNumber(range);
     if (st_.InstrumentPresent && std::fabs(t.cal_max_freq - st_.maximumfreq) > 0.01) {
         return fail(
             CalFileOtherRange,
             "The cal data file is not appropriate for this particular instrument.\rThis instrument has a "
             "freq range of " +
-                files::NumText(files::Nint(st_.maximumfreq), 0) + " MHz.\rThe cal file has a range of " +
+                core::NumText(core::Nint(st_.maximumfreq), 0) + " MHz.\rThe cal file has a range of " +
                 Num(st_, t.cal_max_freq) + " MHz.\r\rPlease calibrate again.",
             "");
     }
@@ -173,7 +180,7 @@ bool Loader::readHeader() {
     in_.next(line);
     // The source amplitude of the calibration. The procedures never go below 5 percent; a file
     // without a usable one is damaged (restoring it would silence the source).
-    t.DDS_Amplitude = files::TextToNumber(line);
+    t.DDS_Amplitude = core::TextToNumber(line);
     if (!(t.DDS_Amplitude >= 1 && t.DDS_Amplitude <= 100)) {
         return fail(CalFileBadHeaderValue,
                     "Cal file error:\rDDS amplitude =" + Num(st_, t.DDS_Amplitude) +
@@ -181,15 +188,15 @@ bool Loader::readHeader() {
                     FormatCaption);
     }
     in_.next(line);
-    t.PortA_Sens = files::Nint(files::TextToNumber(line));
+    t.PortA_Sens = core::Nint(core::TextToNumber(line));
     if (t.PortA_Sens != 1 && t.PortA_Sens != 2) {
         t.PortA_Sens = 2;
     }
     in_.next(line);
     // The receiver has gain steps 1..5; anything else would not fit the gain command's byte.
-    t.gain_code = std::clamp(files::Nint(files::TextToNumber(line)), 1, 5);
+    t.gain_code = std::clamp(core::Nint(core::TextToNumber(line)), 1, 5);
     in_.next(line);
-    const double n = files::TextToNumber(line);
+    const double n = core::TextToNumber(line);
     in_.next(line); // a fixed line
 
     // The interpolation needs index 19..21 of a standard table, and index 1..3 of a custom one.
@@ -197,11 +204,11 @@ bool Loader::readHeader() {
     if (!(n >= minimum && n <= CalCapacity)) {
         return fail(CalFileBadHeaderValue,
                     "Cal file error:\rNumber of cal points =" + Num(st_, n) +
-                        "\rExpected:    " + files::NumText(minimum, 0).substr(1) + " to " +
-                        files::NumText(CalCapacity, 0).substr(1),
+                        "\rExpected:    " + core::NumText(minimum, 0).substr(1) + " to " +
+                        core::NumText(CalCapacity, 0).substr(1),
                     FormatCaption);
     }
-    t.cal_points = files::Nint(n);
+    t.cal_points = core::Nint(n);
     if (t.custom_cal && !(t.custom_delta_freq > 0 && t.custom_end_freq > t.custom_start_freq &&
                           t.custom_start_freq >= 0 && t.custom_delta_freq <= t.custom_end_freq)) {
         return fail(CalFileBadHeaderValue,
@@ -230,7 +237,7 @@ bool Loader::readPortATables() {
     std::string line;
     for (const Table& table : tables) {
         in_.next(line);
-        const std::string lower = files::ToLower(line);
+        const std::string lower = core::ToLower(line);
         if (!Contains(lower, table.heading)) {
             return formatError(table.code, table.expected, lower);
         }
@@ -257,19 +264,19 @@ bool Loader::readPortB() {
     }
     double m = 0;
     if (const auto d = line.find("dumpchan="); d != std::string::npos) {
-        m = files::TextToNumber(std::string_view(line).substr(0, d));
-        t.dumpchan = files::Nint(files::TextToNumber(std::string_view(line).substr(d + 9)));
+        m = core::TextToNumber(std::string_view(line).substr(0, d));
+        t.dumpchan = core::Nint(core::TextToNumber(std::string_view(line).substr(d + 9)));
     } else {
-        m = files::TextToNumber(line);
+        m = core::TextToNumber(line);
         t.dumpchan = 0;
     }
     if (!(m >= 0 && m <= CalCapacity)) {
         return fail(CalFileBadHeaderValue,
                     "Cal file error:\rNumber of Port B cal points =" + Num(st_, m) + "\rExpected:    0 to " +
-                        files::NumText(CalCapacity, 0).substr(1),
+                        core::NumText(CalCapacity, 0).substr(1),
                     FormatCaption);
     }
-    t.bcal_points = files::Nint(m);
+    t.bcal_points = core::Nint(m);
     if (t.bcal_points < 1) {
         return true;
     }
@@ -283,7 +290,7 @@ bool Loader::readPortB() {
         t.chan_ref_phase[static_cast<std::size_t>(k)] = pl.c3 / CalDegreesPerRadian;
     }
     in_.next(line);
-    const std::string lower = files::ToLower(line);
+    const std::string lower = core::ToLower(line);
     if (!Contains(lower, "low range")) {
         // Reported, but the data is read on: the summary error follows once the file is read.
         p_.ui.message("Cal file error:\rExpected:    low range\rRead    :  " + line, FormatCaption);
@@ -321,7 +328,7 @@ bool Loader::run() {
         return false;
     }
     if (st_.LastError != 0) {
-        p_.ui.message(" Cal File Error = " + files::NumText(st_.LastError, 0), " 92323");
+        p_.ui.message(" Cal File Error = " + core::NumText(st_.LastError, 0), " 92323");
         return false;
     }
     return true;
@@ -340,7 +347,7 @@ void LoadCalFile(core::Program& p, int showInfo) {
     core::AppState& st = p.st;
     st.LastError = 0;
     std::string text;
-    if (!files::ReadWholeFile(st.cal_file, text)) {
+    if (!core::ReadWholeFile(st.cal_file, text)) {
         if (st.InstrumentPresent) {
             p.ui.message(
                 "The calibration file was not found.\rPlease run the calibration procedure before doing "
@@ -404,7 +411,7 @@ void ChooseAndLoadCalFile(core::Program& p) {
     dialog.title = " Load Calibration File";
     dialog.filter = "Cal Files|*.acal|MultiChan Files|*.chan1||";
     dialog.defaultExtension = "acal|chan1";
-    dialog.initialFolder = files::DialogFolder(st.cal_folder, st.ProgramFolder);
+    dialog.initialFolder = core::DialogFolder(st.cal_folder, st.ProgramFolder);
     const auto chosen = p.ui.openFile(dialog);
     if (chosen && chosen->size() > 2) {
         SetCalFileName(st, *chosen);
@@ -447,7 +454,7 @@ std::string CalSummaryCaption(const core::Program& p) {
 std::string CalSummaryText(const core::Program& p) {
     const core::AppState& st = p.st;
     const CalTable& t = p.cal;
-    auto n3 = [](double v) { return files::NumText(v, 3); };
+    auto n3 = [](double v) { return core::NumText(v, 3); };
     std::string s;
     if (t.custom_cal) {
         s = "Custom Calibration File ---\r\rRange = " + n3(t.custom_start_freq) + " to " +

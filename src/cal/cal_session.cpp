@@ -4,11 +4,11 @@
 
 #include "cal/cal_file.h"
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
 #include "display/status_panel.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/raw_reading.h"
 #include "instrument/status_text.h"
@@ -16,6 +16,10 @@
 #include "platform/canvas.h"
 
 namespace vna::cal {
+
+using core::CalArray;
+using core::CalCapacity;
+using core::CalTable;
 
 namespace {
 
@@ -52,7 +56,7 @@ CalArray& ImArray(CalTable& t, Standard s) {
 } // namespace
 
 std::string CalNumber(const core::AppState& st, double v) {
-    return files::NumText(v, st.NumDecimals);
+    return core::NumText(v, st.NumDecimals);
 }
 
 double CalFileTemperature(double t) {
@@ -213,7 +217,7 @@ RunEnd MeasureStandard(core::Program& p, const StandardRun& run, std::string& st
         im[static_cast<std::size_t>(k)] = x;
         if (st.DiagMode && k % 10 == 0) {
             instrument::StatusText(
-                p, 20, 70, files::NumText(k, 0) + "  " + CalNumber(st, r) + "  " + CalNumber(st, x) + "   ",
+                p, 20, 70, core::NumText(k, 0) + "  " + CalNumber(st, r) + "  " + CalNumber(st, x) + "   ",
                 instrument::NormalTextColor);
         }
     }
@@ -242,7 +246,7 @@ std::optional<double> AskCalResistor(core::Program& p, const std::string& captio
     // A resistor below 1 ohm is no standard: the usual 50 ohm is meant.
     const double present = p.cal.cal_resistor < 1 ? 50.0 : p.cal.cal_resistor;
     for (;;) {
-        const auto text = p.ui.enterText(caption, caption, files::NumText(present, 6).substr(1));
+        const auto text = p.ui.enterText(caption, caption, core::NumText(present, 6).substr(1));
         if (!text) {
             return std::nullopt;
         }

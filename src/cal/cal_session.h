@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cal/cal_table.h"
 #include "core/app_state.h"
+#include "core/cal_table.h"
 
 namespace vna::core {
 struct Program;
@@ -21,7 +21,7 @@ namespace vna::cal {
 // The calibration in force and the settings a procedure changes while it measures, taken when the
 // procedure starts.
 struct PreviousCal {
-    std::unique_ptr<CalTable> table;
+    std::unique_ptr<core::CalTable> table;
     core::Flag portaOk = 0;
     core::Flag portbOk = 0;
     core::Flag loaded = 0;

@@ -8,15 +8,20 @@
 #include "cal/cal_session.h"
 #include "cal/portb_cal.h"
 #include "cal/standard_cal.h"
+#include "core/number_text.h"
 #include "core/program.h"
+#include "core/text_lines.h"
 #include "files/init_file.h"
-#include "files/number_text.h"
-#include "files/text_lines.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
 #include "platform/form.h"
 
 namespace vna::cal {
+
+using core::CalArray;
+using core::CalCapacity;
+using core::CalTable;
+using core::SetGridInUse;
 
 namespace {
 
@@ -26,13 +31,13 @@ using platform::Buttons;
 // A number with the program's number rule; `used` tells whether the text held one.
 double Number(std::string_view text, bool& isNumber) {
     std::size_t used = 0;
-    const double v = files::TextToNumber(text, used);
+    const double v = core::TextToNumber(text, used);
     isNumber = used > 0;
     return v;
 }
 
 std::string FieldText(double v) {
-    return files::NumText(v, 6).substr(1);
+    return core::NumText(v, 6).substr(1);
 }
 
 // The limits dialog: start, end, step, amplitude, averaging, and the way to the standard cal.
@@ -64,7 +69,7 @@ LimitsDialog MakeLimitsDialog(const core::AppState& st, double start, double sto
     d.stop = text("Stop", FieldText(stop));
     d.step = text("Step", FieldText(step));
     d.amplitude = text("Amplitude (%)", "100");
-    d.average = text("Averaging", files::NumText(st.average, 0).substr(1));
+    d.average = text("Averaging", core::NumText(st.average, 0).substr(1));
     f.extraButtons = {"Standard Cal"};
     return d;
 }
@@ -72,12 +77,12 @@ LimitsDialog MakeLimitsDialog(const core::AppState& st, double start, double sto
 } // namespace
 
 double CustomFrequencyFromText(std::string_view text) {
-    const std::string lower = files::ToLower(text);
+    const std::string lower = core::ToLower(text);
     const auto k = lower.find('k');
     if (k != std::string::npos) {
-        return std::fabs(files::TextToNumber(std::string_view(lower).substr(0, k))) * 0.001;
+        return std::fabs(core::TextToNumber(std::string_view(lower).substr(0, k))) * 0.001;
     }
-    return std::fabs(files::TextToNumber(lower));
+    return std::fabs(core::TextToNumber(lower));
 }
 
 double CustomStepFromText(std::string_view text, double start, double stop) {
@@ -85,7 +90,7 @@ double CustomStepFromText(std::string_view text, double start, double stop) {
     const auto pts = text.find_first_of("Pp");
     if (pts != std::string_view::npos) {
         const double count =
-            std::clamp(std::fabs(files::TextToNumber(text.substr(0, pts))), 5.0, double(CustomCalMaxSteps));
+            std::clamp(std::fabs(core::TextToNumber(text.substr(0, pts))), 5.0, double(CustomCalMaxSteps));
         return span / count;
     }
     const double v = std::clamp(CustomFrequencyFromText(text), 0.001, 1000.0);
@@ -162,7 +167,7 @@ bool CustomCal(core::Program& p) {
     bool isNumber = false;
     const double average = Number(field(dialog.average), isNumber);
     if (isNumber) {
-        instrument::SetAveraging(p, files::Nint(std::fabs(average)));
+        instrument::SetAveraging(p, core::Nint(std::fabs(average)));
     }
     start = CustomFrequencyFromText(field(dialog.start));
     stop = CustomFrequencyFromText(field(dialog.stop));
@@ -175,7 +180,7 @@ bool CustomCal(core::Program& p) {
     st.start_freq = start;
     st.end_freq = stop;
 
-    double amplitude = files::TextToNumber(field(dialog.amplitude));
+    double amplitude = core::TextToNumber(field(dialog.amplitude));
     if (amplitude < 5) {
         amplitude = 5;
         const Answer a =
@@ -196,7 +201,7 @@ bool CustomCal(core::Program& p) {
     }
     if ((stop - start) / step > CustomCalMaxSteps) {
         step = (stop - start) / CustomCalMaxSteps;
-        p.ui.message("The cal step size has been adjusted to " + files::NumText(step, 4) + " MHz\r" +
+        p.ui.message("The cal step size has been adjusted to " + core::NumText(step, 4) + " MHz\r" +
                          " so the number of cal points will be " +
                          " 30000\rCalibration will continue with this "
                          "step size.",

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 
 namespace vna::core {
 struct Program;
@@ -38,7 +38,7 @@ private:
 };
 
 // Fills indices 1 and 0 by the quadratic through indices 2, 3 and 4.
-void ExtrapolateBelowStart(CalArray& a);
+void ExtrapolateBelowStart(core::CalArray& a);
 
 // The menu's "Custom Cal". True when a new cal file was written.
 bool CustomCal(core::Program& p);

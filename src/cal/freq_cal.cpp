@@ -5,9 +5,9 @@
 
 #include "cal/cal_session.h"
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "files/init_file.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "platform/form.h"
 
@@ -38,10 +38,10 @@ platform::Form WindowForm(const core::AppState& st) {
     platform::Form f;
     f.title = WindowTitle;
     platform::FormField shown;
-    shown.label = "Frequency = " + files::FormatPicture("###.######", st.freq) + " MHz";
+    shown.label = "Frequency = " + core::FormatPicture("###.######", st.freq) + " MHz";
     f.fields.push_back(shown);
     platform::FormField amplitude;
-    amplitude.label = "Amplitude = " + files::NumText(st.DDS_Amplitude, 0).substr(1) + " %";
+    amplitude.label = "Amplitude = " + core::NumText(st.DDS_Amplitude, 0).substr(1) + " %";
     f.fields.push_back(amplitude);
     platform::FormField entry;
     entry.kind = platform::FormField::Kind::Text;
@@ -64,8 +64,8 @@ void EnterTypedFrequency(core::Program& p, const std::string& text) {
     }
     const double f = std::fabs(*v);
     if (f < st.minimum_freq || f > st.maximumfreq) {
-        p.ui.message("The frequency must be between" + files::NumText(st.minimum_freq, 3) + " and" +
-                         files::NumText(st.maximumfreq, 0) + " MHz.\r\nThe constant frequency is unchanged.",
+        p.ui.message("The frequency must be between" + core::NumText(st.minimum_freq, 3) + " and" +
+                         core::NumText(st.maximumfreq, 0) + " MHz.\r\nThe constant frequency is unchanged.",
                      WindowTitle);
         return;
     }
@@ -81,15 +81,15 @@ const std::vector<FrequencyButton>& ConstantFrequencyButtons() {
         b.push_back({"-10 MHz", Kind::Step, -10});
         const char* const steps[] = {"1", "0.1", "0.01", "0.001", "0.0001", "0.00001", "0.000001"};
         for (const char* s : steps) {
-            const double v = files::TextToNumber(s);
+            const double v = core::TextToNumber(s);
             b.push_back({std::string("+") + s, Kind::Step, v});
             b.push_back({std::string("-") + s, Kind::Step, -v});
         }
         for (double f : {3.5, 7.0, 10.0, 14.0, 21.0, 28.0, 1.0, 5.0, 100.0}) {
-            b.push_back({files::NumText(f, 1).substr(1) + " MHz", Kind::Preset, f});
+            b.push_back({core::NumText(f, 1).substr(1) + " MHz", Kind::Preset, f});
         }
         for (double a : {100.0, 50.0, 25.0, 10.0, 0.0}) {
-            b.push_back({files::NumText(a, 0).substr(1) + "%", Kind::Amplitude, a});
+            b.push_back({core::NumText(a, 0).substr(1) + "%", Kind::Amplitude, a});
         }
         b.push_back({"Freq Cal", Kind::FreqCal, 0});
         return b;
@@ -124,7 +124,7 @@ void FrequencyCalibration(core::Program& p) {
     }
     const double proposed = st.FreqCalStandard > 0 ? st.FreqCalStandard : st.freq;
     const auto text = p.ui.enterText(" Enter Standard Frequency (MHz)", FreqCalCaption,
-                                     files::NumText(proposed, 6).substr(1));
+                                     core::NumText(proposed, 6).substr(1));
     if (!text) {
         p.ui.message("Freq Calibration was not done", FreqCalCaption);
         return;
@@ -148,8 +148,8 @@ void FrequencyCalibration(core::Program& p) {
     // The factor is a calibration: kept at once, not only when the program ends.
     files::WriteInitFile(p);
     p.ui.message("Freq Calibration is complete.\r\rCompensation Factor = " +
-                     files::FormatPicture("#.#########", st.freq_comp) + "  (" +
-                     files::FormatPicture("##.##", ppm) + " ppm)",
+                     core::FormatPicture("#.#########", st.freq_comp) + "  (" +
+                     core::FormatPicture("##.##", ppm) + " ppm)",
                  FreqCalCaption);
 }
 

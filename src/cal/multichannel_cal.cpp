@@ -7,11 +7,14 @@
 #include "cal/cal_session.h"
 #include "cal/portb_cal.h"
 #include "core/delay.h"
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 
 namespace vna::cal {
+
+using core::BCalPoint;
+using core::CalTable;
 
 namespace {
 
@@ -22,7 +25,7 @@ constexpr double Pi = 3.141592654;
 constexpr double TwoPi = 6.283185308;
 
 std::string Digit(int k) {
-    return files::NumText(k, 0).substr(1);
+    return core::NumText(k, 0).substr(1);
 }
 
 } // namespace
@@ -163,7 +166,7 @@ bool CalMultiChannel(core::Program& p) {
     SetCalFileName(st, ChannelCalFileName(st.calSaveName, 1));
     st.multichan_number = 0;
     instrument::SetExpansionPort(p, 1);
-    p.ui.message("Multichannel cal for" + files::NumText(static_cast<double>(channels.size()), 0) +
+    p.ui.message("Multichannel cal for" + core::NumText(static_cast<double>(channels.size()), 0) +
                      " channels is complete.",
                  "Multichan Cal Complete");
     return end();

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 
 namespace vna::core {
 struct Program;
@@ -24,16 +24,16 @@ inline constexpr int ContactCleaningHoldMs = 20;
 struct ChannelTable {
     int channel = 0;
     bool independent = false;
-    std::vector<BCalPoint> table;
+    std::vector<core::BCalPoint> table;
 };
 
 // The low-range ratio and phase of a table at f, interpolated between the two records around it
 // (the first or last record outside the table).
-void ThroughAt(const std::vector<BCalPoint>& table, double f, double& ratio, double& phase);
+void ThroughAt(const std::vector<core::BCalPoint>& table, double f, double& ratio, double& phase);
 
 // The reference values of the channels after the first: channel k's ratio and phase against
 // channel 1 at frequency f go into entry k - 1; an independent channel keeps 0 and 0.
-void ChannelReferences(const std::vector<ChannelTable>& channels, double f, CalTable& t);
+void ChannelReferences(const std::vector<ChannelTable>& channels, double f, core::CalTable& t);
 
 // The menu's "Cal MultiChannel". True when the channels' cal files were written.
 bool CalMultiChannel(core::Program& p);

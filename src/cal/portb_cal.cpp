@@ -4,16 +4,20 @@
 
 #include "cal/cal_file.h"
 #include "cal/cal_session.h"
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "core/delay.h"
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
 #include "instrument/raw_reading.h"
 #include "instrument/status_text.h"
 
 namespace vna::cal {
+
+using core::BCalPoint;
+using core::CalCapacity;
+using core::CalTable;
 
 namespace {
 

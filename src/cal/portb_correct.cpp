@@ -4,13 +4,17 @@
 #include <cmath>
 #include <cstddef>
 
-#include "cal/cal_table.h"
 #include "cal/portb_cal.h"
+#include "core/cal_table.h"
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/status_text.h"
 
 namespace vna::cal {
+
+using core::BCalPoint;
+using core::CalCapacity;
+using core::CalTable;
 
 namespace {
 
@@ -72,8 +76,8 @@ PortBCorrection PortBCorrect(core::Program& p, double ratio) {
     if (i < 1 || i >= m) {
         instrument::StatusText(
             p, 250, 530,
-            "PortB: Could not find cal data in the array. Freq= " + files::NumText(st.freq, st.NumDecimals) +
-                "  MaxCalBNdx= " + files::NumText(m, 0) + " ndx= " + files::NumText(i, 0),
+            "PortB: Could not find cal data in the array. Freq= " + core::NumText(st.freq, st.NumDecimals) +
+                "  MaxCalBNdx= " + core::NumText(m, 0) + " ndx= " + core::NumText(i, 0),
             instrument::WarningColor(st));
         // The uncorrected phase difference: the phase of the load channel alone would be wherever
         // the source happened to be when the samples were taken.

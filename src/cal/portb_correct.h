@@ -1,13 +1,12 @@
 #pragma once
 
 namespace vna::core {
+struct CalTable;
 struct Program;
-}
+} // namespace vna::core
 
 // The correction of a Port B reading with the through-cable data of the Port B calibration.
 namespace vna::cal {
-
-struct CalTable;
 
 // What the correction made of one reading.
 struct PortBCorrection {

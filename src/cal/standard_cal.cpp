@@ -5,16 +5,21 @@
 
 #include "cal/cal_file.h"
 #include "cal/cal_session.h"
-#include "cal/cal_table.h"
 #include "cal/portb_cal.h"
+#include "core/cal_table.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "files/init_file.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
 #include "instrument/raw_reading.h"
 
 namespace vna::cal {
+
+using core::CalCapacity;
+using core::CalTable;
+using core::SetGridInUse;
+using core::StandardGridFreq;
 
 namespace {
 
@@ -132,7 +137,7 @@ bool Cal_A(core::Program& p) {
     }
     PreviousCal prev = RememberCal(p);
     if (st.average > 16) {
-        const Answer a = p.ui.message("The Averaging value is" + files::NumText(st.average, 0) + ".\r\n" +
+        const Answer a = p.ui.message("The Averaging value is" + core::NumText(st.average, 0) + ".\r\n" +
                                           "Do you want to use such a large value ?",
                                       " Large Averaging", Buttons::YesNo);
         if (a == Answer::No) {

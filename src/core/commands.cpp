@@ -12,6 +12,7 @@
 #include "core/delay.h"
 #include "core/diagnostics.h"
 #include "core/menus.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_dialogs.h"
 #include "display/graph_text.h"
@@ -19,7 +20,6 @@
 #include "display/scan_plot.h"
 #include "display/status_panel.h"
 #include "files/config_file.h"
-#include "files/number_text.h"
 #include "files/scan_commands.h"
 #include "files/state_file.h"
 #include "instrument/commands.h"
@@ -445,7 +445,7 @@ void SizeNote(Program& p, int width, int height) {
     c->setTextBackground(true, platform::MakeRgb(255, 255, 255));
     c->setTextColor(0);
     c->text(100, 50,
-            " New size" + files::NumText(width, 0) + " x" + files::NumText(height, 0) +
+            " New size" + core::NumText(width, 0) + " x" + core::NumText(height, 0) +
                 ": move the mouse to redraw the graph ");
     c->setTextBackground(false, platform::MakeRgb(255, 255, 255));
     c->flush();

@@ -6,18 +6,18 @@
 #include <string>
 
 #include "cal/freq_cal.h"
+#include "core/atomic_file.h"
 #include "core/commands.h"
 #include "core/delay.h"
 #include "core/entry.h"
 #include "core/menus.h"
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
 #include "core/startup.h"
 #include "display/bitmap_file.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
-#include "files/atomic_file.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
 #include "instrument/serial_link.h"
@@ -88,14 +88,14 @@ void SaveImageBitmap(Program& p) {
     d.title = " Save BitMap";
     d.filter = "Bitmap Files(*.bmp)|*.bmp||";
     d.defaultExtension = "bmp";
-    d.initialFolder = files::DialogFolder(st.picture_folder, st.ProgramFolder);
+    d.initialFolder = core::DialogFolder(st.picture_folder, st.ProgramFolder);
     const auto path = p.ui.saveFile(d);
     if (!path || path->empty()) {
         return;
     }
     if (path->size() >= 3) {
         st.picture_file = *path;
-        st.picture_folder = files::SplitPath(*path).folder;
+        st.picture_folder = core::SplitPath(*path).folder;
     }
     const platform::Canvas* c = p.ui.mainCanvas();
     if (!c) {
@@ -109,7 +109,7 @@ void SaveImageBitmap(Program& p) {
         return;
     }
     std::string error;
-    if (!files::WriteFileAtomic(*path, display::EncodeBitmap(*c, c->width(), height), &error)) {
+    if (!core::WriteFileAtomic(*path, display::EncodeBitmap(*c, c->width(), height), &error)) {
         p.ui.message("The bitmap file could not be written:\r\n" + *path + "\r\n" + error, "Error");
     }
 }
@@ -177,14 +177,14 @@ void ConstantFreq(Program& p) {
     AppState& st = p.st;
     instrument::SetRelays(p, 0);
     const auto v = EnterNumber(p, "Constant test frequency (MHz)", " Constant Freq",
-                               files::NumText(st.freq, 6).substr(1));
+                               core::NumText(st.freq, 6).substr(1));
     if (!v) {
         return;
     }
     const double f = std::fabs(*v);
     if (f < st.minimum_freq || f > st.maximumfreq) {
-        p.ui.message("The frequency must be between" + files::NumText(st.minimum_freq, 3) + " and" +
-                         files::NumText(st.maximumfreq, 0) + " MHz.\r\nThe constant frequency is unchanged.",
+        p.ui.message("The frequency must be between" + core::NumText(st.minimum_freq, 3) + " and" +
+                         core::NumText(st.maximumfreq, 0) + " MHz.\r\nThe constant frequency is unchanged.",
                      " Constant Freq");
         return;
     }
@@ -196,12 +196,12 @@ void RecycleDepth(Program& p) {
     AppState& st = p.st;
     const auto v =
         EnterNumber(p, " Recycle Depth (1..N=Clear screen after N cycles,  [0=Don't clear screen])",
-                    " Recycle Depth", files::NumText(st.Recycle_depth, 0).substr(1));
+                    " Recycle Depth", core::NumText(st.Recycle_depth, 0).substr(1));
     if (!v) {
         return;
     }
     // The count of sweeps handed to the repeating sweep is N + 2; keep it a sane int.
-    st.Recycle_depth = std::clamp(files::Nint(std::fabs(*v)), 0, 100000);
+    st.Recycle_depth = std::clamp(core::Nint(std::fabs(*v)), 0, 100000);
     st.RecycleDepth2 = st.Recycle_depth + 2;
 }
 

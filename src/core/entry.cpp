@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 
 namespace vna::core {
 
@@ -13,7 +13,7 @@ std::optional<double> ParseEntry(Program& p, std::string_view text, std::string_
         return std::nullopt;
     }
     std::size_t used = 0;
-    const double v = files::TextToNumber(text, used);
+    const double v = core::TextToNumber(text, used);
     if (used == 0) {
         p.ui.message("\"" + std::string(text.substr(first)) +
                          "\" is not a number.\r\nThe setting is unchanged.",

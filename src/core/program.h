@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cal/cal_table.h"
 #include "core/app_state.h"
-#include "display/display_state.h"
-#include "measure/interpolated_cal.h"
-#include "measure/scan_arrays.h"
+#include "core/cal_table.h"
+#include "core/display_state.h"
+#include "core/interpolated_cal.h"
+#include "core/scan_arrays.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
 #include "platform/serial_port.h"
@@ -35,11 +35,11 @@ struct Program {
 
     AppState st;
     // The subsystems' program-wide records, one instance each.
-    measure::ScanArrays scan;
-    measure::ScanPoint point;
-    display::DisplayState display;
-    cal::CalTable cal;
-    measure::InterpolatedCal ip;
+    core::ScanArrays scan;
+    core::ScanPoint point;
+    core::DisplayState display;
+    core::CalTable cal;
+    core::InterpolatedCal ip;
 
     platform::Ui& ui;
     platform::Clock& clock;

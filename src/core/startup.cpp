@@ -7,6 +7,7 @@
 #include "core/delay.h"
 #include "core/diagnostics.h"
 #include "core/menus.h"
+#include "core/path_split.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
@@ -14,7 +15,6 @@
 #include "files/config_file.h"
 #include "files/default_config.h"
 #include "files/init_file.h"
-#include "files/path_split.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
@@ -195,7 +195,7 @@ void Startup(Program& p, const StartOptions& options) {
     // 24. Cal file, quietly (the one named on the command line, when there is one).
     if (!options.calFile.empty()) {
         st.cal_file = options.calFile;
-        const files::SplitPathResult parts = files::SplitPath(options.calFile);
+        const core::SplitPathResult parts = core::SplitPath(options.calFile);
         st.cal_folder = parts.folder;
         st.cal_file_name = parts.name;
     }

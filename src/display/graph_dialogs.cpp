@@ -8,11 +8,11 @@
 
 #include "core/entry.h"
 #include "core/menus.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
-#include "files/number_text.h"
 #include "platform/form.h"
 #include "tools/pending.h"
 
@@ -40,12 +40,12 @@ std::optional<double> Number(std::string_view text) {
     if (Blank(text)) {
         return std::nullopt;
     }
-    return files::TextToNumber(text);
+    return core::TextToNumber(text);
 }
 
 // Number in the text as the dialogs show it: no leading blank.
 std::string Shown(double v) {
-    std::string s = files::NumText(v, 4);
+    std::string s = core::NumText(v, 4);
     return s.substr(s.find_first_not_of(' '));
 }
 
@@ -226,7 +226,7 @@ void GraphScalesB(core::Program& p) {
 
 bool IsNumberText(std::string_view text) {
     std::size_t used = 0;
-    files::TextToNumber(text, used);
+    core::TextToNumber(text, used);
     return used > 0;
 }
 
@@ -244,7 +244,7 @@ std::optional<SwrScale> AcceptSwrScale(std::string_view text) {
         r.log = true;
         s = s.substr(0, l);
     }
-    r.value = std::clamp(std::fabs(files::TextToNumber(s)), 1.1, 51.0);
+    r.value = std::clamp(std::fabs(core::TextToNumber(s)), 1.1, 51.0);
     return r;
 }
 
@@ -337,7 +337,7 @@ std::optional<int> AcceptTopLineValue(std::string_view text, double s21gainScale
         return std::nullopt;
     }
     // Far beyond the choices the zero line would only leave the graph; 200 divisions is plenty.
-    return std::clamp(files::Nint(*v / s21gainScale + 0.49), -200, 200);
+    return std::clamp(core::Nint(*v / s21gainScale + 0.49), -200, 200);
 }
 
 std::optional<int> AcceptZeroRefDivisions(std::string_view text) {
@@ -345,7 +345,7 @@ std::optional<int> AcceptZeroRefDivisions(std::string_view text) {
     if (!v) {
         return std::nullopt;
     }
-    return files::Nint(std::clamp(*v, 0.0, 18.0));
+    return core::Nint(std::clamp(*v, 0.0, 18.0));
 }
 
 std::optional<double> AcceptDelayScale(std::string_view text) {

@@ -4,16 +4,20 @@
 #include <cmath>
 #include <string>
 
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"
 #include "display/status_panel.h"
-#include "files/number_text.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
+
+using core::GraphBox;
+using core::GraphGeometry;
+using core::PlotState;
 
 namespace {
 
@@ -36,7 +40,7 @@ int RowY(const GraphGeometry& g, int i) {
 
 // Decimals of a symmetric scale: one when the rounded scale is odd (its half is then not whole).
 int OddScaleDecimals(double scale) {
-    return (files::Nint(scale) % 2) != 0 ? 1 : 0;
+    return (core::Nint(scale) % 2) != 0 ? 1 : 0;
 }
 
 void ClearAndHighlight(core::Program& p, Canvas& c) {
@@ -243,18 +247,18 @@ void FrequencyNumbers(core::Program& p, Canvas& c) {
     const std::string pic = FreqPicture(st);
     const double w = static_cast<double>(b.right - b.left) / sections;
     SetGraphFont(c, st, 0, GraphFontWeight(st));
-    TextAt(c, b.left + 5, g.centreY + 5, files::FormatPicture(pic, g.axis.plotStart) + "MHz", Black);
+    TextAt(c, b.left + 5, g.centreY + 5, core::FormatPicture(pic, g.axis.plotStart) + "MHz", Black);
     for (int k = 1; k <= std::min(sections - 1, 3); ++k) {
         const double f = g.axis.plotStart + k * perSection * g.axis.mhzPerDiv;
         const int x = NearestEven(b.left + k * w);
-        TextAt(c, NearestEven(b.left + 5 + k * w - 15), g.centreY + 10, files::FormatPicture(pic, f), Black);
+        TextAt(c, NearestEven(b.left + 5 + k * w - 15), g.centreY + 10, core::FormatPicture(pic, f), Black);
         c.setPen(st.sectionLineColor, 1, PenStyle::Solid);
         Line(c, x, b.top, x, b.bottom);
         c.setPen(Black, 1, PenStyle::Solid);
         Line(c, x, g.centreY - 3, x, g.centreY + 10);
         Line(c, x + 1, g.centreY - 3, x + 1, g.centreY + 10);
     }
-    TextAt(c, b.right - 15, g.centreY + 10, files::FormatPicture(pic, g.axis.plotStop), Black);
+    TextAt(c, b.right - 15, g.centreY + 10, core::FormatPicture(pic, g.axis.plotStop), Black);
     c.setPen(st.sectionLineColor, 1, PenStyle::Solid);
     const int off = NearestEven(5 * g.divPx);
     Line(c, b.left + 1, g.centreY - off, b.right - 1, g.centreY - off);
@@ -262,7 +266,7 @@ void FrequencyNumbers(core::Program& p, Canvas& c) {
 
     SetGraphFont(c, st, 0, 700);
     TextAt(c, g.centreX - 80, g.centreY + 30,
-           "FREQ (" + files::FormatPicture(pic, g.axis.mhzPerDiv) + " MHz/div)", Black);
+           "FREQ (" + core::FormatPicture(pic, g.axis.mhzPerDiv) + " MHz/div)", Black);
 }
 
 void Captions(core::Program& p, Canvas& c) {
@@ -277,7 +281,7 @@ void Captions(core::Program& p, Canvas& c) {
     if (st.ExtensionFlag) {
         SetGraphFont(c, st, 0, GraphFontWeight(st));
         TextAt(c, g.centreX + 100, 0,
-               "Extension=" + files::FormatPicture("#.##", st.ExtensionLength * 100) + "cm", Black);
+               "Extension=" + core::FormatPicture("#.##", st.ExtensionLength * 100) + "cm", Black);
     }
     if (!st.PortB_on) {
         if (st.plot_swr) {
@@ -416,7 +420,7 @@ void DrawSwrRuler(core::Program& p, double value) {
     plot.swrRulerShown = true;
     plot.swrRulerY = y;
     c->setFont("ariel", st.graphFontSize - 1, GraphFontWeight(st));
-    TextAt(*c, b.left + 3, y - 6, files::FormatPicture("#.##", value), RulerLabelColor);
+    TextAt(*c, b.left + 3, y - 6, core::FormatPicture("#.##", value), RulerLabelColor);
     c->flush();
 }
 

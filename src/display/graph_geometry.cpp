@@ -6,12 +6,16 @@
 #include <cmath>
 #include <string>
 
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_text.h"
-#include "files/number_text.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
+
+using core::FreqAxis;
+using core::GraphBox;
+using core::GraphGeometry;
 
 namespace {
 
@@ -212,9 +216,9 @@ void ScreenGeometryDiagnostic(core::Program& p) {
         c->flush();
     }
     const std::string text =
-        " screen =" + files::NumText(p.st.ScreenWidth, 0) + " by " + files::NumText(p.st.ScreenHeight, 0) +
-        " Graph coords X1=" + files::NumText(b.left, 0) + " Y1=" + files::NumText(b.top, 0) +
-        " X2=" + files::NumText(b.right, 0) + " Y2=" + files::NumText(b.bottom, 0);
+        " screen =" + core::NumText(p.st.ScreenWidth, 0) + " by " + core::NumText(p.st.ScreenHeight, 0) +
+        " Graph coords X1=" + core::NumText(b.left, 0) + " Y1=" + core::NumText(b.top, 0) +
+        " X2=" + core::NumText(b.right, 0) + " Y2=" + core::NumText(b.bottom, 0);
     p.ui.message(text, "Check screen dimensions");
 }
 

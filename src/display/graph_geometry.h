@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/display_state.h"
+#include "core/display_state.h"
 
 namespace vna::core {
 struct Program;
@@ -18,7 +18,7 @@ void ComputeGraphGeometry(core::Program& p);
 // limits, chooses the division count and MHz per division, and recomputes `scan_points` (and
 // `delta_freq` when the grid would hold more points than allowed). The points stop at `stopLimit`
 // as well (the end of a custom cal while one is loaded).
-FreqAxis ComputeFreqAxis(core::AppState& st, double stopLimit = 1e300);
+core::FreqAxis ComputeFreqAxis(core::AppState& st, double stopLimit = 1e300);
 
 // The per-redraw quantities: frequency axis, divisions, centre lines and the scale factor of every
 // trace. Run at the start of every redraw.
@@ -28,7 +28,7 @@ void ComputeScaleFactors(core::Program& p);
 int NearestEven(double x);
 
 // Pixel x of a frequency on the present axis, limited to the box.
-int FreqToX(const GraphGeometry& g, double mhz);
+int FreqToX(const core::GraphGeometry& g, double mhz);
 
 // Redraws the graph window from the scan arrays and the settings.
 void RedrawGraph(core::Program& p);

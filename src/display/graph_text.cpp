@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/app_state.h"
-#include "files/number_text.h"
+#include "core/number_text.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
@@ -20,7 +20,7 @@ std::string GraphNumber(double value, int decimals) {
     if (!std::isfinite(value)) {
         value = 0;
     }
-    std::string s = files::NumText(value, decimals);
+    std::string s = core::NumText(value, decimals);
     if (!s.empty() && s[0] == ' ' && s.size() > 1 && s[1] == '-') {
         s.erase(0, 1);
     }

@@ -11,6 +11,22 @@
 
 namespace vna::display {
 
+using core::GraphBox;
+using core::GraphGeometry;
+using core::PlotState;
+using core::Trace;
+using core::TraceDelay;
+using core::TraceInsertionLoss;
+using core::TracePhaseB;
+using core::TraceReturnLoss;
+using core::TraceRs;
+using core::TraceS11;
+using core::TraceS21;
+using core::TraceSwr;
+using core::TraceXs;
+using core::TraceZmag;
+using core::TraceZphase;
+
 namespace {
 
 using platform::Canvas;
@@ -98,7 +114,7 @@ void ResetTraces(PlotState& ps) {
 void PlotA(core::Program& p, Canvas& c, int n) {
     const core::AppState& st = p.st;
     const GraphGeometry& g = p.display.g;
-    const measure::ScanPoint& pt = p.point;
+    const core::ScanPoint& pt = p.point;
     const bool light = st.LightColorSet != 0;
     if (n == 0) {
         ResetTraces(p.display.plot);
@@ -306,7 +322,7 @@ int LastZmagY(const core::Program& p) {
 void PointFromScanA(core::Program& p, int i) {
     const core::AppState& st = p.st;
     const auto k = static_cast<std::size_t>(std::clamp(i, 0, core::ScanCapacity - 1));
-    measure::ScanPoint& pt = p.point;
+    core::ScanPoint& pt = p.point;
     pt.freq = st.start_freq + st.delta_freq * i;
     pt.zmag = p.scan.scan_zmag[k];
     pt.zphase = p.scan.scan_phase[k];
@@ -323,7 +339,7 @@ void PointFromScanA(core::Program& p, int i) {
 
 PortBValues PointFromScanB(const core::Program& p, int i) {
     const auto k = static_cast<std::size_t>(std::clamp(i, 0, core::ScanCapacity - 1));
-    const measure::ScanArrays& s = p.scan;
+    const core::ScanArrays& s = p.scan;
     PortBValues v;
     v.freq = p.st.start_freq + p.st.delta_freq * i;
     v.s21db = s.s21_db[k];
@@ -347,7 +363,7 @@ void RedrawScan(core::Program& p) {
     ps.progressX = p.display.g.box.left;
     ps.prevPhaseB = 0;
     if (!p.st.PortB_on) {
-        const measure::ScanPoint keep = p.point;
+        const core::ScanPoint keep = p.point;
         for (int i = 0; i < count; ++i) {
             PointFromScanA(p, i);
             PlotA(p, *c, i);

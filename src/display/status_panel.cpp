@@ -4,15 +4,19 @@
 #include <cmath>
 
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_text.h"
 #include "display/pending.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "measure/correction.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
+
+using core::GraphGeometry;
+using core::StatusButtons;
+using core::StatusPanel;
 
 namespace {
 
@@ -24,11 +28,11 @@ constexpr Rgb Inactive = MakeRgb(175, 175, 175);
 constexpr Rgb Warning = MakeRgb(255, 150, 150);
 
 std::string Num(double v) {
-    return files::NumText(v, 4);
+    return core::NumText(v, 4);
 }
 
 std::string Fixed(double v, int decimals) {
-    std::string s = files::FormatPicture(decimals == 2 ? "#.##" : "#.####", v);
+    std::string s = core::FormatPicture(decimals == 2 ? "#.##" : "#.####", v);
     return " " + s.substr(s.find_first_not_of(' ') == std::string::npos ? 0 : s.find_first_not_of(' '));
 }
 
@@ -158,22 +162,22 @@ void StatusButtonClicked(core::Program& p, int which) {
     switch (which) {
         case 1:
             if (auto v = core::EnterNumber(p, "Average value 1..256", " Averaging",
-                                           files::NumText(st.average, 0))) {
-                st.average = std::clamp(files::Nint(std::fabs(*v)), 1, 256);
+                                           core::NumText(st.average, 0))) {
+                st.average = std::clamp(core::Nint(std::fabs(*v)), 1, 256);
                 instrument::SetAveraging(p, st.average);
             }
             break;
         case 2:
             if (auto v = core::EnterNumber(p, "Settling time after a frequency change, 0..31 ms",
-                                           " Settling Time", files::NumText(st.DDSdelay, 0))) {
-                st.DDSdelay = std::clamp(files::Nint(std::fabs(*v)), 0, 31);
+                                           " Settling Time", core::NumText(st.DDSdelay, 0))) {
+                st.DDSdelay = std::clamp(core::Nint(std::fabs(*v)), 0, 31);
             }
             break;
         case 3:
             if (auto v = core::EnterNumber(p, "Enter Smoothing or Trend Value", " Trend",
-                                           files::NumText(st.trend, 0))) {
+                                           core::NumText(st.trend, 0))) {
                 // A trend of 1 would smooth nothing; it is stored as 0 (off).
-                int t = std::clamp(files::Nint(std::fabs(*v)), 0, 20);
+                int t = std::clamp(core::Nint(std::fabs(*v)), 0, 20);
                 if (t == 1) {
                     t = 0;
                 }
@@ -197,15 +201,15 @@ std::vector<std::string> StatusWindowLines(const core::Program& p) {
     const core::AppState& st = p.st;
     std::vector<std::string> l;
     l.push_back("Instrument ID =" + st.instrument_id);
-    l.push_back("Graph window size = " + files::NumText(st.WinWidth, 0).substr(1) + "x" +
-                files::NumText(st.WinHeight, 0).substr(1));
+    l.push_back("Graph window size = " + core::NumText(st.WinWidth, 0).substr(1) + "x" +
+                core::NumText(st.WinHeight, 0).substr(1));
     // The cursor read-out keeps no frequency of its own yet; the line stays, without a value.
     l.push_back("Cursor Freq=");
     l.push_back("Averaging=" + Num(st.average));
     l.push_back("Settling Time=" + Num(st.DDSdelay) + " msec");
     l.push_back("Trend=" + Num(st.trend));
-    l.push_back("Freq Compensation= " + files::FormatPicture("#.########", st.freq_comp) + " = " +
-                files::FormatPicture("##.##", (st.freq_comp - 1) * 1e6) + " ppm");
+    l.push_back("Freq Compensation= " + core::FormatPicture("#.########", st.freq_comp) + " = " +
+                core::FormatPicture("##.##", (st.freq_comp - 1) * 1e6) + " ppm");
     if (st.delay_smoothing != 0) {
         l.push_back("Delay Smoothing=" + Num(std::abs(st.delay_smoothing)) +
                     (st.delay_smoothing < 0 ? " percent " : " samples "));

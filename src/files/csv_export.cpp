@@ -4,12 +4,18 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/number_text.h"
 #include "core/program.h"
+#include "core/text_lines.h"
 #include "files/even_grid.h"
-#include "files/number_text.h"
-#include "files/text_lines.h"
 
 namespace vna::files {
+
+using core::AppendNumText;
+using core::FormatPicture;
+using core::NumText;
+using core::OneLine;
+using core::SplitLines;
 
 namespace {
 
@@ -88,7 +94,7 @@ std::string CsvNameB(std::string_view scanPath) {
 
 std::string CsvTextA(const core::Program& p, const platform::LocalTime& created) {
     const core::AppState& st = p.st;
-    const measure::ScanArrays& s = p.scan;
+    const core::ScanArrays& s = p.scan;
     std::string out;
     const int last = Last(st);
     out.reserve(512 + 140 * static_cast<std::size_t>(last + 1));
@@ -119,7 +125,7 @@ std::string CsvTextA(const core::Program& p, const platform::LocalTime& created)
 
 std::string CsvTextB(const core::Program& p, const platform::LocalTime& created) {
     const core::AppState& st = p.st;
-    const measure::ScanArrays& s = p.scan;
+    const core::ScanArrays& s = p.scan;
     std::string out;
     const int last = Last(st);
     out.reserve(512 + 110 * static_cast<std::size_t>(last + 1));

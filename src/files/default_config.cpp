@@ -1,11 +1,15 @@
 #include "files/default_config.h"
 
+#include "core/atomic_file.h"
+#include "core/path_split.h"
 #include "core/program.h"
-#include "files/atomic_file.h"
 #include "files/config_file.h"
-#include "files/path_split.h"
 
 namespace vna::files {
+
+using core::FileExists;
+using core::JoinPath;
+using core::WriteFileAtomic;
 
 bool InstallDefaultConfig(core::Program& p) {
     if (p.st.ProgramFolder.empty()) {

@@ -6,13 +6,25 @@
 #include <utility>
 #include <vector>
 
+#include "core/atomic_file.h"
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
-#include "files/atomic_file.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
-#include "files/text_lines.h"
+#include "core/text_lines.h"
 
 namespace vna::files {
+
+using core::AppendNumText;
+using core::FileIsWriteProtected;
+using core::JoinPath;
+using core::Nint;
+using core::NumText;
+using core::OneLine;
+using core::ReadWholeFile;
+using core::SplitLines;
+using core::TextToNumber;
+using core::ToLower;
+using core::WriteFileAtomic;
 
 namespace {
 

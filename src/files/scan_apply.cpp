@@ -4,19 +4,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
 #include "display/scan_plot.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
 #include "files/scan_file.h"
 #include "measure/scan_replay.h"
 #include "measure/sweep.h"
 #include "platform/canvas.h"
 
 namespace vna::files {
+
+using core::SplitPath;
+using core::TruncInt;
 
 namespace {
 
@@ -41,7 +44,7 @@ core::ScanSettings SettingsOf(const AppState& st, const core::ScanSettings& reco
 }
 
 // The frequency axis of the graph for the present limits, without touching the program.
-display::FreqAxis AxisOf(const AppState& st) {
+core::FreqAxis AxisOf(const AppState& st) {
     AppState copy = st;
     return display::ComputeFreqAxis(copy);
 }
@@ -110,7 +113,7 @@ bool TakeLimits(AppState& st, const Limits& l) {
 }
 
 void RestoreAxis(core::Program& p, double plotStart, double plotStop, double divPx, double mhzPerDiv) {
-    display::GraphGeometry& g = p.display.g;
+    core::GraphGeometry& g = p.display.g;
     g.axis.plotStart = plotStart;
     g.axis.plotStop = plotStop;
     g.divPx = divPx;
@@ -134,7 +137,7 @@ void DrawLoadedNotes(core::Program& p, const std::string& description, bool cust
     if (!c) {
         return;
     }
-    const display::GraphGeometry& g = p.display.g;
+    const core::GraphGeometry& g = p.display.g;
     display::SetGraphFont(*c, p.st, 0, display::GraphFontWeight(p.st));
     if (!description.empty()) {
         const int w = c->textExtent(description).width;
@@ -158,7 +161,7 @@ std::string LoadedFileCaption(std::string_view path) {
 
 ScanFileA CaptureScanA(const core::Program& p) {
     const AppState& st = p.st;
-    const measure::ScanArrays& a = p.scan;
+    const core::ScanArrays& a = p.scan;
     ScanFileA s;
     s.stamp = st.scanStampA;
     s.format = st.ScanFileFormatA;
@@ -166,7 +169,7 @@ ScanFileA CaptureScanA(const core::Program& p) {
     s.start = st.start_freq;
     s.end = st.end_freq;
     s.step = st.delta_freq;
-    const display::FreqAxis axis = AxisOf(st);
+    const core::FreqAxis axis = AxisOf(st);
     s.plotStart = axis.plotStart;
     s.plotStop = axis.plotStop;
     s.mhzPerDiv = axis.mhzPerDiv;
@@ -201,7 +204,7 @@ ScanFileA CaptureScanA(const core::Program& p) {
 
 ScanFileB CaptureScanB(const core::Program& p) {
     const AppState& st = p.st;
-    const measure::ScanArrays& a = p.scan;
+    const core::ScanArrays& a = p.scan;
     ScanFileB s;
     s.stamp = st.scanStampB;
     s.format = st.ScanFileFormatB;
@@ -211,7 +214,7 @@ ScanFileB CaptureScanB(const core::Program& p) {
     s.start = st.start_freq;
     s.end = st.end_freq;
     s.step = st.delta_freq;
-    const display::FreqAxis axis = AxisOf(st);
+    const core::FreqAxis axis = AxisOf(st);
     s.plotStart = axis.plotStart;
     s.plotStop = axis.plotStop;
     s.mhzPerDiv = axis.mhzPerDiv;
@@ -255,7 +258,7 @@ ScanFileB CaptureScanB(const core::Program& p) {
 
 void ApplyScanA(core::Program& p, const ScanFileA& s, std::string_view fileName) {
     AppState& st = p.st;
-    measure::ScanArrays& a = p.scan;
+    core::ScanArrays& a = p.scan;
     st.scanFileNameA = LoadedFileCaption(fileName);
     st.scanStampA = s.stamp;
     st.plot_at_zero = s.plotAtZero ? 1 : 0;
@@ -307,7 +310,7 @@ void ApplyScanA(core::Program& p, const ScanFileA& s, std::string_view fileName)
 
 void ApplyScanB(core::Program& p, const ScanFileB& s, std::string_view fileName) {
     AppState& st = p.st;
-    measure::ScanArrays& a = p.scan;
+    core::ScanArrays& a = p.scan;
     st.scanFileNameB = LoadedFileCaption(fileName);
     st.scanStampB = s.stamp;
     st.plot_at_zero = s.plotAtZero ? 1 : 0;

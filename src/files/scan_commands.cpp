@@ -1,12 +1,14 @@
 #include "files/scan_commands.h"
 
 #include "core/program.h"
+#include "core/text_lines.h"
 #include "display/scan_plot.h"
 #include "files/scan_file.h"
-#include "files/text_lines.h"
 #include "tools/pending.h"
 
 namespace vna::files {
+
+using core::OneLine;
 
 namespace {
 

@@ -5,16 +5,26 @@
 #include <fstream>
 #include <optional>
 
+#include "core/atomic_file.h"
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
-#include "files/atomic_file.h"
+#include "core/text_lines.h"
 #include "files/csv_export.h"
 #include "files/init_file.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
-#include "files/text_lines.h"
 #include "files/touchstone.h"
 
 namespace vna::files {
+
+using core::DialogFolder;
+using core::FileExists;
+using core::FileIsWriteProtected;
+using core::JoinPath;
+using core::NumText;
+using core::ReadWholeFile;
+using core::SplitPath;
+using core::ToLower;
+using core::WriteFileAtomic;
 
 namespace {
 

@@ -5,11 +5,17 @@
 #include <limits>
 
 #include "core/app_state.h"
-#include "files/number_text.h"
-#include "files/text_lines.h"
+#include "core/number_text.h"
+#include "core/text_lines.h"
 #include "platform/clock.h"
 
 namespace vna::files {
+
+using core::AppendNumText;
+using core::NumText;
+using core::OneLine;
+using core::SplitLines;
+using core::TextToNumber;
 
 namespace {
 

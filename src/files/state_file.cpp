@@ -4,14 +4,17 @@
 #include <string>
 
 #include "cal/cal_file.h"
+#include "core/path_split.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "files/config_file.h"
 #include "files/init_file.h"
-#include "files/path_split.h"
 #include "measure/scan_limits.h"
 
 namespace vna::files {
+
+using core::DialogFolder;
+using core::SplitPath;
 
 namespace {
 

@@ -6,12 +6,16 @@
 #include <cstdio>
 #include <limits>
 
+#include "core/number_text.h"
 #include "core/program.h"
+#include "core/text_lines.h"
 #include "files/even_grid.h"
-#include "files/number_text.h"
-#include "files/text_lines.h"
 
 namespace vna::files {
+
+using core::NumText;
+using core::OneLine;
+using core::SplitLines;
 
 namespace {
 
@@ -205,7 +209,7 @@ std::optional<TouchstoneFormat> TouchstoneFormatFromName(std::string_view name) 
 
 std::string TouchstoneTextA(const core::Program& p, TouchstoneFormat format) {
     const core::AppState& st = p.st;
-    const measure::ScanArrays& s = p.scan;
+    const core::ScanArrays& s = p.scan;
     const int last = Last(st);
     std::string out;
     out.reserve(512 + 64 * static_cast<std::size_t>(last + 1));
@@ -227,7 +231,7 @@ std::string TouchstoneTextA(const core::Program& p, TouchstoneFormat format) {
 
 std::string TouchstoneTextB(const core::Program& p, TouchstoneFormat format) {
     const core::AppState& st = p.st;
-    const measure::ScanArrays& s = p.scan;
+    const core::ScanArrays& s = p.scan;
     const int last = Last(st);
     bool s11Measured = false;
     for (int k = 0; k <= last && !s11Measured; ++k) {

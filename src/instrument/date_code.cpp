@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/protocol.h"
 #include "instrument/serial_link.h"
 
@@ -99,7 +99,7 @@ void ReadDateCode(core::Program& p) {
         }
     }
     if (st.LastError == ReadFailed || st.LastError == WriteFailed) {
-        p.ui.message("Comm Error Reading Date Code = " + files::NumText(st.LastError, 0), " Error 7213");
+        p.ui.message("Comm Error Reading Date Code = " + core::NumText(st.LastError, 0), " Error 7213");
     }
 }
 

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "core/delay.h"
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/protocol.h"
 #include "instrument/serial_link.h"
@@ -64,7 +64,7 @@ void BatteryIndicator(core::Program& p) {
     const bool low = !IsBatteryModel(st) && st.SupplyVolts < 10;
     StatusText(p, PanelLeft + 35, 20, low ? " LOW BATT    " : "             ", WarningColor(st));
     if (st.autopoweroff) {
-        StatusText(p, PanelLeft + 35, 35, "BattV=" + files::NumText(st.SupplyVolts, st.NumDecimals),
+        StatusText(p, PanelLeft + 35, 35, "BattV=" + core::NumText(st.SupplyVolts, st.NumDecimals),
                    NormalTextColor);
     }
 }
@@ -99,7 +99,7 @@ void CheckSupply(core::Program& p) {
     // The checks show their numbers with one decimal; every way out puts the precision back.
     st.NumDecimals = 1;
     BatteryIndicator(p);
-    const std::string volts = files::NumText(st.SupplyVolts, 1);
+    const std::string volts = core::NumText(st.SupplyVolts, 1);
     if (st.SupplyVolts > UpperLimit) {
         SendCommand(p, PowerOffCommand());
         StatusText(p, 300, 20, "   NOTE:  DC supply voltage = " + volts + "     Upper limit = 16V      ",
@@ -116,7 +116,7 @@ void CheckSupply(core::Program& p) {
         st.InstrumentPresent = 0;
         st.RfActive = 0;
         p.ui.message("WARNING: Supply voltage is too low.\rMinimum voltage approx =" +
-                         files::NumText(st.SupplyVoltsMin, 1) +
+                         core::NumText(st.SupplyVoltsMin, 1) +
                          "\rMin Limit =  9.8V.   (This includes droop on an unregulated supply.)",
                      " WARNING: LOW DC VOLTAGE ");
         st.NumDecimals = 3;

@@ -4,10 +4,10 @@
 #include <cctype>
 #include <cstdio>
 
+#include "core/atomic_file.h"
+#include "core/number_text.h"
+#include "core/path_split.h"
 #include "core/program.h"
-#include "files/atomic_file.h"
-#include "files/number_text.h"
-#include "files/path_split.h"
 #include "instrument/protocol.h"
 #include "instrument/serial_link.h"
 #include "instrument/status_text.h"
@@ -72,9 +72,9 @@ bool WriteVersionFile(core::Program& p) {
     text += "file date=" + st.ProgramFileDate + "\r\n";
     text += "prog date=" + NowText(p) + "\r\n";
     text += "Controller data: " + st.ControllerText + "\r\n";
-    text += "comm port=" + files::NumText(st.commport, 0) + "\r\n";
-    text += "baud rate=" + files::NumText(st.BaudRate, 0) + "\r\n";
-    return files::WriteFileAtomic(files::JoinPath(st.ProgramFolder, VersionFileName(st)), text);
+    text += "comm port=" + core::NumText(st.commport, 0) + "\r\n";
+    text += "baud rate=" + core::NumText(st.BaudRate, 0) + "\r\n";
+    return core::WriteFileAtomic(core::JoinPath(st.ProgramFolder, VersionFileName(st)), text);
 }
 
 void IdentifyInstrument(core::Program& p, int full) {
@@ -150,7 +150,7 @@ void CheckModel(core::Program& p) {
     }
     const std::string rest = st.VersionText.substr(sn + 3);
     const std::string digits = rest.substr(0, rest.find(' '));
-    st.instrument_id = files::NumText(files::Nint(files::TextToNumber(digits)), 0);
+    st.instrument_id = core::NumText(core::Nint(core::TextToNumber(digits)), 0);
 }
 
 void CheckFirmware(core::Program& p) {
@@ -166,7 +166,7 @@ void CheckFirmware(core::Program& p) {
     const auto ver = st.VersionText.find("ver");
     double version = 0;
     if (ver != std::string::npos && ver + 4 < st.VersionText.size()) {
-        version = files::TextToNumber(st.VersionText.substr(ver + 4, 4));
+        version = core::TextToNumber(st.VersionText.substr(ver + 4, 4));
     }
     if (version < 2.5) {
         p.ui.message("This program requires firmware version 2.50 or higher.", "Firmware update required");

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "core/delay.h"
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/protocol.h"
 #include "instrument/serial_link.h"
@@ -24,7 +24,7 @@ constexpr double TwoPi = 6.283185308;
 constexpr int WeakReferenceBit = 0x80;
 
 std::string FreqText(const core::AppState& st) {
-    return files::NumText(st.freq, st.NumDecimals);
+    return core::NumText(st.freq, st.NumDecimals);
 }
 
 void PrintNoReference(core::Program& p) {
@@ -97,7 +97,7 @@ void Get_Raw_Data(core::Program& p, bool resend) {
         if (got < static_cast<int>(RawReadingBytes)) {
             StatusText(p, 20, 10, "  === No data from I/O port. ===        ", WarningColor(st));
             if (st.RfActive) {
-                const std::string port = files::NumText(st.commport, 0);
+                const std::string port = core::NumText(st.commport, 0);
                 p.ui.message(
                     " A data error has occured on comm port" + port +
                         ".\r\r Turn the VNA power off and back on to "
@@ -122,7 +122,7 @@ void Get_Raw_Data(core::Program& p, bool resend) {
         } else {
             st.ReadingValid = 0;
             ++resends;
-            StatusText(p, 20, 10, "  retry:" + files::NumText(resends, 0), WarningColor(st));
+            StatusText(p, 20, 10, "  retry:" + core::NumText(resends, 0), WarningColor(st));
             resend = true;
         }
         if (st.LinkOk == 1) {
@@ -235,8 +235,8 @@ void MeasurePoint(core::Program& p, bool frequencyOnly) {
         measure::RawImpedance(p);
         if (st.DiagMode) {
             const bool b = st.PortBMode != 0;
-            std::string line = " Freq=" + FreqText(st) + " MagRef=" + files::NumText(st.MagRef, 2) +
-                               " MagLoad=" + files::NumText(st.MagLoad, 2) + (b ? " Bgain=" : " Again=") +
+            std::string line = " Freq=" + FreqText(st) + " MagRef=" + core::NumText(st.MagRef, 2) +
+                               " MagLoad=" + core::NumText(st.MagLoad, 2) + (b ? " Bgain=" : " Again=") +
                                std::to_string(b ? st.PortB_Gain : st.PortA_Gain) +
                                (b ? " Bsens=" : " Asens=") +
                                std::to_string(b ? st.PortB_Sens : st.PortA_Sens);

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "core/delay.h"
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/identification.h"
 #include "instrument/status_text.h"
 
@@ -179,7 +179,7 @@ bool ApplyCommPortEntry(core::Program& p, const std::optional<std::string>& type
     if (LooksLikePath(text)) {
         st.SerialDevice = text;
     } else {
-        const long port = std::labs(static_cast<long>(files::Nint(files::TextToNumber(text))));
+        const long port = std::labs(static_cast<long>(core::Nint(core::TextToNumber(text))));
         if (port <= 0 || port > 65000) {
             p.ui.message("Comm port must between 1 and 65000", "");
             return false;

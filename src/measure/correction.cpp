@@ -6,13 +6,16 @@
 #include <string>
 
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
+#include "core/text_lines.h"
 #include "display/graph_geometry.h"
 #include "display/status_panel.h"
-#include "files/number_text.h"
-#include "files/text_lines.h"
 
 namespace vna::measure {
+
+using core::InterpolatedCal;
+using core::ScanPoint;
 
 namespace {
 
@@ -34,7 +37,7 @@ Complex NonZero(Complex d) {
 }
 
 std::string EditText(double v, int decimals) {
-    return files::NumText(v, decimals).substr(1);
+    return core::NumText(v, decimals).substr(1);
 }
 
 } // namespace
@@ -137,14 +140,14 @@ void CorrectReading(core::Program& p, Complex zshort, Complex zopen, Complex k) 
 }
 
 void ApplyCorr(core::Program& p) {
-    const std::size_t i = static_cast<std::size_t>(std::clamp(p.st.CalIndex, 0, cal::CalCapacity - 1));
+    const std::size_t i = static_cast<std::size_t>(std::clamp(p.st.CalIndex, 0, core::CalCapacity - 1));
     const InterpolatedCal& ip = p.ip;
     CorrectReading(p, {ip.ip_short_re[i], ip.ip_short_im[i]}, {ip.ip_open_re[i], ip.ip_open_im[i]},
                    {ip.ip_factor_re[i], ip.ip_factor_im[i]});
 }
 
 double ExtensionLengthFromText(std::string_view text) {
-    std::string s = files::ToLower(text);
+    std::string s = core::ToLower(text);
     double unit = 0.01;
     auto has = [&s](char c) { return s.find(c) != std::string::npos; };
     auto cutAt = [&s](std::size_t pos) {
@@ -162,19 +165,19 @@ double ExtensionLengthFromText(std::string_view text) {
         unit = 0.3048;
         cutAt(std::min(s.find('\''), s.find('f')));
     }
-    return files::TextToNumber(s) * unit;
+    return core::TextToNumber(s) * unit;
 }
 
 void SetLineExtension(core::Program& p, std::string_view length, std::string_view impedance,
                       std::string_view velocityFactor) {
     core::AppState& st = p.st;
     st.ExtensionLength = ExtensionLengthFromText(length);
-    double z = std::fabs(files::TextToNumber(impedance));
+    double z = std::fabs(core::TextToNumber(impedance));
     if (z < 1 || z > 1000) {
         z = 50;
     }
     st.Zextension = z;
-    st.ExtensionVP = std::clamp(std::fabs(files::TextToNumber(velocityFactor)), 0.5, 1.0);
+    st.ExtensionVP = std::clamp(std::fabs(core::TextToNumber(velocityFactor)), 0.5, 1.0);
     st.ExtensionAngle = core::TwoPi * st.ExtensionLength / (st.ExtensionVP * LightMetresPerUs);
     st.ExtensionFlag = std::fabs(st.ExtensionLength) < 1e-6 ? 0 : 1;
 }
@@ -198,7 +201,7 @@ void LineExtensionDialog(core::Program& p) {
     const std::string& length = form.fields[1].text;
     // A length must start with a number (a typing slip never becomes a zero length).
     std::size_t used = 0;
-    files::TextToNumber(length, used);
+    core::TextToNumber(length, used);
     if (used == 0) {
         p.ui.message("\"" + length + "\" is not a length.", " Line Extension");
         return;
@@ -218,7 +221,7 @@ void ReferToAntennaDialog(core::Program& p) {
     form.fields.push_back(on);
     form.fields.push_back(
         platform::MakeField(platform::FormField::Kind::Label,
-                            "Feed line impedance = Zo =" + files::NumText(st.Z0real, 2) + " ohms"));
+                            "Feed line impedance = Zo =" + core::NumText(st.Z0real, 2) + " ohms"));
     form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text, "Feed line length (feet)",
                                               EditText(st.cable_length, 3)));
     form.fields.push_back(

@@ -4,12 +4,12 @@
 #include <string_view>
 
 namespace vna::core {
+struct ScanPoint;
 struct Program;
-}
+} // namespace vna::core
 
 namespace vna::measure {
 
-struct ScanPoint;
 using Complex = std::complex<double>;
 
 // The three-standard correction of a raw reading zm with the short and open readings and the
@@ -31,7 +31,7 @@ Complex DeEmbedFeedLine(Complex zin, double z0, double lengthFt, double vf, doub
 Complex DeEmbedLineExtension(Complex z, double zext, double angle, double freq);
 // Fills the derived values of a point from rs and xs at freq MHz: |Z|, phase, parallel
 // equivalents and the two capacitances (the division guards: xs 0 -> 0.001, rs 0 -> 0.01).
-void DeriveValues(ScanPoint& pt, double rs, double xs, double freq);
+void DeriveValues(core::ScanPoint& pt, double rs, double xs, double freq);
 
 // Corrects the last raw reading (RsRaw, XsRaw) with the given cal values: the correction, the
 // soft floor, the feed line ("Refer to Antenna") and the line extension when they are on, and

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
-#include "files/number_text.h"
 #include "measure/scan_limits.h"
 #include "platform/form.h"
 
@@ -20,7 +20,7 @@ namespace vna::measure {
 namespace {
 
 std::string EditText(double v, int decimals) {
-    return files::NumText(v, decimals).substr(1);
+    return core::NumText(v, decimals).substr(1);
 }
 
 struct DelayUnit {

@@ -4,33 +4,36 @@
 #include <cmath>
 #include <string>
 
+#include "core/number_text.h"
 #include "core/program.h"
-#include "files/number_text.h"
 #include "instrument/status_text.h"
 #include "measure/correction.h"
 #include "measure/scan_limits.h"
 
 namespace vna::measure {
 
+using core::InterpolatedCal;
+using core::IpArray;
+
 namespace {
 
 std::string Num(const core::AppState& st, double v) {
-    return files::NumText(v, st.NumDecimals);
+    return core::NumText(v, st.NumDecimals);
 }
 
 struct Arrays {
-    const cal::CalArray* in;
+    const core::CalArray* in;
     IpArray* out;
 };
 
 // The message of a grid point outside the cal table while the cal is in use.
 void ReportOutsideTable(core::Program& p, const GridPosition& pos, double f) {
     const core::AppState& st = p.st;
-    const cal::CalTable& c = p.cal;
-    p.ui.message("Interpolation error. NDX = " + files::NumText(static_cast<double>(pos.index), 0) + "\r" +
-                     "testfreq=" + Num(st, f) + " caldelta=" + Num(st, c.caldelta) + "  customstartfreq=" +
-                     Num(st, c.custom_start_freq) + "\r" + "firstcalndx=" + files::NumText(c.firstcalndx, 0) +
-                     "\r\r" + "          INVALID cal file",
+    const core::CalTable& c = p.cal;
+    p.ui.message("Interpolation error. NDX = " + core::NumText(static_cast<double>(pos.index), 0) + "\r" +
+                     "testfreq=" + Num(st, f) + " caldelta=" + Num(st, c.caldelta) +
+                     "  customstartfreq=" + Num(st, c.custom_start_freq) + "\r" +
+                     "firstcalndx=" + core::NumText(c.firstcalndx, 0) + "\r\r" + "          INVALID cal file",
                  " 23827 ");
 }
 
@@ -41,7 +44,7 @@ struct CalValues {
     Complex zstd;
 };
 
-CalValues ValuesAt(const cal::CalTable& c, const GridPosition& pos) {
+CalValues ValuesAt(const core::CalTable& c, const GridPosition& pos) {
     return {{QuadraticAt(c.short_re, pos.k, pos.t), QuadraticAt(c.short_im, pos.k, pos.t)},
             {QuadraticAt(c.open_re, pos.k, pos.t), QuadraticAt(c.open_im, pos.k, pos.t)},
             {QuadraticAt(c.std_re, pos.k, pos.t), QuadraticAt(c.std_im, pos.k, pos.t)}};
@@ -49,12 +52,12 @@ CalValues ValuesAt(const cal::CalTable& c, const GridPosition& pos) {
 
 } // namespace
 
-bool CalTableUsable(const cal::CalTable& t) {
+bool CalTableUsable(const core::CalTable& t) {
     return t.caldelta > 0 && std::isfinite(t.caldelta) && t.firstcalndx >= 0 &&
-           t.cal_points >= t.firstcalndx + 3 && t.cal_points <= cal::CalCapacity;
+           t.cal_points >= t.firstcalndx + 3 && t.cal_points <= core::CalCapacity;
 }
 
-GridPosition LocateOnCalGrid(const cal::CalTable& c, double f, double bias) {
+GridPosition LocateOnCalGrid(const core::CalTable& c, double f, double bias) {
     GridPosition pos;
     const double delta = c.caldelta;
     const int first = c.firstcalndx;
@@ -94,7 +97,7 @@ GridPosition LocateOnCalGrid(const cal::CalTable& c, double f, double bias) {
     return pos;
 }
 
-double QuadraticAt(const cal::CalArray& a, int k, double t) {
+double QuadraticAt(const core::CalArray& a, int k, double t) {
     const double y0 = a[static_cast<std::size_t>(k - 1)];
     const double y1 = a[static_cast<std::size_t>(k)];
     const double y2 = a[static_cast<std::size_t>(k + 1)];
@@ -105,23 +108,23 @@ double QuadraticAt(const cal::CalArray& a, int k, double t) {
 
 void BuildInterpolation(core::Program& p) {
     core::AppState& st = p.st;
-    cal::CalTable& c = p.cal;
+    core::CalTable& c = p.cal;
     if (!st.InstrumentPresent) {
         return;
     }
     st.LastError = 0;
-    c.firstcalndx = cal::CustomFirstCalIndex;
+    c.firstcalndx = core::CustomFirstCalIndex;
     CheckScanLimits(p);
     if (!c.custom_cal) {
-        c.firstcalndx = cal::StandardFirstCalIndex;
+        c.firstcalndx = core::StandardFirstCalIndex;
         // The first four points (5 to 20 kHz) are averaged into index 19, which serves as the
         // origin (f = 0) of the 0.2 MHz part of the grid. Repeating this changes nothing more.
-        if (c.cal_points > cal::StandardFirstCalIndex) {
-            for (cal::CalArray* a :
+        if (c.cal_points > core::StandardFirstCalIndex) {
+            for (core::CalArray* a :
                  {&c.short_re, &c.short_im, &c.open_re, &c.open_im, &c.std_re, &c.std_im}) {
                 const double average = ((((*a)[0] + (*a)[1]) + (*a)[2]) + (*a)[3]) * 0.25;
                 (*a)[0] = (*a)[1] = (*a)[2] = (*a)[3] = average;
-                (*a)[cal::StandardFirstCalIndex] = average;
+                (*a)[core::StandardFirstCalIndex] = average;
             }
         }
     }
@@ -129,7 +132,7 @@ void BuildInterpolation(core::Program& p) {
         // No table to interpolate: the sweeps ask for a calibration through the cal flags.
         return;
     }
-    const int n = std::clamp(st.scan_points, 0, cal::CalCapacity);
+    const int n = std::clamp(st.scan_points, 0, core::CalCapacity);
     const bool inUse = st.PortB_on ? st.portb_cal_ok != 0 : st.porta_cal_ok != 0;
     InterpolatedCal& ip = p.ip;
     const Arrays arrays[6] = {
@@ -161,7 +164,7 @@ void BuildInterpolation(core::Program& p) {
 
 void InterpolateAtFreq(core::Program& p) {
     const core::AppState& st = p.st;
-    const cal::CalTable& c = p.cal;
+    const core::CalTable& c = p.cal;
     if (!CalTableUsable(c)) {
         return;
     }
@@ -176,9 +179,9 @@ void InterpolateAtFreq(core::Program& p) {
                                instrument::WarningColor(st));
         instrument::StatusText(p, 100, 10 + lineStep,
                                "   Interpolation error. NDX = " +
-                                   files::NumText(static_cast<double>(pos.index), 0),
+                                   core::NumText(static_cast<double>(pos.index), 0),
                                instrument::WarningColor(st));
-        instrument::StatusText(p, 100, 10 + 2 * lineStep, "firstcalndx=" + files::NumText(c.firstcalndx, 0),
+        instrument::StatusText(p, 100, 10 + 2 * lineStep, "firstcalndx=" + core::NumText(c.firstcalndx, 0),
                                instrument::WarningColor(st));
     }
     const CalValues v = ValuesAt(c, pos);

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 
 namespace vna::core {
 struct Program;
@@ -25,11 +25,11 @@ struct GridPosition {
 // `bias` is added to the index before it is rounded down (0 for the table build, 1e-7 for a
 // single frequency). The centre is kept inside the table (k - 1 >= firstcalndx, k + 1 < n) and a
 // frequency outside it takes the value of the nearest end: nothing is ever read outside the table.
-GridPosition LocateOnCalGrid(const cal::CalTable& t, double f, double bias);
+GridPosition LocateOnCalGrid(const core::CalTable& t, double f, double bias);
 // y1 + t (b + t a) over the points k - 1, k, k + 1 of `a`.
-double QuadraticAt(const cal::CalArray& a, int k, double t);
+double QuadraticAt(const core::CalArray& a, int k, double t);
 // True when the table can be interpolated at all (a grid step and enough points).
-bool CalTableUsable(const cal::CalTable& t);
+bool CalTableUsable(const core::CalTable& t);
 
 // Rebuilds the interpolated cal values for every point of the present sweep grid. Runs the
 // scan-limit check first; a grid point below the cal table (or past its end) while the cal of the

@@ -5,10 +5,10 @@
 
 #include "core/delay.h"
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/raw_reading.h"
 #include "measure/correction.h"
@@ -18,12 +18,14 @@
 
 namespace vna::measure {
 
+using core::ScanPoint;
+
 namespace {
 
 constexpr double DegreesPerRadian = 57.29578;
 
 std::string Fixed(double v, const char* picture) {
-    std::string s = files::FormatPicture(picture, v);
+    std::string s = core::FormatPicture(picture, v);
     const auto first = s.find_first_not_of(' ');
     return first == std::string::npos ? s : s.substr(first);
 }
@@ -33,7 +35,7 @@ void Show(core::Program& p, const std::vector<std::string>& lines) {
     if (!c) {
         return;
     }
-    const display::GraphGeometry& g = p.display.g;
+    const core::GraphGeometry& g = p.display.g;
     c->setFont("courier", p.st.graphFontSize + 2, 700);
     int width = 0;
     int height = 0;

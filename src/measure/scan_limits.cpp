@@ -4,13 +4,13 @@
 #include <cmath>
 #include <optional>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "core/entry.h"
+#include "core/number_text.h"
 #include "core/program.h"
+#include "core/text_lines.h"
 #include "display/graph_geometry.h"
 #include "display/status_panel.h"
-#include "files/number_text.h"
-#include "files/text_lines.h"
 #include "measure/interpolation.h"
 
 namespace vna::measure {
@@ -23,12 +23,12 @@ constexpr int MaxDialogPoints = 30010;
 constexpr double SameFreq = 0.000001;
 
 std::string Num(const core::AppState& st, double v) {
-    return files::NumText(v, st.NumDecimals);
+    return core::NumText(v, st.NumDecimals);
 }
 
 // A limit as the dialog shows it: up to 6 decimals, without trailing zeros or the leading blank.
 std::string LimitText(double v) {
-    std::string s = files::NumText(v, 6).substr(1);
+    std::string s = core::NumText(v, 6).substr(1);
     if (s.find('.') != std::string::npos) {
         while (!s.empty() && s.back() == '0') {
             s.pop_back();
@@ -43,11 +43,11 @@ std::string LimitText(double v) {
 // The number before the first occurrence of `mark` (the whole text when there is none).
 double NumberBefore(std::string_view text, std::string_view mark) {
     const std::size_t pos = text.find_first_of(mark);
-    return files::TextToNumber(pos == std::string_view::npos ? text : text.substr(0, pos));
+    return core::TextToNumber(pos == std::string_view::npos ? text : text.substr(0, pos));
 }
 
 void NeutralScanArrays(core::Program& p) {
-    const int last = std::min(display::MaxScanPoints(p.st), cal::CalCapacity - 1);
+    const int last = std::min(display::MaxScanPoints(p.st), core::CalCapacity - 1);
     for (int k = 0; k <= last; ++k) {
         const auto u = static_cast<std::size_t>(k);
         const double v = k * 0.0001;
@@ -81,7 +81,7 @@ void SetupScanLimitsDialog(core::Program& p) {
 
 int CheckCustomLimits(core::Program& p) {
     core::AppState& st = p.st;
-    const cal::CalTable& c = p.cal;
+    const core::CalTable& c = p.cal;
     if (!c.custom_cal) {
         return 0;
     }
@@ -152,7 +152,7 @@ void CheckScanLimits(core::Program& p) {
 
 void SnapToCalGrid(core::Program& p) {
     core::AppState& st = p.st;
-    const cal::CalTable& c = p.cal;
+    const core::CalTable& c = p.cal;
     if (st.interpolate != 0 || !(c.caldelta > 0)) {
         return;
     }
@@ -178,11 +178,11 @@ void SnapToCalGrid(core::Program& p) {
 }
 
 double FrequencyFromText(std::string_view text) {
-    const std::string lower = files::ToLower(text);
+    const std::string lower = core::ToLower(text);
     if (lower.find('k') != std::string::npos) {
         return std::fabs(NumberBefore(lower, "k") * 0.001);
     }
-    return std::fabs(files::TextToNumber(lower));
+    return std::fabs(core::TextToNumber(lower));
 }
 
 double StepFromText(std::string_view text, double start, double stop) {
@@ -207,7 +207,7 @@ double StepFromText(std::string_view text, double start, double stop) {
     if (v >= 20) {
         return span / std::min(v, static_cast<double>(MaxDialogPoints));
     }
-    if (v == 0 || files::Nint(span / v) > MaxDialogPoints) {
+    if (v == 0 || core::Nint(span / v) > MaxDialogPoints) {
         return span / MaxDialogPoints;
     }
     return v;
@@ -215,7 +215,7 @@ double StepFromText(std::string_view text, double start, double stop) {
 
 void ApplyNewLimits(core::Program& p, const SavedLimits& saved) {
     core::AppState& st = p.st;
-    const cal::CalTable& c = p.cal;
+    const core::CalTable& c = p.cal;
     double& start = st.start_freq;
     double& stop = st.end_freq;
     if (start > stop) {
@@ -305,7 +305,7 @@ void ScanLimitsCommand(core::Program& p) {
     if (st.SweepRunning || st.TdrActive) {
         return;
     }
-    const cal::CalTable& c = p.cal;
+    const core::CalTable& c = p.cal;
     platform::Form form;
     form.title = " Scan Limits";
     if (c.custom_cal) {

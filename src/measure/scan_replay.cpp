@@ -7,6 +7,9 @@
 
 namespace vna::measure {
 
+using core::ScanArrays;
+using core::ScanPoint;
+
 namespace {
 
 // The value of pi of the reflection-angle quadrant rule.

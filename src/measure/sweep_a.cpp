@@ -4,12 +4,12 @@
 #include <cmath>
 #include <string>
 
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"
-#include "files/number_text.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
@@ -24,6 +24,8 @@
 #include "platform/canvas.h"
 
 namespace vna::measure {
+
+using core::ScanPoint;
 
 namespace {
 
@@ -55,7 +57,7 @@ void ReferenceRules(core::AppState& st) {
 
 // The pixel row of the Zmag trace for |Z| on the present scale, as the plot places it.
 int ZmagRow(const core::Program& p, double zmag) {
-    const display::GraphGeometry& g = p.display.g;
+    const core::GraphGeometry& g = p.display.g;
     const double y = std::clamp(g.centreY - zmag * g.zmagFactor, static_cast<double>(g.box.top),
                                 static_cast<double>(g.box.bottom));
     return display::NearestEven(y);
@@ -63,11 +65,11 @@ int ZmagRow(const core::Program& p, double zmag) {
 
 void Annotate(core::Program& p, bool live, int stored, double stepSum) {
     core::AppState& st = p.st;
-    const display::GraphGeometry& g = p.display.g;
+    const core::GraphGeometry& g = p.display.g;
     findMinSwrAndResonances(p);
     int x = g.box.left + 40;
     if (st.plot_swr) {
-        const std::string text = "Min SWR = " + files::FormatPicture("###.##", st.min_swr) + " @ " +
+        const std::string text = "Min SWR = " + core::FormatPicture("###.##", st.min_swr) + " @ " +
                                  FreqText(st, st.min_swr_freq) + "MHz   ";
         GraphNote(p, x, g.rows[0], text, st.RedColor);
         if (platform::Canvas* c = p.ui.mainCanvas()) {
@@ -84,7 +86,7 @@ void Annotate(core::Program& p, bool live, int stored, double stepSum) {
         int shown = 0;
         for (std::size_t k = 0; k < reson.size() && shown < entries; ++k) {
             if (reson[k] > 0) {
-                text += (shown > 0 ? "," : "") + files::FormatPicture("###.######", reson[k]) + " ";
+                text += (shown > 0 ? "," : "") + core::FormatPicture("###.######", reson[k]) + " ";
                 ++shown;
             }
         }
@@ -96,8 +98,8 @@ void Annotate(core::Program& p, bool live, int stored, double stepSum) {
         if (percent > st.zStepTolerance) {
             instrument::StatusText(
                 p, 75, 50,
-                " Zmag step size is too large:  delta Z avg= " + files::NumText(percent, 2) +
-                    "% f.s.,    tol=" + files::NumText(st.zStepTolerance, 0) + "%",
+                " Zmag step size is too large:  delta Z avg= " + core::NumText(percent, 2) +
+                    "% f.s.,    tol=" + core::NumText(st.zStepTolerance, 0) + "%",
                 Red);
         }
     }
@@ -153,7 +155,7 @@ void sweepPortA(core::Program& p, int pointLimit) {
         limitsChecked = st.InstrumentPresent != 0;
     }
     if (st.Zo < st.ZoMinimum) {
-        p.ui.message("Note: Zo = " + files::NumText(st.Zo, st.NumDecimals) +
+        p.ui.message("Note: Zo = " + core::NumText(st.Zo, st.NumDecimals) +
                          "\rZo can be changed with the Setup menu.",
                      "Zo is low");
     }
@@ -171,7 +173,7 @@ void sweepPortA(core::Program& p, int pointLimit) {
     }
 
     // Set up.
-    measure::ScanArrays& s = p.scan;
+    core::ScanArrays& s = p.scan;
     ScanPoint& pt = p.point;
     st.SweepRunning = 1;
     if (live) {

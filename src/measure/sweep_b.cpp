@@ -8,11 +8,11 @@
 #include "cal/portb_cal.h"
 #include "cal/portb_correct.h"
 #include "core/delay.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"
-#include "files/number_text.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
 #include "instrument/raw_reading.h"
@@ -24,6 +24,8 @@
 #include "measure/sweep_common.h"
 
 namespace vna::measure {
+
+using core::ScanArrays;
 
 namespace {
 
@@ -61,7 +63,7 @@ int LevelMultiplier(int readings) {
 }
 
 int Level(const core::AppState& st) {
-    return files::Nint(st.MagLoad * LevelMultiplier(instrument::ReadingAveraging(st)));
+    return core::Nint(st.MagLoad * LevelMultiplier(instrument::ReadingAveraging(st)));
 }
 
 bool ReadingFailed(const core::AppState& st) {
@@ -159,8 +161,8 @@ struct AveragingSteps {
 
 AveragingSteps AveragingFor(const core::AppState& st) {
     const double n = std::max(st.average, 4);
-    return {files::Nint(st.avgweight * n / 16), files::Nint(st.avgweight * n / 4),
-            files::Nint(st.avgweight * n / 2), files::Nint(st.avgweight * n)};
+    return {core::Nint(st.avgweight * n / 16), core::Nint(st.avgweight * n / 4),
+            core::Nint(st.avgweight * n / 2), core::Nint(st.avgweight * n)};
 }
 
 void AutomaticAveraging(core::Program& p, const AveragingSteps& a, double s21) {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
-#include "files/number_text.h"
 #include "instrument/health.h"
 #include "measure/scan_limits.h"
 #include "platform/canvas.h"
@@ -61,7 +61,7 @@ int SweepPoints(const core::Program& p, int pointLimit, bool live) {
 }
 
 std::string FreqText(const core::AppState& st, double mhz) {
-    return files::NumText(mhz, st.NumDecimals);
+    return core::NumText(mhz, st.NumDecimals);
 }
 
 void GraphNote(core::Program& p, int x, int y, std::string_view text, core::Rgb color) {
@@ -79,16 +79,16 @@ void TemperatureNote(core::Program& p) {
         return;
     }
     const double t = instrument::ReadTemperature(p);
-    const display::GraphGeometry& g = p.display.g;
-    GraphNote(p, g.box.right - 250, g.rows[0], "Temperature= " + files::NumText(t, 2), Black);
+    const core::GraphGeometry& g = p.display.g;
+    GraphNote(p, g.box.right - 250, g.rows[0], "Temperature= " + core::NumText(t, 2), Black);
 }
 
 void TrendNote(core::Program& p) {
     if (p.st.trend <= 0) {
         return;
     }
-    const display::GraphGeometry& g = p.display.g;
-    GraphNote(p, g.box.left + 5, g.box.bottom - 2 * g.lineH - 6, "Trend=" + files::NumText(p.st.trend, 0),
+    const core::GraphGeometry& g = p.display.g;
+    GraphNote(p, g.box.left + 5, g.box.bottom - 2 * g.lineH - 6, "Trend=" + core::NumText(p.st.trend, 0),
               Black);
 }
 
@@ -98,10 +98,9 @@ void TimingNote(core::Program& p, std::uint32_t startTick, int points) {
     }
     const std::uint32_t elapsed = std::max<std::uint32_t>(p.clock.tickMs() - startTick, 1);
     const double rate = points * 1000.0 / elapsed;
-    const display::GraphGeometry& g = p.display.g;
+    const core::GraphGeometry& g = p.display.g;
     GraphNote(p, g.box.right - 160, g.box.bottom + 7,
-              files::NumText(files::Nint(rate + 0.5), 0) + " pts/sec (" + files::NumText(elapsed, 0) +
-                  "msec)",
+              core::NumText(core::Nint(rate + 0.5), 0) + " pts/sec (" + core::NumText(elapsed, 0) + "msec)",
               p.st.Magenta);
 }
 

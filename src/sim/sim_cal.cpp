@@ -5,10 +5,10 @@
 #include <numbers>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
 #include "core/app_state.h"
-#include "files/atomic_file.h"
-#include "files/number_text.h"
+#include "core/atomic_file.h"
+#include "core/cal_table.h"
+#include "core/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
 #include "sim/instrument_model.h"
@@ -68,7 +68,7 @@ std::vector<std::pair<double, int>> PortBGrid(double maximumFreq) {
 
 std::string UnitInstrumentId(Instrument& unit, const platform::LocalTime& now) {
     if (!unit.config.flash) {
-        return files::NumText(unit.config.serialNumber, 0);
+        return core::NumText(unit.config.serialNumber, 0);
     }
     instrument::DateCode words{};
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -82,11 +82,11 @@ std::string UnitInstrumentId(Instrument& unit, const platform::LocalTime& now) {
     return instrument::DateCodeId(words);
 }
 
-void FillUnitCalTable(cal::CalTable& t, const Instrument& unit, const std::string& instrumentId,
+void FillUnitCalTable(core::CalTable& t, const Instrument& unit, const std::string& instrumentId,
                       double maximumFreq) {
     const core::AppState st = CalSettings();
     // A fresh table from the heap: the table is too large for a temporary on the stack.
-    t = *std::make_unique<cal::CalTable>();
+    t = *std::make_unique<core::CalTable>();
     t.cal_resistor = 50;
     t.instrument_id = instrumentId;
     t.cal_comment = "standards of the simulator";
@@ -103,8 +103,8 @@ void FillUnitCalTable(cal::CalTable& t, const Instrument& unit, const std::strin
     // The standard calibration runs while the frequency is below the rounded range + 0.2001.
     const double last = std::round(maximumFreq + 0.0001) + 0.2001;
     int n = 0;
-    while (n < cal::CalCapacity && cal::StandardGridFreq(n) < last) {
-        const double fHz = DdsHz(unit, st, cal::StandardGridFreq(n));
+    while (n < core::CalCapacity && core::StandardGridFreq(n) < last) {
+        const double fHz = DdsHz(unit, st, core::StandardGridFreq(n));
         const auto k = static_cast<std::size_t>(n);
         const Complex s = RawReading(unit, shortStd, fHz);
         const Complex o = RawReading(unit, openStd, fHz);
@@ -146,7 +146,7 @@ void FillUnitCalTable(cal::CalTable& t, const Instrument& unit, const std::strin
         }
         previousLow = phaseLow;
         previousHigh = phaseHigh;
-        cal::BCalPoint& b = t.bcal[static_cast<std::size_t>(m)];
+        core::BCalPoint& b = t.bcal[static_cast<std::size_t>(m)];
         b.freq = f;
         b.tag = tag;
         b.lowMag = std::abs(low);
@@ -156,15 +156,15 @@ void FillUnitCalTable(cal::CalTable& t, const Instrument& unit, const std::strin
         ++m;
     }
     t.bcal_points = m;
-    cal::SetGridInUse(t, 0.005, maximumFreq);
+    core::SetGridInUse(t, 0.005, maximumFreq);
 }
 
 bool WriteUnitCalFile(Instrument& unit, const std::string& path, const platform::LocalTime& now,
                       std::string* error) {
     const double maximumFreq = core::AppState{}.maximumfreq;
-    auto table = std::make_unique<cal::CalTable>();
+    auto table = std::make_unique<core::CalTable>();
     FillUnitCalTable(*table, unit, UnitInstrumentId(unit, now), maximumFreq);
-    return files::WriteFileAtomic(path, cal::CalFileText(*table, now, true), error);
+    return core::WriteFileAtomic(path, cal::CalFileText(*table, now, true), error);
 }
 
 } // namespace vna::sim

@@ -4,9 +4,11 @@
 
 #include "platform/clock.h"
 
-namespace vna::cal {
+namespace vna::core {
 struct CalTable;
 }
+
+namespace vna::cal {}
 
 // The cal file the simulated unit's own standards produce: what a calibration of the unit would
 // measure on a short, an open and a 50 ohm resistor at every point of the standard grid (and on a
@@ -22,7 +24,7 @@ std::string UnitInstrumentId(Instrument& unit, const platform::LocalTime& now);
 
 // Fills `t` with the unit's standards on the standard grid up to `maximumFreq` and its Port B
 // through-cable table.
-void FillUnitCalTable(cal::CalTable& t, const Instrument& unit, const std::string& instrumentId,
+void FillUnitCalTable(core::CalTable& t, const Instrument& unit, const std::string& instrumentId,
                       double maximumFreq);
 
 // Writes the unit's cal file through the program's own cal file writer. False (with a reason in

@@ -7,9 +7,9 @@
 
 #include "app/cli.h"
 #include "cli_capture.h"
-#include "files/atomic_file.h"
+#include "core/atomic_file.h"
+#include "core/text_lines.h"
 #include "files/scan_file.h"
-#include "files/text_lines.h"
 #include "measure/scan_replay.h"
 #include "support/test_rig.h"
 
@@ -76,8 +76,8 @@ TEST(CliConvert, BetweenScanFilesCsvAndTouchstone) {
     EXPECT_EQ(*written, (std::vector<std::string>{scn, rig.dir.file("ant.csv"), rig.dir.file("ant.s1p")}));
     EXPECT_NE(test::ReadFile(rig.dir.file("ant.s1p")).find("# HZ S MA R 50\r\n"), std::string::npos);
     ASSERT_TRUE(app::WriteScanWithExports(rig.p(), 'b', scnb, files::TouchstoneFormat::RI, error)) << error;
-    EXPECT_TRUE(files::FileExists(rig.dir.file("flt_B.csv")));
-    EXPECT_TRUE(files::FileExists(rig.dir.file("flt.s2p")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("flt_B.csv")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("flt.s2p")));
     EXPECT_FALSE(
         app::WriteScanWithExports(rig.p(), 'a', rig.dir.file("x.scnb"), files::TouchstoneFormat::RI, error));
     EXPECT_NE(error.find("is named .scn"), std::string::npos);
@@ -122,8 +122,8 @@ TEST(CliConvert, BetweenScanFilesCsvAndTouchstone) {
     ASSERT_EQ(c.status, 0) << c.err;
     const std::string saved = test::ReadFile(rig.dir.file("ant.csv"));
     const std::string converted = test::ReadFile(cli.dir.file("again.csv"));
-    const auto a = files::SplitLines(saved);
-    const auto b = files::SplitLines(converted);
+    const auto a = core::SplitLines(saved);
+    const auto b = core::SplitLines(converted);
     ASSERT_EQ(a.size(), b.size());
     for (std::size_t k = 1; k < 5; ++k) {
         EXPECT_EQ(a[k], b[k]) << k;
@@ -194,7 +194,7 @@ TEST(CliConvert, MistakesAndBadFiles) {
         EXPECT_EQ(c.err.rfind("vna-cli: error 1: ", 0), 0u) << c.err;
         EXPECT_NE(c.err.find(k.message), std::string::npos) << c.err;
         EXPECT_TRUE(c.out.empty());
-        EXPECT_FALSE(files::FileExists(rig.dir.file("x.s1p")));
+        EXPECT_FALSE(core::FileExists(rig.dir.file("x.s1p")));
     }
     // The damaged file was also reported through the program's own message.
     test::TestRig cli;

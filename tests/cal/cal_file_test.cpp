@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
+#include "core/text_lines.h"
 #include "display/status_panel.h"
 #include "files/state_file.h"
-#include "files/text_lines.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -21,8 +21,8 @@ constexpr const char* Id = " 1042";
 
 // A calibration as a procedure leaves it: the three Port A tables, three Port B points and the
 // channel references.
-std::unique_ptr<cal::CalTable> MakeTable(int n, bool custom) {
-    auto t = std::make_unique<cal::CalTable>();
+std::unique_ptr<core::CalTable> MakeTable(int n, bool custom) {
+    auto t = std::make_unique<core::CalTable>();
     t->cal_resistor = 50;
     t->instrument_id = Id;
     t->cal_comment = "bench cal";
@@ -51,7 +51,7 @@ std::unique_ptr<cal::CalTable> MakeTable(int n, bool custom) {
     t->bcal_points = 3;
     const double f[3] = {0.005, 1.0, 2.0};
     for (int i = 0; i < 3; ++i) {
-        cal::BCalPoint& b = t->bcal[static_cast<std::size_t>(i)];
+        core::BCalPoint& b = t->bcal[static_cast<std::size_t>(i)];
         b.freq = f[i];
         b.lowMag = 0.9876543 - 0.01 * i;
         b.highMag = 3.9 - 0.02 * i;
@@ -65,7 +65,7 @@ std::unique_ptr<cal::CalTable> MakeTable(int n, bool custom) {
     return t;
 }
 
-std::string FileText(const cal::CalTable& t, bool portB = true) {
+std::string FileText(const core::CalTable& t, bool portB = true) {
     return cal::CalFileText(t, {2026, 12, 7, 12, 0, 0, 0}, portB);
 }
 
@@ -93,7 +93,7 @@ struct CalRig : test::TestRig {
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
-    for (auto l : files::SplitLines(text)) {
+    for (auto l : core::SplitLines(text)) {
         out.emplace_back(l);
     }
     return out;
@@ -118,7 +118,7 @@ std::string Edited(const std::string& text, std::size_t index, const char* with)
     return Join(lines);
 }
 
-void ExpectSameTables(const cal::CalTable& a, const cal::CalTable& b) {
+void ExpectSameTables(const core::CalTable& a, const core::CalTable& b) {
     ASSERT_EQ(a.cal_points, b.cal_points);
     for (int k = 0; k < a.cal_points; ++k) {
         const auto u = static_cast<std::size_t>(k);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "instrument/date_code.h"
 #include "instrument/identification.h"
 #include "sim/dut.h"
@@ -116,7 +116,7 @@ inline bool Exists(const std::string& path) {
 }
 
 // The tables of two calibrations agree exactly on every Port A point and the Port B table.
-inline void ExpectSameCal(const cal::CalTable& a, const cal::CalTable& b) {
+inline void ExpectSameCal(const core::CalTable& a, const core::CalTable& b) {
     ASSERT_EQ(a.cal_points, b.cal_points);
     ASSERT_EQ(a.bcal_points, b.bcal_points);
     EXPECT_EQ(a.custom_cal, b.custom_cal);

@@ -43,7 +43,7 @@ TEST(CustomCal, LimitTextsGridExtrapolationAndMaximumUsableFrequency) {
     EXPECT_NEAR(cal::CustomFrequencyFromText("100k"), 0.1, 1e-12);
     EXPECT_NEAR(cal::CustomFrequencyFromText("-14.2"), 14.2, 1e-12);
 
-    cal::CalArray a{};
+    core::CalArray a{};
     a[2] = 1;
     a[3] = 2;
     a[4] = 4;
@@ -88,7 +88,7 @@ TEST_F(SimTest, CustomCalOverChosenLimitsMeasuresWithItsOwnGrid) {
 
     // In force, custom, its points: 1 to 31 MHz (two above the end) and two below the start.
     EXPECT_EQ(st.cal_file, path);
-    const cal::CalTable& t = r.p().cal;
+    const core::CalTable& t = r.p().cal;
     EXPECT_EQ(t.custom_cal, 1);
     EXPECT_EQ(t.custom_start_freq, 1);
     EXPECT_EQ(t.custom_end_freq, 30);
@@ -147,7 +147,7 @@ TEST_F(SimTest, CustomCalLimitsAreCheckedAndEveryEarlyEndRestoresTheSweep) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         auto& st = r.st();
         st.start_freq = 3;
         st.end_freq = 9;
@@ -193,7 +193,7 @@ TEST_F(SimTest, CustomCalLeadsToTheStandardCalAndStopsWhenAStandardFails) {
         // The adapter pulled out during the open: the documented message, no file, limits back.
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         test::AttachStandards(r);
         r.ui.formAnswers = {Limits("1", "30", "0.1")};
         r.ui.onPump = [&r](int) {

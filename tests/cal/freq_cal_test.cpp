@@ -8,7 +8,7 @@
 #include "cal/amplitude.h"
 #include "cal/cal_rig.h"
 #include "cal/freq_cal.h"
-#include "files/atomic_file.h"
+#include "core/atomic_file.h"
 #include "instrument/commands.h"
 #include "support/test_rig.h"
 
@@ -72,7 +72,7 @@ TEST(FreqCal, TheFactorFollowsTheStandardAndRepeatedCalibrationsMultiply) {
               "Freq Calibration is complete.\r\rCompensation Factor = 1.000015000  (15.00 ppm)");
     // Kept in the settings file at once.
     std::string init;
-    ASSERT_TRUE(files::ReadWholeFile(rig.dir.file("VNA_Init_Data.ini"), init));
+    ASSERT_TRUE(core::ReadWholeFile(rig.dir.file("VNA_Init_Data.ini"), init));
     EXPECT_NE(init.find("1.000015"), std::string::npos);
 
     // A second calibration starts from the first factor; the last standard is proposed.

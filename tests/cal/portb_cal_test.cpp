@@ -86,9 +86,9 @@ TEST_F(SimTest, PortBCalAloneMeasuresTheThroughCableAndTheGainStepPhases) {
     EXPECT_EQ(st.PortB_LevelDb[3], 27.3);
 
     // The through table against the unit's own, within the noise of 16 averages.
-    auto unit = std::make_unique<cal::CalTable>();
+    auto unit = std::make_unique<core::CalTable>();
     sim::FillUnitCalTable(*unit, r.serial.unit, st.instrument_id, st.maximumfreq);
-    const cal::CalTable& t = r.p().cal;
+    const core::CalTable& t = r.p().cal;
     ASSERT_EQ(t.bcal_points, unit->bcal_points);
     double worstMag = 0;
     double worstPhase = 0;
@@ -132,7 +132,7 @@ TEST_F(SimTest, PortBCalRefusesWithoutPortACalAndKeepsItsDataWhenItFails) {
     for (int c = 0; c < 3; ++c) {
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         test::Standards s;
         if (c == 0) {
             s.through = "open";
@@ -257,7 +257,7 @@ TEST_F(SimTest, MultichannelCalWritesOneFilePerChannelWithTheChannelsAgainstChan
     EXPECT_EQ(r.serial.unit.state().expansion[1] & 7, 1);
     // The unit's MUX paths: channel 2 is 0.5 dB and 15 degrees below channel 1; channel 3 is
     // independent.
-    const cal::CalTable& t = r.p().cal;
+    const core::CalTable& t = r.p().cal;
     EXPECT_NEAR(t.chan_ref_mag[1], std::pow(10.0, -0.5 / 20), 0.002);
     EXPECT_NEAR(t.chan_ref_phase[1], -15 * Pi / 180, 0.003);
     EXPECT_EQ(t.chan_ref_mag[2], 0);
@@ -273,7 +273,7 @@ TEST_F(SimTest, MultichannelCalWritesOneFilePerChannelWithTheChannelsAgainstChan
 TEST_F(SimTest, MultichannelCalCancelledAtTheReferenceWritesNothing) {
     auto& r = rig();
     const std::string previous = test::PrepareWithUnitCal(r);
-    const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+    const auto before = std::make_unique<core::CalTable>(r.p().cal);
     r.serial.unit.muxFitted = true;
     r.ui.promptAnswers = {false};
     r.ui.fileAnswers = {r.dir.file("array.chan1")};

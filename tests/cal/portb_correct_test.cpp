@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "cal/cal_table.h"
 #include "cal/portb_correct.h"
+#include "core/cal_table.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -15,10 +15,10 @@ namespace {
 // The Port B grid with a ratio and a phase that are straight lines in frequency within each
 // segment, so interpolation is exact and a pair taken across a segment boundary shows at once:
 // the high-range columns are the low ones times 4 (ratio) and plus 0.5 rad (phase).
-void FillTable(cal::CalTable& t) {
+void FillTable(core::CalTable& t) {
     int m = 0;
     auto add = [&](double f, double ratio, double phase) {
-        cal::BCalPoint& b = t.bcal[static_cast<std::size_t>(m++)];
+        core::BCalPoint& b = t.bcal[static_cast<std::size_t>(m++)];
         b.freq = f;
         b.lowMag = ratio;
         b.highMag = 4 * ratio;

@@ -21,7 +21,7 @@ using Complex = std::complex<double>;
 
 namespace {
 
-Complex At(const cal::CalArray& re, const cal::CalArray& im, int k) {
+Complex At(const core::CalArray& re, const core::CalArray& im, int k) {
     return {re[static_cast<std::size_t>(k)], im[static_cast<std::size_t>(k)]};
 }
 
@@ -51,7 +51,7 @@ void ExpectRelaysOff(test::SimRig& r) {
 }
 
 // After an early end: the previous calibration in force, unchanged, and nothing new written.
-void ExpectPreviousCalBack(test::SimRig& r, const cal::CalTable& before, const std::string& previous,
+void ExpectPreviousCalBack(test::SimRig& r, const core::CalTable& before, const std::string& previous,
                            const std::string& refused) {
     EXPECT_EQ(r.st().cal_file, previous);
     EXPECT_EQ(r.st().porta_cal_ok, 1);
@@ -74,7 +74,7 @@ TEST(StandardCalGrid, FiveKilohertzStepsToOneHundredKilohertzThenTwoHundred) {
     EXPECT_DOUBLE_EQ(g[21], 0.4);
     EXPECT_DOUBLE_EQ(g.back(), 180.2);
     for (std::size_t k = 0; k < g.size(); ++k) {
-        ASSERT_EQ(g[k], cal::StandardGridFreq(static_cast<int>(k))) << k;
+        ASSERT_EQ(g[k], core::StandardGridFreq(static_cast<int>(k))) << k;
     }
     // Another range ends at its own rounded limit + 0.2.
     EXPECT_DOUBLE_EQ(cal::StandardCalGrid(60.3).back(), 60.2);
@@ -117,14 +117,14 @@ TEST_F(SimTest, StandardCalMadeByTheProgramMeasuresKnownDevicesAndAgreesWithTheU
 
     // Against the unit's own standards, point by point (the points the interpolation averages at
     // the low end are left out): within the noise of a reading at 16 averages.
-    auto unit = std::make_unique<cal::CalTable>();
+    auto unit = std::make_unique<core::CalTable>();
     sim::FillUnitCalTable(*unit, r.serial.unit, st.instrument_id, st.maximumfreq);
     double worst[3] = {0, 0, 0};
     for (int k = 4; k < 921; ++k) {
         if (k == 19) {
             continue;
         }
-        const cal::CalTable& t = r.p().cal;
+        const core::CalTable& t = r.p().cal;
         const Complex pairs[3][2] = {{At(t.short_re, t.short_im, k), At(unit->short_re, unit->short_im, k)},
                                      {At(t.open_re, t.open_im, k), At(unit->open_re, unit->open_im, k)},
                                      {At(t.std_re, t.std_im, k), At(unit->std_re, unit->std_im, k)}};
@@ -186,7 +186,7 @@ TEST_F(SimTest, PlausibilityChecksFireOnTheWrongStandardAndUseThisDataSilencesTh
     {
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         test::Standards s;
         s.resistor = "resistor:r=75";
         test::AttachStandards(r, s);
@@ -224,7 +224,7 @@ TEST_F(SimTest, PlausibilityChecksFireOnTheWrongStandardAndUseThisDataSilencesTh
     {
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         test::Standards s;
         s.shortCircuit = "open";
         s.openCircuit = "short";
@@ -263,7 +263,7 @@ TEST_F(SimTest, CancelAtEveryPromptLeavesThePreviousCalibrationInForce) {
     for (int step = 0; step < 6; ++step) {
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         auto& st = r.st();
         st.average = 2;
         st.start_freq = 3;
@@ -302,7 +302,7 @@ TEST_F(SimTest, AReadingErrorTheReferenceLostOrTheInstrumentGoneEndsWithThePrevi
     for (Fault fault : {Silence, ReferenceLoss, WeakReference, Unplugged, UserStop}) {
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         test::AttachStandards(r);
         r.ui.textAnswers = {std::string("50")};
         const std::string path = r.dir.file("new.acal");
@@ -395,7 +395,7 @@ TEST_F(SimTest, ReferenceCheckAsksCancelTryAgainOrContinue) {
     {
         auto& r = rig();
         const std::string previous = test::PrepareWithUnitCal(r);
-        const auto before = std::make_unique<cal::CalTable>(r.p().cal);
+        const auto before = std::make_unique<core::CalTable>(r.p().cal);
         test::AttachStandards(r);
         r.serial.unit.faults.referenceLoss = true;
         r.ui.messageAnswers = {Answer::Cancel};

@@ -36,7 +36,7 @@ TEST(FreqAxis, DivisionRuleCases) {
     };
     for (const Case& c : cases) {
         core::AppState st = Limits(c.start, c.end, 0.001, c.atZero);
-        const display::FreqAxis a = display::ComputeFreqAxis(st);
+        const core::FreqAxis a = display::ComputeFreqAxis(st);
         EXPECT_EQ(a.xDivs, c.divs) << c.start << ".." << c.end;
         EXPECT_DOUBLE_EQ(a.mhzPerDiv, c.perDiv) << c.start << ".." << c.end;
         EXPECT_DOUBLE_EQ(a.plotStart, c.plotStart);
@@ -44,7 +44,7 @@ TEST(FreqAxis, DivisionRuleCases) {
     }
     // A start below the instrument's minimum becomes 1, an end above its maximum the maximum.
     core::AppState st = Limits(0, 500);
-    const display::FreqAxis a = display::ComputeFreqAxis(st);
+    const core::FreqAxis a = display::ComputeFreqAxis(st);
     EXPECT_EQ(st.start_freq, 1);
     EXPECT_EQ(st.end_freq, 180);
     EXPECT_EQ(a.xDivs, 18);
@@ -83,7 +83,7 @@ TEST(GraphGeometry, BoxFromFontMetricsAndWindowRules) {
     st.graphFontSize = 7;
     st.boldGraphFont = 1;
     display::ComputeGraphGeometry(rig.p());
-    const display::GraphGeometry& g = rig.p().display.g;
+    const core::GraphGeometry& g = rig.p().display.g;
     // The recording canvas measures (2/3 of the point size + 1) per character, 2 x size high.
     const int ch = 7 * 2 / 3 + 1; // 5
     EXPECT_EQ(g.lineH, 14);
@@ -131,7 +131,7 @@ TEST(GraphGeometry, ScaleFactorsAndTheirClamps) {
     st.swrLog = 0;
     st.swrLift = 1;
     display::ComputeScaleFactors(rig.p());
-    const display::GraphGeometry& g = rig.p().display.g;
+    const core::GraphGeometry& g = rig.p().display.g;
     EXPECT_EQ(st.rtloss_scale, 30);
     EXPECT_EQ(st.s11gain_scale, -60);
     EXPECT_DOUBLE_EQ(g.half, (g.box.bottom - g.box.top) * 0.5);

@@ -54,8 +54,8 @@ TEST(EmptyGraph, GridScaleNumbersAndCaptions) {
     st.swrLog = 0;
     st.swrLift = 1;
     display::DrawGraph(rig.p());
-    const display::GraphGeometry& g = rig.p().display.g;
-    const display::GraphBox& b = g.box;
+    const core::GraphGeometry& g = rig.p().display.g;
+    const core::GraphBox& b = g.box;
     // 21 grid rows at their computed y.
     for (int i = 0; i <= 20; ++i) {
         const int y = display::NearestEven(g.divPx * i + b.top);
@@ -131,7 +131,7 @@ TEST(ScanPlot, PointsLandAtTheirMappingInsideTheBox) {
     st.plot_rt = st.plot_rsA = st.plot_ZphaseA = 0;
     st.SweepRunning = 1;
     display::BeginSweepPlot(rig.p());
-    const display::GraphGeometry& g = rig.p().display.g;
+    const core::GraphGeometry& g = rig.p().display.g;
     auto& pt = rig.p().point;
     auto& ops = rig.ui.canvas()->ops;
     ops.clear();

@@ -3,8 +3,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "core/atomic_file.h"
 #include "core/startup.h"
-#include "files/atomic_file.h"
 #include "files/config_file.h"
 #include "files/default_config.h"
 #include "settings_files.h"
@@ -126,7 +126,7 @@ TEST(ConfigFile, TheShippedDefaultConfigHoldsTheDocumentedDefaults) {
 TEST(ConfigFile, AFirstRunInstallsTheDefaultConfigAndAnEditedOneStays) {
     test::TestRig first;
     core::Startup(first.p(), core::ParseStartOptions({"vna", "--demo"}));
-    EXPECT_TRUE(files::FileExists(first.dir.file("_VNA_Default.cfg")));
+    EXPECT_TRUE(core::FileExists(first.dir.file("_VNA_Default.cfg")));
     EXPECT_EQ(first.st().ConfigLoaded, 1);
     ASSERT_EQ(first.ui.messages().size(), 1u);
     EXPECT_EQ(first.ui.messages()[0].caption, " No INIT data");
@@ -171,7 +171,7 @@ TEST(ConfigFile, CommentsSeparatorsKeyedLinesAndBandNames) {
     EXPECT_EQ(st.controlfile, "ctl.txt");
     EXPECT_EQ(st.rescanPause, 300);
     EXPECT_EQ(st.dspthreshold_factor, 2);
-    EXPECT_FALSE(files::FileExists(rig->dir.file("LastVNA.cfg")));
+    EXPECT_FALSE(core::FileExists(rig->dir.file("LastVNA.cfg")));
 
     // Without the end mark the same file is complete: it is copied and rewritten with CR LF.
     entries[55] = "0";
@@ -334,7 +334,7 @@ TEST(ConfigFile, BadFilesNeverCrashAndLeaveTheRestAlone) {
         EXPECT_LE(st.graphFontSize, 10);
         if (st.ConfigLoaded == 0) {
             // An incomplete file is neither copied nor rewritten.
-            EXPECT_FALSE(files::FileExists(rig->dir.file("LastVNA.cfg"))) << i;
+            EXPECT_FALSE(core::FileExists(rig->dir.file("LastVNA.cfg"))) << i;
             EXPECT_EQ(test::ReadFile(rig->dir.file("test.cfg")), texts[i]) << i;
         }
     }

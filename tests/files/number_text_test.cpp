@@ -5,13 +5,13 @@
 #include <limits>
 #include <random>
 
-#include "files/number_text.h"
+#include "core/number_text.h"
 
-using vna::files::FormatPicture;
-using vna::files::Nint;
-using vna::files::NumText;
-using vna::files::TextToNumber;
-using vna::files::TruncInt;
+using vna::core::FormatPicture;
+using vna::core::Nint;
+using vna::core::NumText;
+using vna::core::TextToNumber;
+using vna::core::TruncInt;
 
 TEST(NumberToText, IntegralValuesAreABlankAndTheInteger) {
     EXPECT_EQ(NumText(5, 12), " 5");

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "files/atomic_file.h"
-#include "files/path_split.h"
+#include "core/atomic_file.h"
+#include "core/path_split.h"
 #include "support/test_rig.h"
 
-using namespace vna::files;
+using namespace vna::core;
 
 TEST(PathSplit, SplitsAtTheLastSeparatorOfEitherKind) {
     auto r = SplitPath("c:\\cal\\my.acal");

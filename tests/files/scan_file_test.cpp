@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <random>
 
+#include "core/atomic_file.h"
 #include "core/commands.h"
 #include "core/startup.h"
+#include "core/text_lines.h"
 #include "display/graph_geometry.h"
-#include "files/atomic_file.h"
 #include "files/scan_commands.h"
 #include "files/scan_file.h"
-#include "files/text_lines.h"
 #include "measure/scan_replay.h"
 #include "support/test_rig.h"
 
@@ -58,7 +58,7 @@ void SetScanB(core::Program& p, double start, double end, double step, int point
 std::vector<std::string> Lines(const std::string& path) {
     const std::string text = test::ReadFile(path);
     std::vector<std::string> out;
-    for (auto v : files::SplitLines(text)) {
+    for (auto v : core::SplitLines(text)) {
         out.emplace_back(v);
     }
     return out;
@@ -119,7 +119,7 @@ TEST(ScanFile, PortAFileLineByLine) {
     EXPECT_EQ(Lines(path), expected);
     EXPECT_TRUE(AllCrLf(test::ReadFile(path)));
     // At exit no CSV is written beside the last graph.
-    EXPECT_FALSE(files::FileExists(rig.dir.file("VNA_LastGraph.csv")));
+    EXPECT_FALSE(core::FileExists(rig.dir.file("VNA_LastGraph.csv")));
 
     st.plot_at_zero = 1;
     st.ScanFileMode = 1;
@@ -238,7 +238,7 @@ TEST(ScanFile, PortBWrittenAndReadBack) {
     writer.ui.fileAnswers.push_back(writer.dir.file("filter.scnb"));
     writer.st().ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanB(writer.p()));
-    EXPECT_TRUE(files::FileExists(writer.dir.file("filter_B.csv")));
+    EXPECT_TRUE(core::FileExists(writer.dir.file("filter_B.csv")));
 
     test::TestRig reader;
     reader.st().PortB_on = 1;
@@ -270,7 +270,7 @@ TEST(ScanFile, ReaderRulesForLimitsAndSettings) {
     SetScanA(src.p(), 1, 2, 0.5, {50, 60, 70}, {0, 0.1, 0.2});
     const std::string base = test::ReadFile(SaveA(src, "base.scn"));
     auto withLine = [&](int line, const std::string& text) {
-        auto lines = files::SplitLines(base);
+        auto lines = core::SplitLines(base);
         std::string out;
         for (std::size_t k = 0; k < lines.size(); ++k) {
             out += (static_cast<int>(k) + 1 == line ? text : std::string(lines[k])) + "\r\n";
@@ -296,7 +296,7 @@ TEST(ScanFile, ReaderRulesForLimitsAndSettings) {
     };
     for (const Case& c : cases) {
         std::string text = base;
-        auto lines = files::SplitLines(base);
+        auto lines = core::SplitLines(base);
         std::vector<std::string> edited(lines.begin(), lines.end());
         for (const auto& [line, value] : c.edits) {
             edited[static_cast<std::size_t>(line - 1)] = value;
@@ -377,7 +377,7 @@ TEST(ScanFile, PortBLimitRules) {
     src.st().ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanB(src.p()));
     const std::string saved = test::ReadFile(src.dir.file("b.scnb"));
-    const auto base = files::SplitLines(saved);
+    const auto base = core::SplitLines(saved);
     struct Case {
         int line;
         std::string value;
@@ -404,7 +404,7 @@ TEST(ScanFile, DamagedFilesAreRefusedAndLeaveTheGraphAlone) {
     test::TestRig src;
     SetScanA(src.p(), 1, 2, 0.5, {50, 60, 70}, {0, 0.1, 0.2});
     const std::string good = test::ReadFile(SaveA(src, "good.scn"));
-    const auto lines = files::SplitLines(good);
+    const auto lines = core::SplitLines(good);
     auto join = [](const std::vector<std::string>& v) {
         std::string out;
         for (const auto& l : v) {
@@ -485,7 +485,7 @@ TEST(ScanFile, OlderFormatWarnsAndLoads) {
     test::TestRig src;
     SetScanA(src.p(), 1, 2, 0.5, {50, 60, 70}, {0, 0.1, 0.2});
     const std::string saved = test::ReadFile(SaveA(src, "old.scn"));
-    const auto lines = files::SplitLines(saved);
+    const auto lines = core::SplitLines(saved);
     std::string text;
     // An older file: format 120 and no closing settings.
     for (std::size_t k = 0; k < lines.size() - 18; ++k) {
@@ -520,8 +520,8 @@ TEST(ScanFile, SaveDialogNamesAndTheirFiles) {
     EXPECT_EQ(call.kind, "saveFile");
     EXPECT_EQ(call.text, "Save Port A scan, default name= My antenna.scn");
     EXPECT_EQ(call.caption, rig.dir.folder());
-    EXPECT_TRUE(files::FileExists(rig.dir.file("sub/first.scn")));
-    EXPECT_TRUE(files::FileExists(rig.dir.file("sub/first.csv")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("sub/first.scn")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("sub/first.csv")));
     EXPECT_EQ(st.scan_file, rig.dir.file("sub/first.scn"));
     EXPECT_EQ(st.scan_folder, rig.dir.file("sub/"));
 
@@ -529,21 +529,21 @@ TEST(ScanFile, SaveDialogNamesAndTheirFiles) {
     // does not replace the first file.
     st.ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanA(rig.p()));
-    EXPECT_TRUE(files::FileExists(rig.dir.file("sub/My antenna.scn")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("sub/My antenna.scn")));
     st.ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanA(rig.p()));
-    EXPECT_TRUE(files::FileExists(rig.dir.file("sub/My antenna (2).scn")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("sub/My antenna (2).scn")));
     // Without a description the name is made of the seconds since the system started.
     st.scanDescriptionA = "";
     rig.clock.ticks = 123456;
     st.ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanA(rig.p()));
-    EXPECT_TRUE(files::FileExists(rig.dir.file("sub/Scan_A_ 123.scn")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("sub/Scan_A_ 123.scn")));
     // A description that names a path stays in the scan folder.
     st.scanDescriptionA = "../up/and away";
     st.ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanA(rig.p()));
-    EXPECT_TRUE(files::FileExists(rig.dir.file("sub/.._up_and away.scn")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("sub/.._up_and away.scn")));
     // Port B: a cancelled dialog saves nothing.
     st.PortB_on = 1;
     st.ScanFileMode = 0;
@@ -562,7 +562,7 @@ TEST(ScanFile, SaveRefusalsAndWriteFailures) {
     ASSERT_EQ(rig.ui.messages().size(), 1u);
     EXPECT_EQ(rig.ui.messages()[0].text, "Invalid scan limits");
     EXPECT_EQ(rig.ui.messages()[0].caption, " Invalid Limits  1");
-    EXPECT_FALSE(files::FileExists(rig.dir.file("x.scn")));
+    EXPECT_FALSE(core::FileExists(rig.dir.file("x.scn")));
     // The automatic saves refuse quietly.
     st.end_freq = 200;
     st.start_freq = 1;
@@ -683,7 +683,7 @@ TEST(ScanFile, LastGraphsAtShutdownAndStartUp) {
     first.st().ProgramRunning = 0;
     EXPECT_EQ(core::Shutdown(first.p()), 0);
     EXPECT_TRUE(first.ui.messages().empty());
-    ASSERT_TRUE(files::FileExists(first.dir.file("VNA_LastGraph.scn")));
+    ASSERT_TRUE(core::FileExists(first.dir.file("VNA_LastGraph.scn")));
     EXPECT_EQ(test::ReadFile(first.dir.file("VNA_LastGraphB.scnb")), "an earlier Port B graph")
         << "no Port B scan this run: the last one stays";
 
@@ -722,8 +722,8 @@ TEST(ScanFile, AutomaticSavesAndSwappingGraphs) {
     SetScanA(rig.p(), 1, 2, 0.5, {20, 21, 22}, {0, 0, 0});
     files::AutoSaveGraphA(rig.p());
     EXPECT_EQ(st.swapToggleA, 0);
-    ASSERT_TRUE(files::FileExists(rig.dir.file("VNA_LastGraph1.scn")));
-    ASSERT_TRUE(files::FileExists(rig.dir.file("VNA_LastGraph0.scn")));
+    ASSERT_TRUE(core::FileExists(rig.dir.file("VNA_LastGraph1.scn")));
+    ASSERT_TRUE(core::FileExists(rig.dir.file("VNA_LastGraph0.scn")));
     const std::string saved0 = test::ReadFile(rig.dir.file("VNA_LastGraph0.scn"));
     const std::string saved1 = test::ReadFile(rig.dir.file("VNA_LastGraph1.scn"));
 
@@ -756,7 +756,7 @@ TEST(ScanFile, AutomaticSavesAndSwappingGraphs) {
     st.PortB_on = 1;
     SetScanB(rig.p(), 1, 2, 0.5, 3);
     files::AutoSaveGraphB(rig.p());
-    EXPECT_TRUE(files::FileExists(rig.dir.file("VNA_LastGraphB1.scnb")));
+    EXPECT_TRUE(core::FileExists(rig.dir.file("VNA_LastGraphB1.scnb")));
     EXPECT_EQ(st.swapToggleB, 1);
     EXPECT_EQ(st.swapToggleA, 0);
     rig.p().scan.s21_db[1] = 0;
@@ -774,7 +774,7 @@ TEST(ScanFile, MenuCommandsUseTheActiveDisplay) {
     rig.ui.fileAnswers.push_back(rig.dir.file("t.s1p"));
     files::SaveGraphCommand(rig.p());
     EXPECT_NE(test::ReadFile(rig.dir.file("t.s1p")).find("# HZ S RI R 50\r\n"), std::string::npos);
-    EXPECT_FALSE(files::FileExists(rig.dir.file("t.csv")));
+    EXPECT_FALSE(core::FileExists(rig.dir.file("t.csv")));
     // And loads back into the Port A graph.
     test::TestRig other;
     other.ui.fileAnswers.push_back(rig.dir.file("t.s1p"));

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/text_lines.h"
 #include "files/init_file.h"
-#include "files/text_lines.h"
 #include "support/test_rig.h"
 
 namespace vna::test {
@@ -22,7 +22,7 @@ inline std::unique_ptr<TestRig> DefaultRig() {
 
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
-    for (std::string_view line : files::SplitLines(text)) {
+    for (std::string_view line : core::SplitLines(text)) {
         out.emplace_back(line);
     }
     return out;

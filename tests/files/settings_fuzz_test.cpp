@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <random>
 
-#include "files/atomic_file.h"
+#include "core/atomic_file.h"
 #include "files/config_file.h"
 #include "files/default_config.h"
 #include "settings_files.h"
@@ -212,7 +212,7 @@ TEST(SettingsFuzz, ConfigReaderTakesAnyFile) {
             EXPECT_EQ(test::ReadFile(rig->dir.file("LastVNA.cfg")), test::ReadFile(path));
         } else {
             EXPECT_EQ(test::ReadFile(path), text);
-            EXPECT_FALSE(files::FileExists(rig->dir.file("LastVNA.cfg")));
+            EXPECT_FALSE(core::FileExists(rig->dir.file("LastVNA.cfg")));
         }
     }
     // The mutations are mild enough that some files still read completely.

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "files/config_file.h"
 #include "files/state_file.h"
 #include "settings_files.h"
@@ -51,7 +51,7 @@ TEST(StateFile, SaveWritesTheInitFileOfThatMomentAndRecallRestoresIt) {
     config.replace(config.find(fontLine), 1, "5");
     test::WriteFile(rig->dir.file("station.cfg"), config);
     // The cal file the state names (channel 1 of a multichannel cal) is there and is loaded.
-    auto table = std::make_unique<cal::CalTable>();
+    auto table = std::make_unique<core::CalTable>();
     table->cal_points = 921; // the standard grid up to 180.2 MHz
     table->cal_max_freq = 180;
     for (int k = 0; k < 921; ++k) {

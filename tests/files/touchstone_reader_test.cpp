@@ -198,7 +198,7 @@ TEST(TouchstoneLibrary, FilesOfTheLibraryLoadIntoThePortAGraph) {
         EXPECT_EQ(rig.st().start_freq, 1);
         EXPECT_EQ(rig.st().delta_freq, 1);
         EXPECT_EQ(rig.st().last_scan_index, 3);
-        const measure::ScanArrays& s = rig.p().scan;
+        const core::ScanArrays& s = rig.p().scan;
         EXPECT_NEAR(s.raw_zmag[0], 50, 1e-9) << form;
         EXPECT_GE(s.raw_zmag[1], 1e6) << form;
         EXPECT_NEAR(s.raw_zmag[2], 0, 1e-6) << form;

@@ -46,8 +46,8 @@ TEST(GraphPicture, EmptyGraphHasItsGridAtTheComputedRows) {
     rig.StartDemo();
     const QImage& img = rig.image();
     SaveIfAsked(img, "empty_graph.png");
-    const display::GraphGeometry& g = rig.p().display.g;
-    const display::GraphBox& b = g.box;
+    const core::GraphGeometry& g = rig.p().display.g;
+    const core::GraphBox& b = g.box;
     ASSERT_GT(b.right - b.left, 200);
     ASSERT_GT(b.bottom - b.top, 100);
     // A column inside the box that no vertical line crosses: a quarter of a division right of X1.
@@ -99,7 +99,7 @@ TEST(GraphPicture, KnownScanValuesLandWhereTheMappingPutsThem) {
     const QImage& img = rig.image();
     SaveIfAsked(img, "scan_graph.png");
     SaveIfAsked(rig.window().grab().toImage(), "main_window.png");
-    const display::GraphGeometry& g = rig.p().display.g;
+    const core::GraphGeometry& g = rig.p().display.g;
     ASSERT_EQ(g.axis.plotStart, 5);
     ASSERT_EQ(g.axis.plotStop, 25);
     // Point 25 (10 MHz): SWR 2, one SWR unit above SWR 1, which the lift puts one division above
@@ -149,7 +149,7 @@ TEST(GraphPicture, LastGraphIsShownAgainAtStart) {
     ASSERT_EQ(st.last_scan_index, 100);
     const QImage& img = rig.image();
     SaveIfAsked(img, "loaded_scan.png");
-    const display::GraphGeometry& g = rig.p().display.g;
+    const core::GraphGeometry& g = rig.p().display.g;
     const int x = display::NearestEven((25.0 - g.axis.plotStart) * g.pxPerMHz + g.box.left);
     const int y = display::NearestEven(g.centreY - (3 - 1) * g.swrFactor - g.swrLift);
     EXPECT_TRUE(ColorNear(img, x, y, 240, 0, 0)) << "SWR 3 at (" << x << "," << y << ")";

@@ -123,7 +123,7 @@ TEST_F(SweepWindow, ScanADrawsTheTraceAsItMeasuresAndFillsTheScan) {
 
     // The SWR trace (red) passes where the mapping puts the value measured at that point.
     const QImage& img = r.image();
-    const display::GraphGeometry& g = r.p().display.g;
+    const core::GraphGeometry& g = r.p().display.g;
     const int x = display::FreqToX(g, 16.25);
     const int y = display::NearestEven(g.centreY - (r.p().scan.scan_swr[k] - 1) * g.swrFactor - g.swrLift);
     bool red = false;
@@ -162,7 +162,7 @@ TEST_F(SweepWindow, AKeyPressStopsTheSweepAndKeepsThePointsMeasured) {
     st.delta_freq = 0.5;
     QTest::mouseClick(Button(r, "Scan A"), Qt::LeftButton);
     r.Pump();
-    const display::FreqAxis& axis = r.p().display.g.axis;
+    const core::FreqAxis& axis = r.p().display.g.axis;
     EXPECT_EQ(st.last_scan_index, std::lround((axis.plotStop - axis.plotStart) / 0.5));
 }
 
@@ -222,7 +222,7 @@ TEST_F(SweepWindow, PortABButtonThenScanBMeasuresAFilterThroughTheReceiverRanges
     EXPECT_LT(r.p().scan.s21_db[100], -50);
     // The S21 trace (green) lies in the box at the centre frequency.
     const QImage& img = r.image();
-    const display::GraphGeometry& g = r.p().display.g;
+    const core::GraphGeometry& g = r.p().display.g;
     const int x = display::FreqToX(g, 2.0);
     int green = 0;
     for (int y = g.box.top; y <= g.box.bottom; ++y) {

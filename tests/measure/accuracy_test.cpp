@@ -10,7 +10,7 @@
 #include <numbers>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "instrument/date_code.h"
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
@@ -92,7 +92,7 @@ TEST_F(SimTest, CorrectedImpedanceOfKnownDevicesAtGridAndOffGridFrequencies) {
                 z.push_back(SweepPoint(r, f, actual));
                 sum += z.back();
                 // The single-frequency readout corrects the same reading the same way.
-                const measure::ScanPoint swept = r.p().point;
+                const core::ScanPoint swept = r.p().point;
                 measure::InterpolateAtFreq(r.p());
                 EXPECT_NEAR(std::abs(Complex(r.p().point.rs, r.p().point.xs) - z.back()), 0,
                             1e-6 * std::abs(z.back()) + 1e-9)

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "display/graph_geometry.h"
 #include "measure/entry_commands.h"
 #include "support/test_rig.h"
@@ -18,7 +18,7 @@ struct EntryRig : test::TestRig {
         ui.createMainWindow(0, 0, 1000, 700);
         st().maxScanPoints = 30000;
         p().cal.cal_points = 921;
-        cal::SetGridInUse(p().cal, 0.005, 180);
+        core::SetGridInUse(p().cal, 0.005, 180);
         display::ComputeScaleFactors(p());
     }
     void answerForm(std::vector<std::string> texts) {

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "cal/cal_file.h"
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "measure/correction.h"
 #include "measure/interpolation.h"
 #include "support/test_rig.h"
@@ -27,20 +27,20 @@ struct CalRig : test::TestRig {
         st().InstrumentPresent = 1;
         st().porta_cal_ok = 1;
     }
-    cal::CalTable& cal() { return p().cal; }
+    core::CalTable& cal() { return p().cal; }
 
     template <class F> void standard(int n, F value) {
-        cal::CalTable& c = cal();
+        core::CalTable& c = cal();
         c.custom_cal = 0;
         c.cal_points = n;
         c.cal_resistor = 50;
         for (int k = 0; k < n; ++k) {
-            fill(k, cal::StandardGridFreq(k), value);
+            fill(k, core::StandardGridFreq(k), value);
         }
-        cal::SetGridInUse(c, 0.005, 180);
+        core::SetGridInUse(c, 0.005, 180);
     }
     template <class F> void custom(double start, double end, double step, int n, F value) {
-        cal::CalTable& c = cal();
+        core::CalTable& c = cal();
         c.custom_cal = 1;
         c.custom_start_freq = start;
         c.custom_end_freq = end;
@@ -48,12 +48,12 @@ struct CalRig : test::TestRig {
         c.cal_points = n;
         c.cal_resistor = 50;
         for (int k = 0; k < n; ++k) {
-            fill(k, cal::CustomGridFreq(c, k), value);
+            fill(k, core::CustomGridFreq(c, k), value);
         }
-        cal::SetGridInUse(c, 0.005, 180);
+        core::SetGridInUse(c, 0.005, 180);
     }
     template <class F> void fill(int k, double f, F value) {
-        cal::CalTable& c = cal();
+        core::CalTable& c = cal();
         const auto u = static_cast<std::size_t>(k);
         c.short_re[u] = value(0, f);
         c.short_im[u] = value(1, f);
@@ -99,9 +99,9 @@ double Quadratic(int array, double f) {
     return a[array] + b[array] * f + c[array] * f * f;
 }
 
-double IpValue(const measure::InterpolatedCal& ip, int array, int i) {
-    const measure::IpArray* a[6] = {&ip.ip_short_re, &ip.ip_short_im,  &ip.ip_open_re,
-                                    &ip.ip_open_im,  &ip.ip_factor_re, &ip.ip_factor_im};
+double IpValue(const core::InterpolatedCal& ip, int array, int i) {
+    const core::IpArray* a[6] = {&ip.ip_short_re, &ip.ip_short_im,  &ip.ip_open_re,
+                                 &ip.ip_open_im,  &ip.ip_factor_re, &ip.ip_factor_im};
     return (*a[array])[static_cast<std::size_t>(i)];
 }
 
@@ -160,7 +160,7 @@ TEST(Interpolation, AQuadraticTableIsReproducedBetweenTheCalPoints) {
 TEST(Interpolation, CentringRulesAtTheDocumentedFrequencies) {
     CalRig rig;
     rig.standard(921, Smooth);
-    const cal::CalTable& c = rig.cal();
+    const core::CalTable& c = rig.cal();
     // 0.15 MHz: index 19 becomes the centre 20 with t = -0.25 (points 19, 20 and 21).
     auto pos = measure::LocateOnCalGrid(c, 0.15, 0);
     EXPECT_EQ(pos.index, 19);
@@ -183,7 +183,7 @@ TEST(Interpolation, CentringRulesAtTheDocumentedFrequencies) {
     // The last cal point: the centre is not moved forward and nothing past the table is read.
     CalRig last;
     last.standard(60, Smooth); // index 59 is 8.0 MHz
-    for (cal::CalArray* a : {&last.cal().short_re, &last.cal().open_re, &last.cal().std_re}) {
+    for (core::CalArray* a : {&last.cal().short_re, &last.cal().open_re, &last.cal().std_re}) {
         (*a)[60] = std::numeric_limits<double>::quiet_NaN();
     }
     pos = measure::LocateOnCalGrid(last.cal(), 8.0, 0);
@@ -214,8 +214,8 @@ TEST(Interpolation, TheStandardLowFrequencyAverageIsMadeOnce) {
     EXPECT_EQ(c.short_re[3], 4);
     EXPECT_EQ(c.short_re[19], 4);
     EXPECT_EQ(c.short_re[4], Smooth(0, 0.025)); // index 4 and on are kept
-    const auto once = std::make_unique<measure::InterpolatedCal>(rig.p().ip);
-    const auto table = std::make_unique<cal::CalTable>(c);
+    const auto once = std::make_unique<core::InterpolatedCal>(rig.p().ip);
+    const auto table = std::make_unique<core::CalTable>(c);
     measure::BuildInterpolation(rig.p());
     EXPECT_EQ(once->ip_short_re, rig.p().ip.ip_short_re);
     EXPECT_EQ(once->ip_factor_im, rig.p().ip.ip_factor_im);

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "display/graph_geometry.h"
 #include "measure/scan_limits.h"
 #include "support/test_rig.h"
@@ -20,19 +20,19 @@ struct LimitsRig : test::TestRig {
     }
     // A custom cal over start .. end in steps of `step` is in force.
     void customCal(double start, double end, double step) {
-        cal::CalTable& c = p().cal;
+        core::CalTable& c = p().cal;
         c.custom_cal = 1;
         c.custom_start_freq = start;
         c.custom_end_freq = end;
         c.custom_delta_freq = step;
         c.cal_points = static_cast<int>((end - start) / step + 0.5) + 5;
-        cal::SetGridInUse(c, 0.005, 180);
+        core::SetGridInUse(c, 0.005, 180);
     }
     void standardCal() {
-        cal::CalTable& c = p().cal;
+        core::CalTable& c = p().cal;
         c.custom_cal = 0;
         c.cal_points = 921;
-        cal::SetGridInUse(c, 0.005, 180);
+        core::SetGridInUse(c, 0.005, 180);
     }
     void axis() { display::ComputeScaleFactors(p()); }
     std::vector<std::string> captions() {

@@ -12,7 +12,7 @@ using namespace vna;
 
 namespace {
 
-measure::ScanPoint& Reflect(core::Program& p, double rs, double xs) {
+core::ScanPoint& Reflect(core::Program& p, double rs, double xs) {
     p.point.rs = rs;
     p.point.xs = xs;
     measure::computeReflection(p);
@@ -70,7 +70,7 @@ TEST(Reflection, TrendSmoothingWeighsInSinglePrecision) {
 TEST(Reflection, MinimumSwrAndResonances) {
     test::TestRig rig;
     core::AppState& st = rig.st();
-    measure::ScanArrays& s = rig.p().scan;
+    core::ScanArrays& s = rig.p().scan;
     st.start_freq = 10;
     st.delta_freq = 1;
     st.last_scan_index = 7;
@@ -100,7 +100,7 @@ TEST(Reflection, MinimumSwrAndResonances) {
 TEST(Replay, PortAFromTheRawArrays) {
     test::TestRig rig;
     core::AppState& st = rig.st();
-    measure::ScanArrays& s = rig.p().scan;
+    core::ScanArrays& s = rig.p().scan;
     st.start_freq = 1;
     st.delta_freq = 1;
     st.last_scan_index = 2;
@@ -137,7 +137,7 @@ TEST(Replay, PortAFromTheRawArrays) {
 TEST(Replay, PortBDelayAndInsertionLoss) {
     test::TestRig rig;
     core::AppState& st = rig.st();
-    measure::ScanArrays& s = rig.p().scan;
+    core::ScanArrays& s = rig.p().scan;
     st.start_freq = 1;
     st.delta_freq = 0.5;
     st.scan_points = 20;

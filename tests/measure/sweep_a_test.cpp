@@ -86,7 +86,7 @@ TEST_F(SimTest, PortASweepOfSeriesAndParallelCircuitsAndALossyLine) {
         EXPECT_EQ(r.st().scana_ok, 1);
         EXPECT_EQ(r.st().SweepRunning, 0);
         // The grid fills the graph's axis, which here ends at the stop frequency.
-        EXPECT_EQ(r.st().last_scan_index, files::Nint((d.stop - d.start) / d.step)) << d.spec;
+        EXPECT_EQ(r.st().last_scan_index, core::Nint((d.stop - d.start) / d.step)) << d.spec;
         CheckSweep(r, expected);
         if (d.spec.rfind("rlc-series", 0) == 0) {
             EXPECT_NEAR(r.st().min_swr_freq, seriesF0, d.step);
@@ -109,7 +109,7 @@ TEST_F(SimTest, PortAReplayGivesTheLiveValuesAndSoDoesItsScanFile) {
     ASSERT_EQ(st.LastError, 0);
     const int last = st.last_scan_index;
     ASSERT_GT(last, 100);
-    const measure::ScanArrays live = r.p().scan;
+    const core::ScanArrays live = r.p().scan;
     const double liveMin = st.min_swr;
 
     st.live_scan = 0;
@@ -137,7 +137,7 @@ TEST_F(SimTest, PortAReplayGivesTheLiveValuesAndSoDoesItsScanFile) {
     EXPECT_EQ(r.p().scan.scan_swr[60], live.scan_swr[60]);
     st.myvar1 = 0;
     // The smoothing really was on: the smoothed SWR differs from the one of the unsmoothed record.
-    measure::ScanPoint& pt = r.p().point;
+    core::ScanPoint& pt = r.p().point;
     measure::PointFromRawA(r.p(), 60);
     measure::computeReflection(r.p());
     EXPECT_NE(pt.swr, live.scan_swr[60]);
@@ -147,7 +147,7 @@ TEST_F(SimTest, PortAReplayGivesTheLiveValuesAndSoDoesItsScanFile) {
     r.ui.fileAnswers.push_back(path);
     st.ScanFileMode = 0;
     ASSERT_TRUE(files::SaveScanA(r.p()));
-    r.p().scan = measure::ScanArrays{};
+    r.p().scan = core::ScanArrays{};
     st.last_scan_index = -1;
     st.trend = 0;
     st.Zo = 50;
@@ -258,7 +258,7 @@ TEST_F(SimTest, PortASweepEndsWithCode10WhenTheUnitFallsSilent) {
 
     // A sweep that gets no point at all leaves the scan shown before as it was.
     r.ui.calls.clear();
-    const measure::ScanArrays before = r.p().scan;
+    const core::ScanArrays before = r.p().scan;
     measure::sweepPortA(r.p());
     EXPECT_EQ(st.LastError, 10);
     EXPECT_EQ(st.last_scan_index, kept);
@@ -336,11 +336,11 @@ TEST_F(SimTest, PortASweepNotesItsMinimumResonancesAndZmagSteps) {
     st.zStepTolerance = 10;
     measure::sweepPortA(r.p());
     ASSERT_EQ(st.LastError, 0);
-    const std::string minText = "Min SWR = " + files::FormatPicture("###.##", st.min_swr) + " @ " +
-                                files::NumText(st.min_swr_freq, st.NumDecimals) + "MHz   ";
+    const std::string minText = "Min SWR = " + core::FormatPicture("###.##", st.min_swr) + " @ " +
+                                core::NumText(st.min_swr_freq, st.NumDecimals) + "MHz   ";
     EXPECT_TRUE(r.printed(minText)) << minText;
     const std::string resonText =
-        "Resonant freq: " + files::FormatPicture("###.######", r.p().scan.reson_freq[0]) + " ";
+        "Resonant freq: " + core::FormatPicture("###.######", r.p().scan.reson_freq[0]) + " ";
     EXPECT_TRUE(r.printed(resonText)) << resonText;
     EXPECT_FALSE(r.printed(" Zmag step size is too large:"));
 

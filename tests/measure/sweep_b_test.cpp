@@ -116,7 +116,7 @@ TEST_F(SimTest, PortBSweepOfABandPassFilterOverSeventyDecibels) {
     EXPECT_TRUE(r.printed(st.scanStampB)) << "the new scan's date under the graph";
 
     // A replay of the stored scan gives the same delay and draws the same points.
-    const measure::ScanArrays live = s;
+    const core::ScanArrays live = s;
     st.live_scan = 0;
     measure::sweepPortB(r.p());
     st.live_scan = 1;

@@ -15,8 +15,8 @@
 
 #include "cal/cal_file.h"
 #include "core/commands.h"
+#include "core/number_text.h"
 #include "display/graph_geometry.h"
-#include "files/number_text.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
 #include "instrument/identification.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <numbers>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
 #include "sim/instrument_model.h"
@@ -18,7 +18,7 @@ using sim::Complex;
 
 TEST(SimCal, TheTableHoldsTheBridgeValuesOfTheThreeStandardsOnTheStandardGrid) {
     sim::Instrument unit;
-    auto t = std::make_unique<cal::CalTable>();
+    auto t = std::make_unique<core::CalTable>();
     sim::FillUnitCalTable(*t, unit, " 7", 180);
     // 0.005 .. 0.1 MHz in 5 kHz steps, then 0.2 .. 180.2 MHz in 0.2 MHz steps.
     ASSERT_EQ(t->cal_points, 921);
@@ -31,7 +31,7 @@ TEST(SimCal, TheTableHoldsTheBridgeValuesOfTheThreeStandardsOnTheStandardGrid) {
     core::AppState st;
     st.Measuring = 1;
     for (int k : {0, 3, 19, 20, 100, 269 /* 50 MHz: nudged off the spur */, 920}) {
-        const double f = cal::StandardGridFreq(k);
+        const double f = core::StandardGridFreq(k);
         const double fHz =
             unit.frontEnd.FrequencyHz(instrument::TuningWord(st, f, instrument::SpurNudge(st, f)));
         const auto u = static_cast<std::size_t>(k);

@@ -2,11 +2,11 @@
 
 #include <array>
 
-#include "cal/cal_table.h"
+#include "core/cal_table.h"
 
-namespace vna::measure {
+namespace vna::core {
 
-using IpArray = std::array<double, cal::CalCapacity>;
+using IpArray = std::array<double, core::CalCapacity>;
 
 // The cal values of every point of the present sweep grid, interpolated from the cal table: short
 // and open readings, and the resistor factor K = R (open - std) / (std - short) (the interpolated
@@ -21,4 +21,4 @@ struct InterpolatedCal {
     IpArray ip_factor_im{};
 };
 
-} // namespace vna::measure
+} // namespace vna::core

@@ -7,7 +7,7 @@
 // The calibration table: the raw readings of the three Port A standards at every point of the cal
 // grid, the Port B through-cable readings and the MUX channel references, with the header values
 // that say how and where the calibration was made. One instance lives in core::Program.
-namespace vna::cal {
+namespace vna::core {
 
 // Every table the program writes fits: the custom calibration stops at 30000 steps.
 inline constexpr int CalCapacity = 30012;
@@ -86,4 +86,4 @@ inline double CustomGridFreq(const CalTable& t, int k) {
 // limits for a custom cal, else the standard grid up to `maximumfreq`.
 void SetGridInUse(CalTable& t, double minimumFreq, double maximumFreq);
 
-} // namespace vna::cal
+} // namespace vna::core

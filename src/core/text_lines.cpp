@@ -1,6 +1,6 @@
-#include "files/text_lines.h"
+#include "core/text_lines.h"
 
-namespace vna::files {
+namespace vna::core {
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -42,4 +42,4 @@ std::string OneLine(std::string_view text) {
     return out;
 }
 
-} // namespace vna::files
+} // namespace vna::core

@@ -1,11 +1,11 @@
-#include "files/number_text.h"
+#include "core/number_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-namespace vna::files {
+namespace vna::core {
 
 namespace {
 
@@ -268,4 +268,4 @@ std::string FormatPicture(std::string_view picture, double value) {
     return FormatPicture(picture, {value});
 }
 
-} // namespace vna::files
+} // namespace vna::core

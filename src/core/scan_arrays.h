@@ -4,7 +4,7 @@
 
 #include "core/app_state.h"
 
-namespace vna::measure {
+namespace vna::core {
 
 using ScanArray = std::array<double, core::ScanCapacity>;
 
@@ -52,4 +52,4 @@ struct ScanPoint {
     double q = 0;
 };
 
-} // namespace vna::measure
+} // namespace vna::core

@@ -1,4 +1,4 @@
-#include "files/atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-namespace vna::files {
+namespace vna::core {
 
 namespace {
 
@@ -113,4 +113,4 @@ bool FileIsWriteProtected(const std::string& path) {
     return (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
 }
 
-} // namespace vna::files
+} // namespace vna::core

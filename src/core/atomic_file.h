@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace vna::files {
+namespace vna::core {
 
 // Replaces the file at `path` with `contents`: the text is written to a temporary file in the
 // same folder, flushed to the disk and renamed over the old file, so a crash or a full disk leaves
@@ -21,4 +21,4 @@ bool FileExists(const std::string& path);
 // read-only file that it must not replace.
 bool FileIsWriteProtected(const std::string& path);
 
-} // namespace vna::files
+} // namespace vna::core

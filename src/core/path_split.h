@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace vna::files {
+namespace vna::core {
 
 struct SplitPathResult {
     std::string folder; // up to and including the last separator; "" when there is none
@@ -27,4 +27,4 @@ inline std::string DialogFolder(std::string_view kindFolder, std::string_view pr
 // Joins a folder (with or without its trailing separator) and a file name.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
-} // namespace vna::files
+} // namespace vna::core

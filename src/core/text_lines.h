@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vna::files {
+namespace vna::core {
 
 // The lines of a text file: split at LF, one CR before the LF dropped (the files are written with
 // CR LF, but a file edited elsewhere may have bare LF). A last line without its line end counts;
@@ -17,4 +17,4 @@ std::string ToLower(std::string_view text);
 // The text with CR and LF removed, so that one value always stays on one line of a file.
 std::string OneLine(std::string_view text);
 
-} // namespace vna::files
+} // namespace vna::core

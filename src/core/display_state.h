@@ -6,7 +6,7 @@
 
 // The display's program-wide records: the graph geometry, the plot state of the sweep being drawn
 // and the status panel. One instance lives in core::Program.
-namespace vna::display {
+namespace vna::core {
 
 // The plot rectangle in client pixels: X1, Y1 (top left) and X2, Y2 (bottom right).
 struct GraphBox {
@@ -107,4 +107,4 @@ struct DisplayState {
     StatusPanel status;
 };
 
-} // namespace vna::display
+} // namespace vna::core

@@ -1,6 +1,6 @@
-#include "files/path_split.h"
+#include "core/path_split.h"
 
-namespace vna::files {
+namespace vna::core {
 
 SplitPathResult SplitPath(std::string_view path) {
     const auto pos = path.find_last_of("/\\");
@@ -19,4 +19,4 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
-} // namespace vna::files
+} // namespace vna::core

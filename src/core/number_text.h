@@ -7,7 +7,7 @@
 
 // The program's two number rules, used by every text file it reads or writes, and the number
 // pictures used on screen and in some file columns.
-namespace vna::files {
+namespace vna::core {
 
 inline constexpr int MaxDecimals = 40;
 
@@ -58,4 +58,4 @@ std::string FormatPicture(std::string_view picture, std::initializer_list<Pictur
 // The common case of a picture with one number field.
 std::string FormatPicture(std::string_view picture, double value);
 
-} // namespace vna::files
+} // namespace vna::core
