@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/signal_quit.h"
-#include "core/commands.h"
+#include "commands/commands.h"
+#include "commands/startup.h"
 #include "core/data_folder.h"
 #include "core/program.h"
-#include "core/startup.h"
 #include "platform/file_registry.h"
 #include "platform/null_devices.h"
 #include "platform/qt/qt_serial_port.h"
@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
 
     vna::app::SignalQuit quitOnSignal([&] {
         ui.beginShutdown();
-        vna::core::Quit(*program);
+        vna::commands::Quit(*program);
     });
 
-    return vna::core::RunProgram(*program, options);
+    return vna::commands::RunProgram(*program, options);
 }

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/command_ids.h"
-#include "core/commands.h"
-#include "core/startup.h"
+#include "commands/command_ids.h"
+#include "commands/commands.h"
+#include "commands/startup.h"
 #include "display/graph_geometry.h"
 #include "support/test_rig.h"
 
@@ -15,7 +15,7 @@ using platform::EventType;
 namespace {
 
 void StartDemo(test::TestRig& rig) {
-    core::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
     rig.ui.calls.clear();
 }
 
@@ -44,7 +44,7 @@ TEST(MainWindowCommands, SwitchPortNeedsAPortBCalibration) {
     StartDemo(rig);
     rig.st().portb_cal_ok = 0;
     rig.st().InstrumentPresent = 1;
-    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, core::cmd::ButtonPortAB});
+    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, commands::cmd::ButtonPortAB});
     EXPECT_EQ(LastMessage(rig), "Port B is not calibrated.");
     EXPECT_EQ(LastCaption(rig), "Port B not calibrated");
     EXPECT_EQ(rig.st().PortB_on, 0);
@@ -52,7 +52,7 @@ TEST(MainWindowCommands, SwitchPortNeedsAPortBCalibration) {
     rig.st().portb_cal_ok = 1;
     rig.st().average = 8;
     rig.st().averageOther = 2;
-    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, core::cmd::ButtonPortAB});
+    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, commands::cmd::ButtonPortAB});
     EXPECT_EQ(rig.st().PortB_on, 1);
     EXPECT_EQ(rig.st().average, 2);
     EXPECT_EQ(rig.st().averageOther, 8);
@@ -64,7 +64,7 @@ TEST(MainWindowCommands, SwitchPortNeedsAPortBCalibration) {
 
     // While a sweep runs the port stays as it is.
     rig.st().SweepRunning = 1;
-    core::SwitchPort(rig.p());
+    commands::SwitchPort(rig.p());
     EXPECT_EQ(rig.st().PortB_on, 1);
 }
 
@@ -74,14 +74,14 @@ TEST(MainWindowCommands, HaltAndQuitStopEverything) {
     rig.st().SweepRunning = 1;
     rig.st().recycle = 1;
     rig.st().BandScanRunning = 1;
-    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, core::cmd::ButtonHalt});
+    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, commands::cmd::ButtonHalt});
     EXPECT_EQ(rig.st().SweepRunning, 0);
     EXPECT_EQ(rig.st().recycle, 0);
     EXPECT_EQ(rig.st().BandScanRunning, 0);
     EXPECT_EQ(rig.st().ProgramRunning, 1);
 
     rig.st().SweepRunning = 1;
-    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, core::cmd::ButtonQuit});
+    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, commands::cmd::ButtonQuit});
     EXPECT_EQ(rig.st().ProgramRunning, 0);
     EXPECT_EQ(rig.st().SweepRunning, 0);
     EXPECT_EQ(rig.log.count("ui.closeSecondary"), 1);
@@ -96,15 +96,15 @@ TEST(MainWindowCommands, CommandsDuringASweepWaitExceptTheOnesMeantForIt) {
         f.fields[static_cast<std::size_t>(f.find("Impedance (ohms)"))].text = "50";
         return platform::FormOk;
     });
-    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, core::cmd::ButtonScales});
-    rig.ui.deliver(Cmd(core::cmd::DefaultGraphSize));
-    rig.ui.deliver(Cmd(core::cmd::ConstantFreq));
+    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, commands::cmd::ButtonScales});
+    rig.ui.deliver(Cmd(commands::cmd::DefaultGraphSize));
+    rig.ui.deliver(Cmd(commands::cmd::ConstantFreq));
     EXPECT_TRUE(rig.ui.forms.empty());
     EXPECT_EQ(rig.st().zmag_scale, scale);
     EXPECT_TRUE(rig.ui.messages().empty());
     EXPECT_EQ(rig.st().SweepRunning, 1) << "a button is no key press: the sweep goes on";
     // The status window only looks.
-    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, core::cmd::ButtonStatus});
+    rig.ui.deliver(Event{EventType::Button, 0, 0, 0, commands::cmd::ButtonStatus});
     ASSERT_EQ(rig.ui.textWindows.size(), 1u);
     EXPECT_EQ(rig.ui.textWindows[0].first, " Status");
     // A key stops the sweep and is not a command: Q does not quit here.
@@ -127,7 +127,7 @@ TEST(MainWindowCommands, SwapGraphsAlternatesThePerPortFiles) {
 
     rig.st().autoSaveGraph = 1;
     rig.st().ScanFileMode = 1;
-    rig.ui.deliver(Cmd(core::cmd::SwapGraphs));
+    rig.ui.deliver(Cmd(commands::cmd::SwapGraphs));
     EXPECT_EQ(rig.st().swapToggleA, 1);
     EXPECT_EQ(rig.st().ScanFileMode, 10);
     rig.ui.deliver(Key(platform::key::Down));
@@ -146,7 +146,7 @@ TEST(MainWindowCommands, SaveImageBitmapWritesTheClientAreaWithoutItsBottom) {
     const std::string path = rig.dir.file("pictures/shot.bmp");
     std::filesystem::create_directories(rig.dir.file("pictures"));
     rig.ui.fileAnswers.push_back(path);
-    rig.ui.deliver(Cmd(core::cmd::SaveImageBitmap));
+    rig.ui.deliver(Cmd(commands::cmd::SaveImageBitmap));
     ASSERT_FALSE(rig.ui.calls.empty());
     const auto& dialog = rig.ui.calls.front();
     EXPECT_EQ(dialog.kind, "saveFile");
@@ -171,10 +171,10 @@ TEST(MainWindowCommands, SaveImageBitmapWritesTheClientAreaWithoutItsBottom) {
     EXPECT_EQ(bmp.size(), 54u + static_cast<std::size_t>((w * 3 + 3) / 4 * 4) * h);
 
     // A cancelled dialog does nothing; a folder that does not exist gives the error message.
-    rig.ui.deliver(Cmd(core::cmd::SaveImageBitmap));
+    rig.ui.deliver(Cmd(commands::cmd::SaveImageBitmap));
     EXPECT_TRUE(rig.ui.messages().empty());
     rig.ui.fileAnswers.push_back(rig.dir.file("missing/folder/x.bmp"));
-    rig.ui.deliver(Cmd(core::cmd::SaveImageBitmap));
+    rig.ui.deliver(Cmd(commands::cmd::SaveImageBitmap));
     EXPECT_EQ(LastCaption(rig), "Error");
     EXPECT_FALSE(std::filesystem::exists(rig.dir.file("missing/folder/x.bmp")));
 }
@@ -182,24 +182,24 @@ TEST(MainWindowCommands, SaveImageBitmapWritesTheClientAreaWithoutItsBottom) {
 TEST(MainWindowCommands, PowerSettingsNeedTheInstrumentAndSayWhatTheyDid) {
     test::TestRig rig;
     StartDemo(rig);
-    rig.ui.deliver(Cmd(core::cmd::BattAutoOff));
+    rig.ui.deliver(Cmd(commands::cmd::BattAutoOff));
     EXPECT_EQ(LastMessage(rig), "This function requires the hardware");
     EXPECT_EQ(rig.st().autopoweroff, 0);
 
     rig.st().InstrumentPresent = 1;
-    rig.ui.deliver(Cmd(core::cmd::BattAutoOff));
+    rig.ui.deliver(Cmd(commands::cmd::BattAutoOff));
     EXPECT_EQ(rig.st().autopoweroff, 1);
     EXPECT_EQ(LastMessage(rig), " Auto power down is enabled for battery operation.");
     EXPECT_TRUE(rig.ui.findMenuItem({"Setup", "Power Control", "Batt automatic off"})->checked);
-    rig.ui.deliver(Cmd(core::cmd::BattAutoOff));
+    rig.ui.deliver(Cmd(commands::cmd::BattAutoOff));
     EXPECT_EQ(LastMessage(rig), " Auto power down is disabled.");
     EXPECT_FALSE(rig.ui.findMenuItem({"Setup", "Power Control", "Batt automatic off"})->checked);
 
-    rig.ui.deliver(Cmd(core::cmd::LowCurrentMode));
+    rig.ui.deliver(Cmd(commands::cmd::LowCurrentMode));
     EXPECT_EQ(rig.st().DdsPowerOn, 0);
     EXPECT_EQ(LastMessage(rig), " Low current mode is on.");
     EXPECT_TRUE(rig.ui.findMenuItem({"Setup", "Power Control", "Low current mode"})->checked);
-    rig.ui.deliver(Cmd(core::cmd::LowCurrentMode));
+    rig.ui.deliver(Cmd(commands::cmd::LowCurrentMode));
     EXPECT_EQ(LastMessage(rig), " Low current mode is off");
     EXPECT_FALSE(rig.ui.findMenuItem({"Setup", "Power Control", "Low current mode"})->checked);
 }
@@ -210,27 +210,27 @@ TEST(MainWindowCommands, EntriesRefuseWhatIsNotANumberOrOutOfRange) {
     rig.st().InstrumentPresent = 1;
     rig.st().freq = 3;
     rig.ui.textAnswers = {std::string("abc"), std::string("500"), std::string("  7.1 ")};
-    rig.ui.deliver(Cmd(core::cmd::ConstantFreq));
+    rig.ui.deliver(Cmd(commands::cmd::ConstantFreq));
     EXPECT_EQ(rig.st().freq, 3);
     EXPECT_NE(LastMessage(rig).find("is not a number"), std::string::npos);
-    rig.ui.deliver(Cmd(core::cmd::ConstantFreq));
+    rig.ui.deliver(Cmd(commands::cmd::ConstantFreq));
     EXPECT_EQ(rig.st().freq, 3);
     EXPECT_NE(LastMessage(rig).find("between"), std::string::npos);
-    rig.ui.deliver(Cmd(core::cmd::ConstantFreq));
+    rig.ui.deliver(Cmd(commands::cmd::ConstantFreq));
     EXPECT_DOUBLE_EQ(rig.st().freq, 7.1);
     // Cancelled or empty: unchanged, no message.
     const auto before = rig.ui.messages().size();
     rig.ui.textAnswers = {std::nullopt, std::string("   ")};
-    rig.ui.deliver(Cmd(core::cmd::ConstantFreq));
-    rig.ui.deliver(Cmd(core::cmd::ConstantFreq));
+    rig.ui.deliver(Cmd(commands::cmd::ConstantFreq));
+    rig.ui.deliver(Cmd(commands::cmd::ConstantFreq));
     EXPECT_DOUBLE_EQ(rig.st().freq, 7.1);
     EXPECT_EQ(rig.ui.messages().size(), before);
 
     rig.ui.textAnswers = {std::string("5"), std::string("-2")};
-    rig.ui.deliver(Cmd(core::cmd::RecycleDepth));
+    rig.ui.deliver(Cmd(commands::cmd::RecycleDepth));
     EXPECT_EQ(rig.st().Recycle_depth, 5);
     EXPECT_EQ(rig.st().RecycleDepth2, 7);
-    rig.ui.deliver(Cmd(core::cmd::RecycleDepth));
+    rig.ui.deliver(Cmd(commands::cmd::RecycleDepth));
     EXPECT_EQ(rig.st().Recycle_depth, 2);
     const auto& prompt = rig.ui.calls.back();
     EXPECT_EQ(prompt.text, " Recycle Depth (1..N=Clear screen after N cycles,  [0=Don't clear screen])");
@@ -242,22 +242,22 @@ TEST(MainWindowCommands, EnterCommPortTakesANumberOrADevicePathAndReconnects) {
     rig.st().commport = 6;
     rig.ui.textAnswers = {std::string("0"), std::string("70000"), std::string("x")};
     for (int i = 0; i < 3; ++i) {
-        rig.ui.deliver(Cmd(core::cmd::EnterCommPort));
+        rig.ui.deliver(Cmd(commands::cmd::EnterCommPort));
         EXPECT_EQ(rig.st().commport, 6);
         EXPECT_EQ(LastMessage(rig), "Comm port must between 1 and 65000");
         EXPECT_EQ(LastCaption(rig), "");
     }
     // The absolute value of a negative number is taken.
     rig.ui.textAnswers = {std::string("-7")};
-    rig.ui.deliver(Cmd(core::cmd::EnterCommPort));
+    rig.ui.deliver(Cmd(commands::cmd::EnterCommPort));
     EXPECT_EQ(rig.st().commport, 7);
     EXPECT_TRUE(rig.st().SerialDevice.empty());
     // Nothing answers on the fakes: demo mode again, with the not-responding message.
-    EXPECT_EQ(LastMessage(rig), core::NotRespondingMessage);
+    EXPECT_EQ(LastMessage(rig), commands::NotRespondingMessage);
     EXPECT_EQ(rig.st().InstrumentPresent, 0);
     EXPECT_NE(rig.ui.title().find("     DEMO MODE   "), std::string::npos);
     rig.ui.textAnswers = {std::string("/dev/ttyACM0")};
-    rig.ui.deliver(Cmd(core::cmd::EnterCommPort));
+    rig.ui.deliver(Cmd(commands::cmd::EnterCommPort));
     EXPECT_EQ(rig.st().SerialDevice, "/dev/ttyACM0");
     EXPECT_EQ(rig.st().commport, 7);
 }
@@ -292,7 +292,7 @@ TEST(MainWindowCommands, ResizeIsAppliedAtTheNextMouseMovementWithinTheScreen) {
     EXPECT_EQ(rig.st().WinHeight, 1024 - 35);
 
     // "Default Graph Size" goes back to the default and resizes the window.
-    rig.ui.deliver(Cmd(core::cmd::DefaultGraphSize));
+    rig.ui.deliver(Cmd(commands::cmd::DefaultGraphSize));
     EXPECT_EQ(rig.st().WinWidth, rig.st().defaultWinWidth);
     EXPECT_EQ(rig.st().WinHeight, rig.st().defaultWinHeight);
     EXPECT_EQ(rig.log.count("ui.resize:" + std::to_string(rig.st().defaultWinWidth) + "x" +
@@ -325,7 +325,7 @@ TEST(MainWindowCommands, StatusButtonClickOpensItsDialog) {
 TEST(MainWindowCommands, AboutWindowShowsTheVersionAndDemoMode) {
     test::TestRig rig;
     StartDemo(rig);
-    rig.ui.deliver(Cmd(core::cmd::About));
+    rig.ui.deliver(Cmd(commands::cmd::About));
     ASSERT_EQ(rig.ui.forms.size(), 1u);
     const platform::Form& f = rig.ui.forms[0];
     EXPECT_EQ(f.title, " VNA");

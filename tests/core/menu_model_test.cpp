@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/command_ids.h"
-#include "core/menu_model.h"
-#include "core/menus.h"
+#include "commands/command_ids.h"
+#include "commands/menu_model.h"
+#include "commands/menus.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -57,7 +57,7 @@ std::vector<std::string> MenuCaptions(const MenuBar& bar) {
 
 TEST(MenuModel, PortAMenuBarInItsOrderWithItsCaptions) {
     const core::AppState st = Defaults();
-    const MenuBar bar = core::BuildMenuModel(st);
+    const MenuBar bar = commands::BuildMenuModel(st);
     EXPECT_EQ(MenuCaptions(bar),
               (std::vector<std::string>{"File", "Functions", "Calibrate", "Setup", "Markers", "Bands",
                                         "Utilities", "Port B Functions", "Multi Channel", "TDR", "Help"}));
@@ -99,7 +99,7 @@ TEST(MenuModel, PortAMenuBarInItsOrderWithItsCaptions) {
     ASSERT_EQ(bands.size(), 18u);
     EXPECT_EQ(bands[2].caption, "160_meters");
     EXPECT_EQ(bands[3].caption, " 80_meters");
-    EXPECT_EQ(bands[3].id, core::cmd::BandBase + 2);
+    EXPECT_EQ(bands[3].id, commands::cmd::BandBase + 2);
     EXPECT_TRUE(bands[3].enabled);
 }
 
@@ -107,21 +107,21 @@ TEST(MenuModel, PortBAndTdrChangeTheFileItemsAndTheScanButton) {
     core::AppState st = Defaults();
     st.PortB_on = 1;
     st.portb_cal_ok = 1;
-    MenuBar bar = core::BuildMenuModel(st);
+    MenuBar bar = commands::BuildMenuModel(st);
     EXPECT_EQ(FindMenu(bar, "File")->items[0].caption, "Load Port B Graph");
     EXPECT_EQ(FindMenu(bar, "File")->items[1].caption, "Save Port B Graph");
     EXPECT_TRUE(FindMenu(bar, "Port B Functions")->enabled);
     EXPECT_TRUE(FindMenu(bar, "Multi Channel")->enabled);
-    auto buttons = core::BuildButtonRow(st, {30, 12, 14});
+    auto buttons = commands::BuildButtonRow(st, {30, 12, 14});
     EXPECT_EQ(buttons[1].caption, "Scan B");
     EXPECT_EQ(buttons[2].caption, "Rescan B");
     EXPECT_TRUE(buttons[0].enabled);
 
     st.TdrActive = 1;
-    bar = core::BuildMenuModel(st);
+    bar = commands::BuildMenuModel(st);
     EXPECT_EQ(FindMenu(bar, "File")->items[0].caption, "Load TDR graph");
     EXPECT_EQ(FindMenu(bar, "File")->items[1].caption, "Save TDR Graph");
-    buttons = core::BuildButtonRow(st, {30, 12, 14});
+    buttons = commands::BuildButtonRow(st, {30, 12, 14});
     EXPECT_EQ(buttons[1].caption, "Scan TDR");
     EXPECT_EQ(buttons[2].caption, "Rescan TDR");
     EXPECT_FALSE(buttons[0].enabled) << "Port A/B is off while the TDR display is shown";
@@ -131,7 +131,7 @@ TEST(MenuModel, ButtonRowGeometryAndColours) {
     core::AppState st = Defaults();
     st.WinWidth = 1000;
     st.portb_cal_ok = 0;
-    const auto buttons = core::BuildButtonRow(st, {40, 13, 16});
+    const auto buttons = commands::BuildButtonRow(st, {40, 13, 16});
     ASSERT_EQ(buttons.size(), 12u);
     const std::vector<std::string> captions = {"Port A/B",   "Scan A", "Rescan A", "Recycle",
                                                "Point Data", "Limits", "Scales",   "Smith",
@@ -159,7 +159,7 @@ TEST(MenuModel, DiagnosticModeAddsItsItemsAndOpensThePortBMenus) {
     st.PortB_Gain = 3;
     st.PortB_Sens = 2;
     st.autorange = 1;
-    const MenuBar bar = core::BuildMenuModel(st);
+    const MenuBar bar = commands::BuildMenuModel(st);
     ASSERT_NE(FindMenu(bar, "My Vars"), nullptr);
     EXPECT_EQ(Captions(FindMenu(bar, "My Vars")->items),
               (std::vector<std::string>{"myvar1", "myvar2", "myvar3", "myvar4"}));
@@ -200,7 +200,7 @@ TEST(MenuModel, AveragingWeightChecksExactlyOneItem) {
                                                        {0.59, 1},  {0.6, 2},  {1, 2}};
     for (const auto& [weight, checkedIndex] : cases) {
         st.avgweight = weight;
-        const MenuBar bar = core::BuildMenuModel(st);
+        const MenuBar bar = commands::BuildMenuModel(st);
         const auto& items = Find(FindMenu(bar, "Port B Functions")->items, "Averaging Weight")->children;
         ASSERT_EQ(Captions(items), (std::vector<std::string>{"Low ", "Med ", "High"}));
         for (int k = 0; k < 3; ++k) {
@@ -221,7 +221,7 @@ TEST(MenuModel, ChecksFollowTheirSettings) {
     st.markerena = 1;
     st.swr_ruler = 0.99999;
     st.markers.slot[1][0] = 14.2;
-    const MenuBar bar = core::BuildMenuModel(st);
+    const MenuBar bar = commands::BuildMenuModel(st);
     const auto& setup = FindMenu(bar, "Setup")->items;
     EXPECT_FALSE(Find(setup, "Cursor Normally ON")->checked);
     EXPECT_FALSE(Find(setup, "SWR Ruler")->checked);
@@ -240,7 +240,7 @@ TEST(MenuModel, BandStartingAtZeroIsGrey) {
     core::AppState st = Defaults();
     st.bandTable[3].start = 0;
     st.bandTable[4].start = 0.001; // not below 0.001: stays enabled
-    const MenuBar bar = core::BuildMenuModel(st);
+    const MenuBar bar = commands::BuildMenuModel(st);
     const auto& bands = FindMenu(bar, "Bands")->items;
     EXPECT_FALSE(bands[2 + 2].enabled);
     EXPECT_TRUE(bands[2 + 3].enabled);
@@ -254,7 +254,7 @@ TEST(MenuModel, BuildMenusForcesPortAWhenPortBIsNotCalibrated) {
     rig.st().InstrumentPresent = 1;
     rig.st().portb_cal_ok = 0;
     rig.st().PortB_on = 1;
-    core::BuildMenus(rig.p());
+    commands::BuildMenus(rig.p());
     EXPECT_EQ(rig.st().PortB_on, 0);
     ASSERT_NE(rig.ui.findMenuItem({"File", "Load Port A Graph"}), nullptr);
     ASSERT_NE(rig.ui.findButton("Scan A"), nullptr);
@@ -262,7 +262,7 @@ TEST(MenuModel, BuildMenusForcesPortAWhenPortBIsNotCalibrated) {
     // In demo mode (no instrument) Port B stays as stored.
     rig.st().InstrumentPresent = 0;
     rig.st().PortB_on = 1;
-    core::BuildMenus(rig.p());
+    commands::BuildMenus(rig.p());
     EXPECT_EQ(rig.st().PortB_on, 1);
     ASSERT_NE(rig.ui.findButton("Scan B"), nullptr);
 }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "core/commands.h"
+#include "commands/commands.h"
+#include "commands/diagnostics.h"
+#include "commands/startup.h"
 #include "core/delay.h"
-#include "core/diagnostics.h"
-#include "core/startup.h"
 #include "files/init_file.h"
 #include "support/test_rig.h"
 
@@ -32,11 +32,11 @@ Event Key(int k) {
 TEST(Startup, SilentInstrumentGivesDemoModeWithOneMessage) {
     test::TestRig rig;
     LeaveSettingsOfAnEarlierRun(rig);
-    core::Startup(rig.p(), Options());
+    commands::Startup(rig.p(), Options());
 
     const auto messages = rig.ui.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, core::NotRespondingMessage);
+    EXPECT_EQ(messages[0].text, commands::NotRespondingMessage);
     EXPECT_EQ(messages[0].caption, "");
     EXPECT_NE(messages[0].text.find("be sure to check the comm port number.\r\n\r\nUse the Setup Menu"),
               std::string::npos);
@@ -58,7 +58,7 @@ TEST(Startup, SilentInstrumentGivesDemoModeWithOneMessage) {
 TEST(Startup, DemoOptionSkipsTheInstrumentAndItsMessage) {
     test::TestRig rig;
     LeaveSettingsOfAnEarlierRun(rig);
-    core::Startup(rig.p(), Options({"vna", "--demo"}));
+    commands::Startup(rig.p(), Options({"vna", "--demo"}));
     EXPECT_TRUE(rig.ui.messages().empty());
     EXPECT_EQ(rig.st().InstrumentPresent, 0);
     EXPECT_EQ(rig.st().DemoRequested, 1);
@@ -69,7 +69,7 @@ TEST(Startup, DemoOptionSkipsTheInstrumentAndItsMessage) {
 TEST(Startup, RequireHardwareAfterTheConfigEditorAsksForARestart) {
     test::TestRig rig;
     LeaveSettingsOfAnEarlierRun(rig);
-    core::Startup(rig.p(), Options({"vna", "--demo"}));
+    commands::Startup(rig.p(), Options({"vna", "--demo"}));
     rig.st().ConfigEdited = 1;
     EXPECT_FALSE(core::RequireHardware(rig.p()));
     ASSERT_EQ(rig.ui.messages().size(), 1u);
@@ -83,7 +83,7 @@ TEST(Startup, RequireHardwareAfterTheConfigEditorAsksForARestart) {
 
 TEST(Startup, WindowMessageTitleAndShutdownComeInTheirOrder) {
     test::TestRig rig;
-    const int code = core::RunProgram(rig.p(), Options());
+    const int code = commands::RunProgram(rig.p(), Options());
     EXPECT_EQ(code, 0);
     const auto& log = rig.log;
     const int window = log.find("ui.createMainWindow:0,0,1152x716");
@@ -107,7 +107,7 @@ TEST(Startup, WindowMessageTitleAndShutdownComeInTheirOrder) {
 
 TEST(Startup, GraphFontMetricsGiveTheLineSteps) {
     test::TestRig rig;
-    core::Startup(rig.p(), Options({"vna", "--demo"}));
+    commands::Startup(rig.p(), Options({"vna", "--demo"}));
     // The recording canvas measures text 2 * point size high; the default graph font is 7 points.
     EXPECT_EQ(rig.st().TextHeight, 14);
     EXPECT_EQ(rig.st().TextWidth, 10 * (7 * 2 / 3 + 1));
@@ -121,13 +121,13 @@ TEST(Startup, GraphFontMetricsGiveTheLineSteps) {
 
 TEST(Startup, CommandLineScanFileIsTakenForThePortAGraph) {
     test::TestRig rig;
-    core::Startup(rig.p(), Options({"vna", "--demo", "/home/u/my scans/dipole.scn"}));
+    commands::Startup(rig.p(), Options({"vna", "--demo", "/home/u/my scans/dipole.scn"}));
     EXPECT_EQ(rig.st().CommandLineFile, "/home/u/my scans/dipole.scn");
     EXPECT_EQ(rig.st().CommandLineScan, 3);
     EXPECT_EQ(rig.st().ScanFileMode, 3);
 
     test::TestRig plain;
-    core::Startup(plain.p(), Options({"vna", "--demo"}));
+    commands::Startup(plain.p(), Options({"vna", "--demo"}));
     EXPECT_EQ(plain.st().CommandLineScan, 0);
     EXPECT_EQ(plain.st().ScanFileMode, 1);
 }
@@ -137,7 +137,7 @@ TEST(Startup, ProblemsWithOptionsAreShownOnceTheWindowExists) {
     LeaveSettingsOfAnEarlierRun(rig);
     auto options = Options({"vna", "--demo", "--serial"});
     options.problems.push_back("The data folder /x cannot be written.");
-    core::Startup(rig.p(), options);
+    commands::Startup(rig.p(), options);
     const auto messages = rig.ui.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].text.find("--serial needs a value"), std::string::npos);
@@ -151,8 +151,8 @@ TEST(MainLoop, RunsUntilQuitAndTheQKeyEndsIt) {
     rig.ui.events = {Key('A'), Key('Q')};
     int idle = 0;
     rig.ui.onIdle = [&] { ++idle; };
-    core::Startup(rig.p(), Options({"vna", "--demo"}));
-    core::MainLoop(rig.p());
+    commands::Startup(rig.p(), Options({"vna", "--demo"}));
+    commands::MainLoop(rig.p());
     EXPECT_EQ(idle, 0);
     EXPECT_EQ(rig.st().ProgramRunning, 0);
     EXPECT_TRUE(rig.ui.events.empty());
@@ -160,7 +160,7 @@ TEST(MainLoop, RunsUntilQuitAndTheQKeyEndsIt) {
 
 TEST(MainLoop, KeysDuringASweepStopItAndAreNotCommands) {
     test::TestRig rig;
-    core::Startup(rig.p(), Options({"vna", "--demo"}));
+    commands::Startup(rig.p(), Options({"vna", "--demo"}));
     rig.st().SweepRunning = 1;
     rig.ui.deliver(Key('Q'));
     EXPECT_EQ(rig.st().SweepRunning, 0);
@@ -175,20 +175,20 @@ TEST(MainLoop, KeysDuringASweepStopItAndAreNotCommands) {
 TEST(MainLoop, QuitBeforeTheLoopStillRunsTheShutdown) {
     test::TestRig rig;
     // The system asks the program to end while the start-up is still under way.
-    rig.ui.onDialog = [&](const platform::fake::UiCall&) { core::Quit(rig.p()); };
+    rig.ui.onDialog = [&](const platform::fake::UiCall&) { commands::Quit(rig.p()); };
     bool loopWaited = false;
     rig.ui.onIdle = [&] {
         loopWaited = true;
         rig.st().ProgramRunning = 0;
     };
-    EXPECT_EQ(core::RunProgram(rig.p(), Options()), 0);
+    EXPECT_EQ(commands::RunProgram(rig.p(), Options()), 0);
     EXPECT_FALSE(loopWaited);
     EXPECT_GE(rig.log.find("ui.closeMain"), 0);
 }
 
 TEST(KeyCodes, OnlyTheFirstFourKeysCanFormACode) {
     test::TestRig rig;
-    core::Startup(rig.p(), Options({"vna", "--demo"}));
+    commands::Startup(rig.p(), Options({"vna", "--demo"}));
     for (char c : std::string("5283")) {
         rig.ui.deliver(Key(c));
     }
@@ -201,12 +201,12 @@ TEST(KeyCodes, OnlyTheFirstFourKeysCanFormACode) {
     EXPECT_EQ(rig.st().DiagMode, 1); // too late: the buffer no longer starts empty
 
     test::TestRig other;
-    core::Startup(other.p(), Options({"vna", "--demo"}));
-    EXPECT_FALSE(core::FeedKeyCode(other.p(), '7'));
+    commands::Startup(other.p(), Options({"vna", "--demo"}));
+    EXPECT_FALSE(commands::FeedKeyCode(other.p(), '7'));
     EXPECT_EQ(other.st().KeyCodeBuffer, "7");
-    EXPECT_FALSE(core::FeedKeyCode(other.p(), '3'));
-    EXPECT_FALSE(core::FeedKeyCode(other.p(), '5'));
-    EXPECT_TRUE(core::FeedKeyCode(other.p(), '2'));
+    EXPECT_FALSE(commands::FeedKeyCode(other.p(), '3'));
+    EXPECT_FALSE(commands::FeedKeyCode(other.p(), '5'));
+    EXPECT_TRUE(commands::FeedKeyCode(other.p(), '2'));
     EXPECT_EQ(other.st().DiagSwitch3, 1);
     EXPECT_EQ(other.st().DiagMode, 1);
 }
@@ -220,9 +220,9 @@ TEST(KeyCodes, SwitchCodes) {
          {Case{"6149", &core::AppState::DiagSwitch4}, Case{"8426", &core::AppState::DiagSwitch2},
           Case{"9031", &core::AppState::DiagSwitch1}}) {
         test::TestRig rig;
-        core::Startup(rig.p(), Options({"vna", "--demo"}));
+        commands::Startup(rig.p(), Options({"vna", "--demo"}));
         for (const char* k = c.code; *k; ++k) {
-            core::FeedKeyCode(rig.p(), *k);
+            commands::FeedKeyCode(rig.p(), *k);
         }
         EXPECT_EQ(rig.st().*c.field, 1) << c.code;
         EXPECT_EQ(rig.st().DiagMode, 0) << c.code;
@@ -232,16 +232,16 @@ TEST(KeyCodes, SwitchCodes) {
 TEST(DiagnosticFlags, AnyFlagFileEvenEmptyTurnsDiagnosticModeOn) {
     test::TestRig rig;
     test::WriteFile(rig.dir.file("vna_diag2flag.txt"), "");
-    core::Startup(rig.p(), Options({"vna", "--demo"}));
+    commands::Startup(rig.p(), Options({"vna", "--demo"}));
     EXPECT_EQ(rig.st().DiagMode, 1);
     EXPECT_EQ(rig.st().DiagSwitch1, 1);
     EXPECT_EQ(rig.st().DiagSwitch2, 0);
 
     test::TestRig none;
-    core::Startup(none.p(), Options({"vna", "--demo"}));
+    commands::Startup(none.p(), Options({"vna", "--demo"}));
     EXPECT_EQ(none.st().DiagMode, 0);
 
-    const auto places = core::DiagnosticFlagFiles("/data/");
+    const auto places = commands::DiagnosticFlagFiles("/data/");
     ASSERT_EQ(places.size(), 2u);
     EXPECT_EQ(places[0], "/data/vna_diag2flag.txt");
     EXPECT_NE(places[1].find("vna_diag2flag.txt"), std::string::npos);
@@ -262,7 +262,7 @@ TEST(Delay, WaitsOnTheTickCounterWhilePumpingEvents) {
     EXPECT_LT(rig.clock.ticks, 100u);
 
     // A click during a Delay reaches the program.
-    rig.ui.setEventHandler([&](const Event& e) { core::MainWindowEvent(rig.p(), e); });
+    rig.ui.setEventHandler([&](const Event& e) { commands::MainWindowEvent(rig.p(), e); });
     rig.st().SweepRunning = 1;
     rig.ui.events.push_back(Event{EventType::LeftDown, 0, 1, 1, 0});
     core::Delay(rig.p(), 10);

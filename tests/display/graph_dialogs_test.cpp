@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/command_ids.h"
-#include "core/startup.h"
-#include "display/graph_dialogs.h"
+#include "commands/command_ids.h"
+#include "commands/graph_dialogs.h"
+#include "commands/startup.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -13,7 +13,7 @@ using platform::Form;
 namespace {
 
 void StartDemo(test::TestRig& rig) {
-    core::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
     rig.ui.calls.clear();
 }
 
@@ -34,7 +34,7 @@ std::function<int(Form&)> Fill(std::vector<std::pair<std::string, std::string>> 
 } // namespace
 
 TEST(ScaleRules, AcceptanceOfEveryScale) {
-    using namespace display;
+    using namespace commands;
     EXPECT_EQ(AcceptSwrScale("2 Log")->value, 2);
     EXPECT_TRUE(AcceptSwrScale("2 Log")->log);
     EXPECT_TRUE(AcceptSwrScale("100 log")->log);
@@ -106,7 +106,7 @@ TEST(GraphScalesDialog, TextZeroNegativeAndHugeValues) {
                                        {"Phase (degrees)", "-50"},
                                        {"Return Loss (dB)", "1e308"},
                                        {"Q", "0"}}));
-    rig.ui.deliver(platform::Event{platform::EventType::Button, 0, 0, 0, core::cmd::ButtonScales});
+    rig.ui.deliver(platform::Event{platform::EventType::Button, 0, 0, 0, commands::cmd::ButtonScales});
     ASSERT_EQ(rig.ui.forms.size(), 1u);
     EXPECT_EQ(rig.ui.forms[0].title, " Graph Scales");
     EXPECT_EQ(rig.ui.forms[0].fields[0].label, "Any full scale value can be");
@@ -121,7 +121,7 @@ TEST(GraphScalesDialog, TextZeroNegativeAndHugeValues) {
 
     // Cancelled: nothing changes.
     rig.ui.formAnswers.push_back(Fill({{"SWR", "3"}}, platform::FormCancelled));
-    display::GraphScalesDialog(rig.p());
+    commands::GraphScalesDialog(rig.p());
     EXPECT_EQ(st.swr_scale, 5);
 }
 
@@ -137,7 +137,7 @@ TEST(GraphScalesDialog, PortBFieldsAndTheZeroLine) {
                                        {"Group Delay", " 5 us"},
                                        {"Insertion Loss (dB/div)", "-3"},
                                        {"Phase (degrees)", "0"}}));
-    display::GraphScalesDialog(rig.p());
+    commands::GraphScalesDialog(rig.p());
     const Form& f = rig.ui.forms.back();
     const auto& gains = f.fields[static_cast<std::size_t>(f.find("S21 (dB/div)"))].choices;
     EXPECT_EQ(gains[0], " 1     (18)") << "the bracket holds dB/div x (20 - Zero_Ref)";
@@ -148,7 +148,7 @@ TEST(GraphScalesDialog, PortBFieldsAndTheZeroLine) {
     EXPECT_EQ(st.s21phase_scale, 200);
     // The direct entry of the zero line wins when it was changed.
     rig.ui.formAnswers.push_back(Fill({{"0_dB Ref Line (Div from Top 0-18)", "40"}}));
-    display::GraphScalesDialog(rig.p());
+    commands::GraphScalesDialog(rig.p());
     EXPECT_EQ(st.Zero_Ref, 18);
 }
 
@@ -162,7 +162,7 @@ TEST(PlotParametersDialog, TogglesTracesWithTheirExclusions) {
         }
         return platform::FormOk;
     });
-    display::PlotParametersDialog(rig.p());
+    commands::PlotParametersDialog(rig.p());
     EXPECT_EQ(rig.ui.forms.back().title, " Plot Parameters");
     EXPECT_EQ(st.plot_Q, 1);
     EXPECT_EQ(st.plot_rsA, 1);
@@ -175,7 +175,7 @@ TEST(PlotParametersDialog, TogglesTracesWithTheirExclusions) {
         }
         return platform::FormOk;
     });
-    display::PlotParametersDialog(rig.p());
+    commands::PlotParametersDialog(rig.p());
     EXPECT_EQ(st.plot_phaseS21, 0);
     EXPECT_EQ(st.plot_phaseS11, 1);
     EXPECT_EQ(st.plot_ZphaseB, 0) << "one phase trace at a time";
@@ -187,7 +187,7 @@ TEST(StyleAndColourDialogs, SetResetAndRestore) {
     StartDemo(rig);
     core::AppState& st = rig.st();
     rig.ui.formAnswers.push_back(Fill({{"Style", "Circle"}}));
-    rig.ui.deliver(platform::Event{platform::EventType::Menu, 0, 0, 0, core::cmd::StyleXs});
+    rig.ui.deliver(platform::Event{platform::EventType::Menu, 0, 0, 0, commands::cmd::StyleXs});
     EXPECT_EQ(st.xsstyle, 3);
     const Form& f = rig.ui.forms.back();
     EXPECT_EQ(f.title, " Graph Style");
@@ -195,7 +195,7 @@ TEST(StyleAndColourDialogs, SetResetAndRestore) {
     EXPECT_EQ(f.fields[1].choices, (std::vector<std::string>{"Plain line", "Short Dash", "Long Dash",
                                                              "Circle", "Square", "Wide Line"}));
     st.delaystyle = 5;
-    rig.ui.deliver(platform::Event{platform::EventType::Menu, 0, 0, 0, core::cmd::ClearAllStyles});
+    rig.ui.deliver(platform::Event{platform::EventType::Menu, 0, 0, 0, commands::cmd::ClearAllStyles});
     EXPECT_EQ(st.xsstyle, 0);
     EXPECT_EQ(st.delaystyle, 0);
 
@@ -204,18 +204,18 @@ TEST(StyleAndColourDialogs, SetResetAndRestore) {
         form.fields[0].color = core::Color(1, 2, 3);
         return platform::FormOk;
     });
-    display::ColorSelectionDialog(rig.p());
+    commands::ColorSelectionDialog(rig.p());
     EXPECT_EQ(st.RedColor, core::Color(1, 2, 3));
     EXPECT_EQ(rig.ui.forms.back().extraButtons, (std::vector<std::string>{"Restore Default Colors"}));
     rig.ui.formAnswers.push_back([](Form& form) {
         form.fields[0].color = core::Color(9, 9, 9);
         return platform::FormCancelled;
     });
-    display::ColorSelectionDialog(rig.p());
+    commands::ColorSelectionDialog(rig.p());
     EXPECT_EQ(st.RedColor, core::Color(1, 2, 3));
     st.defaultColors[1] = core::Color(240, 0, 0);
     rig.ui.formAnswers.push_back([](Form&) { return platform::FormExtraButton; });
-    display::ColorSelectionDialog(rig.p());
+    commands::ColorSelectionDialog(rig.p());
     EXPECT_EQ(st.RedColor, core::Color(240, 0, 0));
     EXPECT_EQ(st.LightBlue, st.defaultColors[9]);
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "commands/startup.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
@@ -14,7 +14,7 @@ using namespace vna;
 namespace {
 
 void StartDemo(test::TestRig& rig) {
-    core::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
 }
 
 int Count(const std::vector<std::string>& ops, const std::string& prefix) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "commands/startup.h"
 #include "display/status_panel.h"
 #include "support/test_rig.h"
 
@@ -39,7 +39,7 @@ TEST(StatusPanel, TextsColoursAndWidth) {
 
 TEST(StatusPanel, OnlyChangedButtonsAreDrawnAgain) {
     test::TestRig rig;
-    core::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
     auto& ops = rig.ui.canvas()->ops;
     ops.clear();
     display::RefreshStatusPanel(rig.p());
@@ -64,7 +64,7 @@ TEST(StatusPanel, OnlyChangedButtonsAreDrawnAgain) {
 
 TEST(StatusPanel, StatusWindowListsTheState) {
     test::TestRig rig;
-    core::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
     rig.st().delay_smoothing = -5;
     rig.st().freq_comp = 1.000002;
     display::ShowStatusWindow(rig.p());

@@ -3,8 +3,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "commands/startup.h"
 #include "core/atomic_file.h"
-#include "core/startup.h"
 #include "files/config_file.h"
 #include "files/default_config.h"
 #include "settings_files.h"
@@ -125,7 +125,7 @@ TEST(ConfigFile, TheShippedDefaultConfigHoldsTheDocumentedDefaults) {
 
 TEST(ConfigFile, AFirstRunInstallsTheDefaultConfigAndAnEditedOneStays) {
     test::TestRig first;
-    core::Startup(first.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(first.p(), core::ParseStartOptions({"vna", "--demo"}));
     EXPECT_TRUE(core::FileExists(first.dir.file("_VNA_Default.cfg")));
     EXPECT_EQ(first.st().ConfigLoaded, 1);
     ASSERT_EQ(first.ui.messages().size(), 1u);
@@ -133,7 +133,7 @@ TEST(ConfigFile, AFirstRunInstallsTheDefaultConfigAndAnEditedOneStays) {
 
     test::TestRig edited;
     test::WriteFile(edited.dir.file("_VNA_Default.cfg"), ConfigText(WithEntry(42, "9")));
-    core::Startup(edited.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(edited.p(), core::ParseStartOptions({"vna", "--demo"}));
     EXPECT_EQ(edited.st().graphFontSize, 9);
     EXPECT_EQ(test::ReadFile(edited.dir.file("_VNA_Default.cfg")), ConfigText(WithEntry(42, "9")));
 }

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <random>
 
+#include "commands/commands.h"
+#include "commands/startup.h"
 #include "core/atomic_file.h"
-#include "core/commands.h"
-#include "core/startup.h"
 #include "core/text_lines.h"
 #include "display/graph_geometry.h"
 #include "files/scan_commands.h"
@@ -677,11 +677,11 @@ TEST(ScanFile, LastGraphsAtShutdownAndStartUp) {
     test::LeaveSettingsOfAnEarlierRun(first.p());
     // An earlier run left a Port B graph.
     test::WriteFile(first.dir.file("VNA_LastGraphB.scnb"), "an earlier Port B graph");
-    core::Startup(first.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(first.p(), core::ParseStartOptions({"vna", "--demo"}));
     first.ui.calls.clear();
     SetScanA(first.p(), 3, 4, 0.5, {40, 45, 50}, {-0.2, 0.2, 0});
     first.st().ProgramRunning = 0;
-    EXPECT_EQ(core::Shutdown(first.p()), 0);
+    EXPECT_EQ(commands::Shutdown(first.p()), 0);
     EXPECT_TRUE(first.ui.messages().empty());
     ASSERT_TRUE(core::FileExists(first.dir.file("VNA_LastGraph.scn")));
     EXPECT_EQ(test::ReadFile(first.dir.file("VNA_LastGraphB.scnb")), "an earlier Port B graph")
@@ -691,7 +691,7 @@ TEST(ScanFile, LastGraphsAtShutdownAndStartUp) {
     test::TestRig next;
     std::filesystem::copy_file(first.dir.file("VNA_LastGraph.scn"), next.dir.file("VNA_LastGraph.scn"));
     test::LeaveSettingsOfAnEarlierRun(next.p());
-    core::Startup(next.p(), core::ParseStartOptions({"vna", "--demo"}));
+    commands::Startup(next.p(), core::ParseStartOptions({"vna", "--demo"}));
     EXPECT_EQ(next.st().last_scan_index, 2);
     EXPECT_EQ(next.p().scan.raw_zmag[1], 45);
     EXPECT_EQ(next.st().start_freq, 3);
@@ -705,7 +705,7 @@ TEST(ScanFile, LastGraphsAtShutdownAndStartUp) {
     const std::string named = SaveA(cmd, "named.scn");
     cmd.st().last_scan_index = -1;
     std::filesystem::copy_file(first.dir.file("VNA_LastGraph.scn"), cmd.dir.file("VNA_LastGraph.scn"));
-    core::Startup(cmd.p(), core::ParseStartOptions({"vna", "--demo", named}));
+    commands::Startup(cmd.p(), core::ParseStartOptions({"vna", "--demo", named}));
     EXPECT_EQ(cmd.st().start_freq, 7);
     EXPECT_EQ(cmd.p().scan.raw_zmag[1], 20);
 }
@@ -728,11 +728,11 @@ TEST(ScanFile, AutomaticSavesAndSwappingGraphs) {
     const std::string saved1 = test::ReadFile(rig.dir.file("VNA_LastGraph1.scn"));
 
     // Swap shows the sweep before, then the last one again; nothing is saved meanwhile.
-    core::SwapGraphs(rig.p(), 0);
+    commands::SwapGraphs(rig.p(), 0);
     EXPECT_EQ(rig.p().scan.raw_zmag[1], 11);
     EXPECT_EQ(st.scanFileNameA, "File: VNA_LastGraph1.scn  ");
     EXPECT_EQ(st.autoSaveSuppressed, 0);
-    core::SwapGraphs(rig.p(), 0);
+    commands::SwapGraphs(rig.p(), 0);
     EXPECT_EQ(rig.p().scan.raw_zmag[1], 21);
     EXPECT_EQ(test::ReadFile(rig.dir.file("VNA_LastGraph0.scn")), saved0);
     EXPECT_EQ(test::ReadFile(rig.dir.file("VNA_LastGraph1.scn")), saved1);
@@ -760,9 +760,9 @@ TEST(ScanFile, AutomaticSavesAndSwappingGraphs) {
     EXPECT_EQ(st.swapToggleB, 1);
     EXPECT_EQ(st.swapToggleA, 0);
     rig.p().scan.s21_db[1] = 0;
-    core::SwapGraphs(rig.p(), 0);
+    commands::SwapGraphs(rig.p(), 0);
     EXPECT_EQ(st.swapToggleB, 0);
-    core::SwapGraphs(rig.p(), 0);
+    commands::SwapGraphs(rig.p(), 0);
     EXPECT_EQ(rig.p().scan.s21_db[1], -3.25);
 }
 

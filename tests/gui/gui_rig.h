@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "commands/startup.h"
 #include "core/program.h"
-#include "core/startup.h"
 #include "files/init_file.h"
 #include "platform/fake/fake_clock.h"
 #include "platform/fake/memory_registry.h"
@@ -37,7 +37,7 @@ template <class Serial> struct GuiRigOn {
     void StartDemo() {
         core::ResetToDefaults(program->st, 2024, 1, 1);
         files::WriteInitFile(*program);
-        core::Startup(*program, core::ParseStartOptions({"vna", "--demo", "--data-dir", dir.path()}));
+        commands::Startup(*program, core::ParseStartOptions({"vna", "--demo", "--data-dir", dir.path()}));
         Pump();
     }
     // Start-up with the instrument on the serial port and `cal` loaded, to the main loop.
@@ -46,7 +46,7 @@ template <class Serial> struct GuiRigOn {
         files::WriteInitFile(*program);
         std::vector<std::string> args = {"vna", "--data-dir", dir.path(), "--serial", "unit", "--cal", cal};
         args.insert(args.end(), more.begin(), more.end());
-        core::Startup(*program, core::ParseStartOptions(args));
+        commands::Startup(*program, core::ParseStartOptions(args));
         Pump();
     }
     void Pump() {

@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "core/command_ids.h"
-#include "core/commands.h"
-#include "core/menus.h"
+#include "commands/command_ids.h"
+#include "commands/commands.h"
+#include "commands/menus.h"
 #include "gui_rig.h"
 
 using namespace vna;
@@ -111,7 +111,7 @@ TEST(MainWindow, MenusAndCheckMarksFollowTheState) {
     rig.st().avgweight = 0.5;
     rig.st().DdsPowerOn = 0;
     rig.st().bandTable[2].start = 0;
-    core::BuildMenus(rig.p());
+    commands::BuildMenus(rig.p());
     rig.Pump();
     bar = rig.window().menuBar();
     EXPECT_NE(FindAction(bar, {"File", "Load Port B Graph"}), nullptr);
@@ -126,7 +126,7 @@ TEST(MainWindow, MenusAndCheckMarksFollowTheState) {
     EXPECT_NE(FindButton(rig, "Scan B"), nullptr);
 
     rig.st().TdrActive = 1;
-    core::BuildMenus(rig.p());
+    commands::BuildMenus(rig.p());
     rig.Pump();
     EXPECT_NE(FindAction(rig.window().menuBar(), {"File", "Save TDR Graph"}), nullptr);
     ASSERT_NE(FindButton(rig, "Scan TDR"), nullptr);
@@ -199,7 +199,7 @@ TEST(MainWindow, SavedBitmapOpensAsAnImageOfTheClientArea) {
         }
         return false;
     };
-    core::RunCommand(rig.p(), core::cmd::SaveImageBitmap);
+    commands::RunCommand(rig.p(), commands::cmd::SaveImageBitmap);
     rig.Pump();
     QImage saved(path);
     ASSERT_FALSE(saved.isNull()) << "no bitmap at " << path.toStdString()
@@ -241,9 +241,9 @@ TEST(MainWindow, HardwareCommandsInDemoModeSayWhyAndDoNothing) {
     test::GuiRig rig;
     rig.StartDemo();
     DialogCloser closer;
-    for (int id :
-         {core::cmd::BattAutoOff, core::cmd::StandardCal, core::cmd::ConstantFreq, core::cmd::RfGainHigh}) {
-        core::RunCommand(rig.p(), id);
+    for (int id : {commands::cmd::BattAutoOff, commands::cmd::StandardCal, commands::cmd::ConstantFreq,
+                   commands::cmd::RfGainHigh}) {
+        commands::RunCommand(rig.p(), id);
         rig.Pump();
     }
     EXPECT_EQ(closer.texts.size(), 4);
@@ -253,7 +253,7 @@ TEST(MainWindow, HardwareCommandsInDemoModeSayWhyAndDoNothing) {
     EXPECT_EQ(rig.st().autopoweroff, 0);
     // The Port A/B button without a Port B calibration, clicked anyway.
     rig.st().portb_cal_ok = 0;
-    core::RunCommand(rig.p(), core::cmd::ButtonPortAB);
+    commands::RunCommand(rig.p(), commands::cmd::ButtonPortAB);
     rig.Pump();
     EXPECT_EQ(closer.texts.back().toStdString(), "Port B is not calibrated.");
     EXPECT_EQ(rig.st().PortB_on, 0);

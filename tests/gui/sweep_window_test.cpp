@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 
-#include "core/menus.h"
+#include "commands/menus.h"
 #include "display/graph_geometry.h"
 #include "gui_rig.h"
 #include "sim/dut.h"
@@ -253,7 +253,7 @@ TEST_F(SweepWindow, WithoutAPortBCalibrationTheWindowGoesBackToPortA) {
     core::AppState& st = r.st();
     st.portb_cal_ok = 0;
     st.PortB_on = 1;
-    core::BuildMenus(r.p());
+    commands::BuildMenus(r.p());
     r.Pump();
     EXPECT_EQ(st.PortB_on, 0) << "the instrument is there, so Port B without its calibration is refused";
     ASSERT_NE(Button(r, "Scan A"), nullptr);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/commands.h"
+#include "commands/commands.h"
 #include "measure/point_data.h"
 #include "sweep_support.h"
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <numbers>
 
-#include "core/command_ids.h"
+#include "commands/command_ids.h"
 #include "files/scan_file.h"
 #include "measure/scan_replay.h"
 #include "measure/sweep.h"

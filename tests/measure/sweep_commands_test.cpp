@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "core/command_ids.h"
+#include "commands/command_ids.h"
 #include "files/scan_file.h"
 #include "measure/sweep_commands.h"
 #include "measure/sweep_support.h"
@@ -41,14 +41,14 @@ TEST_F(SimTest, ScanAndRescanByButtonAndKey) {
     test::Limits(r, 1, 5, 0.1);
     core::AppState& st = r.st();
     const int base = GraphsDrawn(r);
-    r.ui.deliver(Button(core::cmd::ButtonScan));
+    r.ui.deliver(Button(commands::cmd::ButtonScan));
     EXPECT_EQ(st.last_scan_index, 40);
     EXPECT_EQ(GraphsDrawn(r), base + 1);
     EXPECT_NEAR(r.p().scan.scan_swr[20], 2, 0.02);
 
     // Rescan sweeps over the graph as it stands; the S and R keys do what the buttons do.
     const long before = r.serial.unit.state().measurements;
-    r.ui.deliver(Button(core::cmd::ButtonRescan));
+    r.ui.deliver(Button(commands::cmd::ButtonRescan));
     EXPECT_EQ(GraphsDrawn(r), base + 1);
     r.ui.deliver(Key('R'));
     EXPECT_EQ(GraphsDrawn(r), base + 1);
@@ -72,7 +72,7 @@ TEST_F(SimTest, ScanAndRescanByButtonAndKey) {
     // Without an instrument the command says so and measures nothing.
     st.InstrumentPresent = 0;
     r.ui.calls.clear();
-    r.ui.deliver(Button(core::cmd::ButtonScan));
+    r.ui.deliver(Button(commands::cmd::ButtonScan));
     ASSERT_EQ(r.ui.messages().size(), 1u);
     EXPECT_EQ(r.ui.messages()[0].text, "This function requires the hardware");
 }
@@ -95,10 +95,10 @@ TEST_F(SimTest, RecycleSweepsUntilSwitchedOffAndClearsTheGraphByItsDepth) {
             colourSets.push_back(st.LightColorSet);
         }
         if (r.serial.unit.state().measurements >= at && st.recycle) {
-            r.ui.events.push_back(Button(core::cmd::ButtonRecycle));
+            r.ui.events.push_back(Button(commands::cmd::ButtonRecycle));
         }
     };
-    r.ui.deliver(Button(core::cmd::ButtonRecycle));
+    r.ui.deliver(Button(commands::cmd::ButtonRecycle));
     r.ui.onPump = nullptr;
     EXPECT_EQ(st.recycle, 0);
     EXPECT_EQ(r.serial.unit.state().measurements % 22, 0);
@@ -112,8 +112,8 @@ TEST_F(SimTest, RecycleSweepsUntilSwitchedOffAndClearsTheGraphByItsDepth) {
     EXPECT_FALSE(std::filesystem::exists(files::LastGraphPathA(st, "0")));
 
     // Halt in the middle of a sweep ends the run; that sweep is the run's last and is saved.
-    test::AfterReadings(r, 2 * 22 + 5, [&r] { r.ui.events.push_back(Button(core::cmd::ButtonHalt)); });
-    r.ui.deliver(Button(core::cmd::ButtonRecycle));
+    test::AfterReadings(r, 2 * 22 + 5, [&r] { r.ui.events.push_back(Button(commands::cmd::ButtonHalt)); });
+    r.ui.deliver(Button(commands::cmd::ButtonRecycle));
     r.ui.onPump = nullptr;
     EXPECT_EQ(st.recycle, 0);
     EXPECT_EQ(st.SweepRunning, 0);
@@ -123,7 +123,7 @@ TEST_F(SimTest, RecycleSweepsUntilSwitchedOffAndClearsTheGraphByItsDepth) {
     // An instrument that falls silent ends the run too, with its code.
     r.ui.calls.clear();
     test::AfterReadings(r, 30, [&r] { r.serial.unit.faults.silence = true; });
-    r.ui.deliver(Button(core::cmd::ButtonRecycle));
+    r.ui.deliver(Button(commands::cmd::ButtonRecycle));
     r.ui.onPump = nullptr;
     EXPECT_EQ(st.recycle, 0);
     EXPECT_EQ(st.LastError, 10);

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "cal/cal_file.h"
-#include "core/commands.h"
+#include "commands/commands.h"
 #include "core/number_text.h"
 #include "display/graph_geometry.h"
 #include "instrument/commands.h"
@@ -49,7 +49,7 @@ inline void ReadyToSweep(SimRig& r, const std::string& dut) {
     r.connect(dut);
     r.ui.calls.clear();
     // Keys and clicks reach the program as in the main window.
-    r.ui.setEventHandler([&r](const platform::Event& e) { core::MainWindowEvent(r.p(), e); });
+    r.ui.setEventHandler([&r](const platform::Event& e) { commands::MainWindowEvent(r.p(), e); });
 }
 
 // Runs `action` once, at the first look at the window messages after the unit took `readings`

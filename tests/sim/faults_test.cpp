@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/startup.h"
+#include "commands/startup.h"
 #include "instrument/health.h"
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
@@ -40,7 +40,7 @@ TEST_F(SimTest, StartUpIdentifiesProgramsTheDateCodeAndNegotiatesTheHighSpeed) {
         auto& r = rig(config);
         r.st().SerialDevice = "sim";
         test::LeaveSettingsOfAnEarlierRun(r.p());
-        core::Startup(r.p(), core::ParseStartOptions({"vna"}));
+        commands::Startup(r.p(), core::ParseStartOptions({"vna"}));
         EXPECT_EQ(r.st().InstrumentPresent, 1);
         EXPECT_EQ(r.st().IdentState, 1);
         EXPECT_EQ(r.st().ProgramRunning, 1);
@@ -75,7 +75,7 @@ TEST_F(SimTest, StartUpIdentifiesProgramsTheDateCodeAndNegotiatesTheHighSpeed) {
         test::LeaveSettingsOfAnEarlierRun(r.p());
         const std::string calFile = r.dir.file("unit.acal");
         ASSERT_TRUE(sim::WriteUnitCalFile(r.serial.unit, calFile, r.clock.now()));
-        core::Startup(r.p(), core::ParseStartOptions({"vna", "--cal", calFile}));
+        commands::Startup(r.p(), core::ParseStartOptions({"vna", "--cal", calFile}));
         EXPECT_EQ(r.st().instrument_id, firstId);
         EXPECT_TRUE(r.ui.messages().empty());
         EXPECT_EQ(r.st().porta_cal_ok, 1);
@@ -111,11 +111,11 @@ TEST_F(SimTest, SilenceIsDemoModeAtStartAndCodeTenLater) {
     Fault(r, "fault silence");
     r.st().SerialDevice = "sim";
     test::LeaveSettingsOfAnEarlierRun(r.p());
-    core::Startup(r.p(), core::ParseStartOptions({"vna"}));
+    commands::Startup(r.p(), core::ParseStartOptions({"vna"}));
     EXPECT_EQ(r.st().InstrumentPresent, 0);
     EXPECT_NE(r.ui.title().find("     DEMO MODE   "), std::string::npos);
     ASSERT_EQ(r.ui.messages().size(), 1u);
-    EXPECT_EQ(r.ui.messages()[0].text, core::NotRespondingMessage);
+    EXPECT_EQ(r.ui.messages()[0].text, commands::NotRespondingMessage);
     // Budgets bounded the wait: the version query twice at 200 ms each, plus the settling pauses.
     EXPECT_LT(r.clock.sleptMs, 2000);
 

@@ -3,8 +3,10 @@
 #include "core/command_line.h"
 
 namespace vna::core {
-
 struct Program;
+}
+
+namespace vna::commands {
 
 // The not-responding message of the start-up, shown once when the instrument does not answer.
 extern const char* const NotRespondingMessage;
@@ -13,16 +15,16 @@ extern const char* const NotRespondingMessage;
 // main window, instrument, title, menus, identification, command line, scan limits, last graph,
 // cal file, instrument settings, tone, external control, interpolation. Nothing here ends the
 // program early.
-void Startup(Program& p, const StartOptions& options);
+void Startup(core::Program& p, const core::StartOptions& options);
 
 // Waits for and dispatches window messages while ProgramRunning is set.
-void MainLoop(Program& p);
+void MainLoop(core::Program& p);
 
 // The shutdown steps after the main loop: TDR file, expansion port, init file, RF ports off,
 // last graphs, tone output, main window, serial port. Returns the exit code (0).
-int Shutdown(Program& p);
+int Shutdown(core::Program& p);
 
 // The whole run: Startup, MainLoop, Shutdown.
-int RunProgram(Program& p, const StartOptions& options);
+int RunProgram(core::Program& p, const core::StartOptions& options);
 
-} // namespace vna::core
+} // namespace vna::commands

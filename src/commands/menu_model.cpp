@@ -1,9 +1,14 @@
-#include "core/menu_model.h"
+#include "commands/menu_model.h"
 
+#include "commands/command_ids.h"
 #include "core/app_state.h"
-#include "core/command_ids.h"
 
-namespace vna::core {
+namespace vna::commands {
+
+using core::AppState;
+using core::Band;
+using core::BandCount;
+using core::Color;
 
 namespace {
 
@@ -281,4 +286,4 @@ std::vector<platform::PushButton> BuildButtonRow(const AppState& st, const Butto
     return row;
 }
 
-} // namespace vna::core
+} // namespace vna::commands

@@ -1,13 +1,16 @@
-#include "core/diagnostics.h"
+#include "commands/diagnostics.h"
 
 #include <filesystem>
 #include <fstream>
 
-#include "core/menus.h"
+#include "commands/menus.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
 
-namespace vna::core {
+namespace vna::commands {
+
+using core::AppState;
+using core::Program;
 
 std::vector<std::string> DiagnosticFlagFiles(const std::string& programFolder) {
     std::vector<std::string> files;
@@ -66,4 +69,4 @@ bool FeedKeyCode(Program& p, char key) {
     return recognised;
 }
 
-} // namespace vna::core
+} // namespace vna::commands

@@ -6,15 +6,17 @@
 #include "platform/menu_model.h"
 
 namespace vna::core {
-
 struct AppState;
+}
+
+namespace vna::commands {
 
 // The menu bar as the state says it should look: captions, order, submenus, check marks and
 // enabling. Plain data, so it is tested without any window.
-platform::MenuBar BuildMenuModel(const AppState& st);
+platform::MenuBar BuildMenuModel(const core::AppState& st);
 
 // Suffix of the "Scan" and "Rescan" buttons: " A", " B" or " TDR".
-std::string ScanSuffix(const AppState& st);
+std::string ScanSuffix(const core::AppState& st);
 
 // Font and metrics the button row is laid out with.
 struct ButtonMetrics {
@@ -24,6 +26,6 @@ struct ButtonMetrics {
 };
 
 // The twelve buttons of the button row, placed edge to edge from the graph's left offset.
-std::vector<platform::PushButton> BuildButtonRow(const AppState& st, const ButtonMetrics& m);
+std::vector<platform::PushButton> BuildButtonRow(const core::AppState& st, const ButtonMetrics& m);
 
-} // namespace vna::core
+} // namespace vna::commands

@@ -1,10 +1,12 @@
-#include "core/menus.h"
+#include "commands/menus.h"
 
-#include "core/menu_model.h"
+#include "commands/menu_model.h"
 #include "core/program.h"
 #include "platform/canvas.h"
 
-namespace vna::core {
+namespace vna::commands {
+
+using core::Program;
 
 namespace {
 
@@ -37,4 +39,4 @@ void AttachToolTips(Program& p) {
     p.ui.setButtons(BuildButtonRow(p.st, Metrics(p)));
 }
 
-} // namespace vna::core
+} // namespace vna::commands

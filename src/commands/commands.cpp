@@ -1,4 +1,4 @@
-#include "core/commands.h"
+#include "commands/commands.h"
 
 #include <string>
 
@@ -8,13 +8,13 @@
 #include "cal/multichannel_cal.h"
 #include "cal/portb_cal.h"
 #include "cal/standard_cal.h"
-#include "core/command_ids.h"
+#include "commands/command_ids.h"
+#include "commands/diagnostics.h"
+#include "commands/graph_dialogs.h"
+#include "commands/menus.h"
 #include "core/delay.h"
-#include "core/diagnostics.h"
-#include "core/menus.h"
 #include "core/number_text.h"
 #include "core/program.h"
-#include "display/graph_dialogs.h"
 #include "display/graph_text.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"
@@ -34,7 +34,13 @@
 #include "platform/canvas.h"
 #include "tools/pending.h"
 
-namespace vna::core {
+namespace vna::commands {
+
+using core::AppState;
+using core::Band;
+using core::BandCount;
+using core::Flag;
+using core::Program;
 
 namespace commands_detail {
 void BattAutomaticOff(Program& p);
@@ -130,7 +136,7 @@ void RunButtonOrMenu(Program& p, int id) {
             measure::ScanLimitsCommand(p);
             return;
         case cmd::ButtonScales:
-            display::GraphScalesDialog(p);
+            commands::GraphScalesDialog(p);
             return;
         case cmd::ButtonSmith:
             display::ShowSmithChart(p);
@@ -242,23 +248,23 @@ void RunButtonOrMenu(Program& p, int id) {
 
         // Setup.
         case cmd::PlotParameters:
-            display::PlotParametersDialog(p);
+            commands::PlotParametersDialog(p);
             return;
         case cmd::Legend:
-            display::ToggleLegend(p);
+            commands::ToggleLegend(p);
             return;
         case cmd::ClearAllStyles:
-            display::ClearAllStyles(p);
+            commands::ClearAllStyles(p);
             return;
         case cmd::ColorSelection:
-            display::ColorSelectionDialog(p);
+            commands::ColorSelectionDialog(p);
             return;
         case cmd::CursorNormallyOn:
             st.cursorena = st.cursorena == 1 ? 0 : 1;
             BuildMenus(p);
             return;
         case cmd::SwrRuler:
-            display::SwrRulerDialog(p);
+            commands::SwrRulerDialog(p);
             return;
         case cmd::RecycleDepth:
             RecycleDepth(p);
@@ -421,7 +427,7 @@ void RunButtonOrMenu(Program& p, int id) {
             break;
     }
     if (id >= cmd::StyleSwr && id <= cmd::StyleDelay) {
-        display::LineStyleDialog(p, id - cmd::StyleSwr);
+        commands::LineStyleDialog(p, id - cmd::StyleSwr);
     } else if (id > cmd::BandBase && id <= cmd::BandBase + BandCount) {
         const Band& b = st.bandTable[static_cast<std::size_t>(id - cmd::BandBase)];
         if (!(b.start < 0.001)) {
@@ -606,4 +612,4 @@ void MainWindowEvent(Program& p, const platform::Event& event) {
     }
 }
 
-} // namespace vna::core
+} // namespace vna::commands

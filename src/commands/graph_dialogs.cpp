@@ -1,4 +1,4 @@
-#include "display/graph_dialogs.h"
+#include "commands/graph_dialogs.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
+#include "commands/menus.h"
 #include "core/entry.h"
-#include "core/menus.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
@@ -16,7 +16,11 @@
 #include "platform/form.h"
 #include "tools/pending.h"
 
-namespace vna::display {
+namespace vna::commands {
+
+using display::ComputeScaleFactors;
+using display::DrawSwrRuler;
+using display::RedrawScan;
 
 namespace {
 
@@ -548,7 +552,7 @@ void SwrRulerDialog(core::Program& p) {
         ComputeScaleFactors(p);
         DrawSwrRuler(p, value);
     }
-    core::BuildMenus(p);
+    commands::BuildMenus(p);
 }
 
-} // namespace vna::display
+} // namespace vna::commands

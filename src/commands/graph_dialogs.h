@@ -7,7 +7,7 @@ namespace vna::core {
 struct Program;
 }
 
-namespace vna::display {
+namespace vna::commands {
 
 // Acceptance rules of the "Graph Scales" dialog. Each takes the text of one field and gives the
 // new value, or nothing when the field is empty (the scale then stays as it is) or when the value
@@ -47,4 +47,4 @@ void RestoreDefaultColors(core::Program& p);
 // "SWR Ruler": asks for the ruler value and draws it.
 void SwrRulerDialog(core::Program& p);
 
-} // namespace vna::display
+} // namespace vna::commands

@@ -6,15 +6,15 @@
 #include <string>
 
 #include "cal/freq_cal.h"
+#include "commands/commands.h"
+#include "commands/menus.h"
+#include "commands/startup.h"
 #include "core/atomic_file.h"
-#include "core/commands.h"
 #include "core/delay.h"
 #include "core/entry.h"
-#include "core/menus.h"
 #include "core/number_text.h"
 #include "core/path_split.h"
 #include "core/program.h"
-#include "core/startup.h"
 #include "display/bitmap_file.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
@@ -23,7 +23,10 @@
 #include "instrument/serial_link.h"
 #include "platform/canvas.h"
 
-namespace vna::core {
+namespace vna::commands {
+
+using core::AppState;
+using core::Program;
 
 void Quit(Program& p) {
     p.ui.closeSecondaryWindows();
@@ -236,4 +239,4 @@ void DefaultGraphSize(Program& p) {
 
 } // namespace commands_detail
 
-} // namespace vna::core
+} // namespace vna::commands

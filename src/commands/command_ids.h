@@ -1,7 +1,7 @@
 #pragma once
 
 // Command numbers of the main window's menu items and buttons.
-namespace vna::core::cmd {
+namespace vna::commands::cmd {
 
 enum : int {
     // Buttons, left to right.
@@ -153,4 +153,4 @@ enum : int {
     MyVar4,
 };
 
-} // namespace vna::core::cmd
+} // namespace vna::commands::cmd

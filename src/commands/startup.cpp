@@ -1,12 +1,12 @@
-#include "core/startup.h"
+#include "commands/startup.h"
 
 #include "audio/tone.h"
 #include "cal/cal_file.h"
-#include "core/command_ids.h"
-#include "core/commands.h"
+#include "commands/command_ids.h"
+#include "commands/commands.h"
+#include "commands/diagnostics.h"
+#include "commands/menus.h"
 #include "core/delay.h"
-#include "core/diagnostics.h"
-#include "core/menus.h"
 #include "core/path_split.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
@@ -28,7 +28,12 @@
 #include "platform/canvas.h"
 #include "tools/tdr.h"
 
-namespace vna::core {
+namespace vna::commands {
+
+using core::AppState;
+using core::CommandLineScanFile;
+using core::Program;
+using core::StartOptions;
 
 const char* const NotRespondingMessage =
     "The VNA is not responding.\r\n"
@@ -274,4 +279,4 @@ int RunProgram(Program& p, const StartOptions& options) {
     return Shutdown(p);
 }
 
-} // namespace vna::core
+} // namespace vna::commands
