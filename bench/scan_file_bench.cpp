@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "commands/scan_commands.h"
 #include "core/program.h"
 #include "files/csv_export.h"
 #include "files/scan_file.h"
@@ -75,7 +76,7 @@ void BM_SaveScanFile30000(benchmark::State& state) {
     Bench b;
     for (auto _ : state) {
         b.p->st.ScanFileMode = 1;
-        if (!files::SaveScanA(*b.p)) {
+        if (!commands::SaveScanA(*b.p)) {
             state.SkipWithError("the scan file was not saved");
         }
     }
@@ -88,10 +89,10 @@ BENCHMARK(BM_SaveScanFile30000)->Unit(benchmark::kMillisecond);
 void BM_LoadScanFile30000(benchmark::State& state) {
     Bench b;
     b.p->st.ScanFileMode = 1;
-    files::SaveScanA(*b.p);
+    commands::SaveScanA(*b.p);
     const std::string path = files::LastGraphPathA(b.p->st, "");
     for (auto _ : state) {
-        if (!files::LoadScanFileA(*b.p, path) || b.p->st.last_scan_index != Points - 1) {
+        if (!commands::LoadScanFileA(*b.p, path) || b.p->st.last_scan_index != Points - 1) {
             state.SkipWithError("the scan file was not loaded");
         }
     }
@@ -103,7 +104,7 @@ void BM_SavePortBScanFile30000(benchmark::State& state) {
     Bench b;
     for (auto _ : state) {
         b.p->st.ScanFileMode = 1;
-        if (!files::SaveScanB(*b.p)) {
+        if (!commands::SaveScanB(*b.p)) {
             state.SkipWithError("the scan file was not saved");
         }
     }
@@ -116,10 +117,10 @@ BENCHMARK(BM_SavePortBScanFile30000)->Unit(benchmark::kMillisecond);
 void BM_LoadPortBScanFile30000(benchmark::State& state) {
     Bench b;
     b.p->st.ScanFileMode = 1;
-    files::SaveScanB(*b.p);
+    commands::SaveScanB(*b.p);
     const std::string path = files::LastGraphPathB(b.p->st, "");
     for (auto _ : state) {
-        if (!files::LoadScanFileB(*b.p, path)) {
+        if (!commands::LoadScanFileB(*b.p, path)) {
             state.SkipWithError("the scan file was not loaded");
         }
     }

@@ -8,6 +8,7 @@
 #include "cal/custom_cal.h"
 #include "cal/portb_cal.h"
 #include "cal/standard_cal.h"
+#include "commands/scan_commands.h"
 #include "core/atomic_file.h"
 #include "core/cal_table.h"
 #include "core/number_text.h"
@@ -25,6 +26,7 @@
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
+#include "measure/averaging.h"
 #include "measure/interpolation.h"
 #include "measure/scan_limits.h"
 #include "measure/sweep.h"
@@ -128,7 +130,7 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
                         "the cal file " + o.calFile + " cannot be used with this instrument");
         }
     }
-    instrument::SetAveraging(p, o.average > 0 ? o.average : st.average);
+    measure::ApplyAveraging(p, o.average > 0 ? o.average : st.average);
     instrument::SetRelays(p, 3);
     st.Measuring = 1;
     st.freq = o.freq;
@@ -268,7 +270,7 @@ int ConvertScanFile(core::Program& p, const std::string& in, const std::string& 
         return Fail(err, 1, outPath + ": the output is named .scn, .scnb, .csv, .s1p or .s2p");
     }
     p.st.PortB_on = port == 'b' ? 1 : 0;
-    const bool loaded = port == 'a' ? files::LoadScanFileA(p, in) : files::LoadScanFileB(p, in);
+    const bool loaded = port == 'a' ? commands::LoadScanFileA(p, in) : commands::LoadScanFileB(p, in);
     if (!loaded) {
         return Fail(err, 1, in + " could not be read as a Port " + (port == 'a' ? "A" : "B") + " scan");
     }
@@ -325,7 +327,7 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     // The sweep stops at the stop frequency asked for, not at the end of the graph's axis.
     const int points = std::max(1, core::Nint((st.end_freq - st.start_freq) / st.delta_freq + 1));
     if (o.average > 0) {
-        instrument::SetAveraging(p, o.average);
+        measure::ApplyAveraging(p, o.average);
     }
     st.live_scan = 1;
     st.last_scan_index = -1;

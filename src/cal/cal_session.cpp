@@ -12,6 +12,7 @@
 #include "instrument/commands.h"
 #include "instrument/raw_reading.h"
 #include "instrument/status_text.h"
+#include "measure/averaging.h"
 #include "measure/interpolation.h"
 #include "platform/canvas.h"
 
@@ -143,7 +144,7 @@ void RestorePreviousCal(core::Program& p, PreviousCal& previous, Limits limits) 
     }
     st.PortB_on = previous.portBOn;
     st.PortBMode = previous.portBMode;
-    instrument::SetAveraging(p, previous.average);
+    measure::ApplyAveraging(p, previous.average);
     st.RelayBit0 = 0;
     st.RelayBit1 = 0;
     instrument::SetRelays(p, 0);

@@ -14,6 +14,7 @@
 #include "files/init_file.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
+#include "measure/averaging.h"
 #include "platform/form.h"
 
 namespace vna::cal {
@@ -127,7 +128,7 @@ bool CustomCal(core::Program& p) {
         return prev.saved;
     };
     if (st.average < 4) {
-        instrument::SetAveraging(p, 4);
+        measure::ApplyAveraging(p, 4);
     }
 
     // The dialog proposes the limits of the custom cal in force, or else the present sweep.
@@ -154,7 +155,7 @@ bool CustomCal(core::Program& p) {
     LimitsDialog dialog = MakeLimitsDialog(st, start, stop, step);
     const int result = p.ui.form(dialog.form);
     if (result == platform::FormExtraButton) {
-        instrument::SetAveraging(p, prev.average);
+        measure::ApplyAveraging(p, prev.average);
         return Cal_A(p);
     }
     if (result != platform::FormOk) {
@@ -167,7 +168,7 @@ bool CustomCal(core::Program& p) {
     bool isNumber = false;
     const double average = Number(field(dialog.average), isNumber);
     if (isNumber) {
-        instrument::SetAveraging(p, core::Nint(std::fabs(average)));
+        measure::ApplyAveraging(p, core::Nint(std::fabs(average)));
     }
     start = CustomFrequencyFromText(field(dialog.start));
     stop = CustomFrequencyFromText(field(dialog.stop));
@@ -208,7 +209,7 @@ bool CustomCal(core::Program& p) {
                      "Cal points = 1004");
     }
     if (st.average < 4) {
-        instrument::SetAveraging(p, 4);
+        measure::ApplyAveraging(p, 4);
     }
     if (st.DDS_Amplitude < 100 && st.PortA_Sens == 1) {
         const Answer a =

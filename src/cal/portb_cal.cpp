@@ -12,12 +12,15 @@
 #include "instrument/health.h"
 #include "instrument/raw_reading.h"
 #include "instrument/status_text.h"
+#include "measure/averaging.h"
+#include "measure/portb_correct.h"
 
 namespace vna::cal {
 
 using core::BCalPoint;
 using core::CalCapacity;
 using core::CalTable;
+using measure::SetGainStepPhase;
 
 namespace {
 
@@ -72,7 +75,7 @@ void GiveBack(core::Program& p, const Remembered& r) {
     instrument::SendGains(p);
     instrument::SetAmplitude(p, r.amplitude);
     if (st.average != r.average) {
-        instrument::SetAveraging(p, r.average);
+        measure::ApplyAveraging(p, r.average);
     }
     st.PortB_on = r.portBOn;
     st.PortBMode = r.portBMode;
@@ -221,43 +224,6 @@ std::vector<PortBGridPoint> PortBCalGrid(double maximumFreq) {
     return grid;
 }
 
-double GainStepPhase(const core::AppState& st, int gain) {
-    switch (gain) {
-        case 2:
-            return st.Rng2;
-        case 3:
-            return st.Rng3;
-        case 4:
-            return st.Rng4;
-        case 5:
-            return st.Rng5;
-        default:
-            return st.Rng1;
-    }
-}
-
-void SetGainStepPhase(core::AppState& st, int gain, double radians) {
-    switch (gain) {
-        case 1:
-            st.Rng1 = radians;
-            break;
-        case 2:
-            st.Rng2 = radians;
-            break;
-        case 3:
-            st.Rng3 = radians;
-            break;
-        case 4:
-            st.Rng4 = radians;
-            break;
-        case 5:
-            st.Rng5 = radians;
-            break;
-        default:
-            break;
-    }
-}
-
 double PhaseUnwrapper::next(double phase) {
     if (!first_ && previous_ < 0 && phase > 0 && phase - previous_ > Pi) {
         offset_ -= TwoPi;
@@ -286,7 +252,7 @@ bool RunPortBCal(core::Program& p, const PortBCalOptions& o) {
     }
     const Remembered remembered = Remember(st);
     if (st.average < 16) {
-        instrument::SetAveraging(p, 16);
+        measure::ApplyAveraging(p, 16);
     }
     st.PortA_Gain = 1;
     st.PortB_Gain = 1;

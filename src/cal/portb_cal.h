@@ -41,10 +41,6 @@ inline constexpr double HighRangeAmplitudeFactor = 0.25;
 inline constexpr double ThroughRatioMin = 0.05;
 inline constexpr int ThroughCheckPoint = 10;
 
-// The phase offset of a gain step (radians): the settings Rng1..Rng5.
-double GainStepPhase(const core::AppState& st, int gain);
-void SetGainStepPhase(core::AppState& st, int gain, double radians);
-
 // The phase of the through cable kept continuous over the grid: each wrap from about -pi to about
 // +pi between successive points adds -2 pi to the running offset. A change of sign near zero is
 // no wrap (noise at the lowest frequencies would otherwise shift the whole table by a turn).

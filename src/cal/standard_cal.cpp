@@ -13,6 +13,7 @@
 #include "instrument/commands.h"
 #include "instrument/health.h"
 #include "instrument/raw_reading.h"
+#include "measure/averaging.h"
 
 namespace vna::cal {
 
@@ -141,11 +142,11 @@ bool Cal_A(core::Program& p) {
                                           "Do you want to use such a large value ?",
                                       " Large Averaging", Buttons::YesNo);
         if (a == Answer::No) {
-            instrument::SetAveraging(p, 4);
+            measure::ApplyAveraging(p, 4);
         }
     }
     if (st.average < 4) {
-        instrument::SetAveraging(p, 4);
+        measure::ApplyAveraging(p, 4);
     }
     instrument::SetAmplitude(p, 100);
     st.RelayBit0 = 1;
@@ -303,7 +304,7 @@ bool Cal_A(core::Program& p) {
 
     instrument::SetRelays(p, 0);
     st.plot_at_zero = prev.plotAtZero;
-    instrument::SetAveraging(p, prev.average);
+    measure::ApplyAveraging(p, prev.average);
     // The sweep after a calibration: about 1 MHz up to the range in 2 MHz steps. The grid's point
     // count is rounded from the axis end, so the start sits a whole number of steps below the
     // range's end: from 1 MHz the rounding would add a point beyond the range and the cal grid.

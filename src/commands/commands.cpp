@@ -9,9 +9,13 @@
 #include "cal/portb_cal.h"
 #include "cal/standard_cal.h"
 #include "commands/command_ids.h"
+#include "commands/config_commands.h"
 #include "commands/diagnostics.h"
 #include "commands/graph_dialogs.h"
 #include "commands/menus.h"
+#include "commands/scan_commands.h"
+#include "commands/state_commands.h"
+#include "commands/status_commands.h"
 #include "core/delay.h"
 #include "core/number_text.h"
 #include "core/program.h"
@@ -20,8 +24,6 @@
 #include "display/scan_plot.h"
 #include "display/status_panel.h"
 #include "files/config_file.h"
-#include "files/scan_commands.h"
-#include "files/state_file.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
 #include "instrument/pending.h"
@@ -142,7 +144,7 @@ void RunButtonOrMenu(Program& p, int id) {
             display::ShowSmithChart(p);
             return;
         case cmd::ButtonComment:
-            files::CommentCommand(p);
+            commands::CommentCommand(p);
             return;
         case cmd::ButtonStatus:
             display::ShowStatusWindow(p);
@@ -157,10 +159,10 @@ void RunButtonOrMenu(Program& p, int id) {
 
         // File.
         case cmd::LoadGraph:
-            files::LoadGraphCommand(p);
+            commands::LoadGraphCommand(p);
             return;
         case cmd::SaveGraph:
-            files::SaveGraphCommand(p);
+            commands::SaveGraphCommand(p);
             return;
         case cmd::SwapGraphs:
             SwapGraphs(p, 0);
@@ -175,13 +177,13 @@ void RunButtonOrMenu(Program& p, int id) {
             cal::ChooseAndLoadCalFile(p);
             return;
         case cmd::LoadConfigFile:
-            files::LoadConfigFileCommand(p);
+            LoadConfigFileCommand(p);
             return;
         case cmd::SaveState:
-            files::SaveStateCommand(p);
+            commands::SaveStateCommand(p);
             return;
         case cmd::RecallState:
-            files::RecallStateCommand(p);
+            commands::RecallStateCommand(p);
             return;
         case cmd::DcPowerOff:
             if (RequireHardware(p)) {
@@ -413,7 +415,7 @@ void RunButtonOrMenu(Program& p, int id) {
             OpenHelpDocument(p, "VNA_Manual.pdf");
             return;
         case cmd::EditConfigFile:
-            files::ConfigEditor(p);
+            ConfigEditor(p);
             return;
         case cmd::CheckForUpdate:
             p.ui.message("This is program version " + st.ProgramVersion + st.VersionLetter +
@@ -582,7 +584,7 @@ void MainWindowEvent(Program& p, const platform::Event& event) {
                 break;
             }
             if (const int which = display::StatusButtonAt(p, event.x, event.y)) {
-                display::StatusButtonClicked(p, which);
+                StatusButtonClicked(p, which);
                 break;
             }
             st.CursorDragging = 1;

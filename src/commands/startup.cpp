@@ -6,6 +6,7 @@
 #include "commands/commands.h"
 #include "commands/diagnostics.h"
 #include "commands/menus.h"
+#include "commands/scan_commands.h"
 #include "core/delay.h"
 #include "core/path_split.h"
 #include "core/program.h"
@@ -23,6 +24,7 @@
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
+#include "measure/averaging.h"
 #include "measure/interpolation.h"
 #include "measure/scan_limits.h"
 #include "platform/canvas.h"
@@ -191,11 +193,11 @@ void Startup(Program& p, const StartOptions& options) {
     // 23. The last graph (or the file named on the command line) of the active port.
     st.ScanFileMode = st.CommandLineScan ? 3 : 1;
     if (!st.PortB_on) {
-        files::LoadScanA(p);
+        commands::LoadScanA(p);
     } else {
         st.CommandLineScan = 0;
         st.ScanFileMode = 1;
-        files::LoadScanB(p);
+        commands::LoadScanB(p);
     }
     // 24. Cal file, quietly (the one named on the command line, when there is one).
     if (!options.calFile.empty()) {
@@ -214,7 +216,7 @@ void Startup(Program& p, const StartOptions& options) {
     Delay(p, 20);
     instrument::SetAutoPowerOff(p);
     Delay(p, 20);
-    instrument::SetAveraging(p, st.average);
+    measure::ApplyAveraging(p, st.average);
     Delay(p, 20);
     instrument::CheckSupply(p);
     // 26. Tone output.
@@ -261,9 +263,9 @@ int Shutdown(Program& p) {
     Delay(p, 100);
     // 5. Last graphs.
     st.ScanFileMode = 1;
-    files::SaveScanA(p);
+    commands::SaveScanA(p);
     st.ScanFileMode = 1;
-    files::SaveScanB(p);
+    commands::SaveScanB(p);
     // 6. Tone output.
     audio::CloseToneOutput(p);
     // 7. Main window and serial port.

@@ -8,6 +8,7 @@
 #include "cal/freq_cal.h"
 #include "commands/commands.h"
 #include "commands/menus.h"
+#include "commands/scan_commands.h"
 #include "commands/startup.h"
 #include "core/atomic_file.h"
 #include "core/delay.h"
@@ -21,6 +22,7 @@
 #include "files/scan_file.h"
 #include "instrument/commands.h"
 #include "instrument/serial_link.h"
+#include "measure/averaging.h"
 #include "platform/canvas.h"
 
 namespace vna::commands {
@@ -58,7 +60,7 @@ void SwitchPort(Program& p) {
     BuildMenus(p);
     p.ui.focusMainWindow();
     std::swap(st.average, st.averageOther);
-    instrument::SetAveraging(p, st.average);
+    measure::ApplyAveraging(p, st.average);
     display::RedrawScan(p);
 }
 
@@ -78,9 +80,9 @@ void SwapGraphs(Program& p, int step) {
     // Showing a saved graph is no new sweep: nothing is saved automatically meanwhile.
     st.autoSaveSuppressed = 1;
     if (st.PortB_on) {
-        files::LoadScanB(p);
+        commands::LoadScanB(p);
     } else {
-        files::LoadScanA(p);
+        commands::LoadScanA(p);
     }
     st.autoSaveSuppressed = 0;
 }

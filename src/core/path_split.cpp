@@ -1,5 +1,7 @@
 #include "core/path_split.h"
 
+#include "core/text_lines.h"
+
 namespace vna::core {
 
 SplitPathResult SplitPath(std::string_view path) {
@@ -17,6 +19,12 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     }
     out += name;
     return out;
+}
+
+std::string LowerExtension(std::string_view path) {
+    const std::string name = SplitPath(path).name;
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : ToLower(std::string_view(name).substr(dot + 1));
 }
 
 } // namespace vna::core

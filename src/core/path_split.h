@@ -27,4 +27,7 @@ inline std::string DialogFolder(std::string_view kindFolder, std::string_view pr
 // Joins a folder (with or without its trailing separator) and a file name.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// The extension of a path's file name in lower case, without its point ("" when there is none).
+std::string LowerExtension(std::string_view path);
+
 } // namespace vna::core

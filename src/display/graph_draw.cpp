@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/freq_axis.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
@@ -17,6 +18,7 @@ namespace vna::display {
 
 using core::GraphBox;
 using core::GraphGeometry;
+using core::NearestEven;
 using core::PlotState;
 
 namespace {

@@ -14,18 +14,9 @@ namespace vna::display {
 // metrics while there is no window yet).
 void ComputeGraphGeometry(core::Program& p);
 
-// The frequency-axis division rule: corrects `end_freq` and `start_freq` against the instrument's
-// limits, chooses the division count and MHz per division, and recomputes `scan_points` (and
-// `delta_freq` when the grid would hold more points than allowed). The points stop at `stopLimit`
-// as well (the end of a custom cal while one is loaded).
-core::FreqAxis ComputeFreqAxis(core::AppState& st, double stopLimit = 1e300);
-
 // The per-redraw quantities: frequency axis, divisions, centre lines and the scale factor of every
 // trace. Run at the start of every redraw.
 void ComputeScaleFactors(core::Program& p);
-
-// Rounding of the graph rules: to the nearest integer, halves to even.
-int NearestEven(double x);
 
 // Pixel x of a frequency on the present axis, limited to the box.
 int FreqToX(const core::GraphGeometry& g, double mhz);
@@ -35,8 +26,5 @@ void RedrawGraph(core::Program& p);
 
 // Shows the screen-geometry diagnostic: the box outline, its coordinates and sample text lines.
 void ScreenGeometryDiagnostic(core::Program& p);
-
-// The largest number of points a sweep may have.
-int MaxScanPoints(const core::AppState& st);
 
 } // namespace vna::display

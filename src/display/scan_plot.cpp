@@ -4,15 +4,19 @@
 #include <cmath>
 #include <complex>
 
+#include "core/freq_axis.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
+#include "display/graph_text.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
 
+using core::AppState;
 using core::GraphBox;
 using core::GraphGeometry;
+using core::NearestEven;
 using core::PlotState;
 using core::Trace;
 using core::TraceDelay;
@@ -28,6 +32,9 @@ using core::TraceZmag;
 using core::TraceZphase;
 
 namespace {
+
+constexpr platform::Rgb DescriptionBlue = platform::MakeRgb(0, 0, 255);
+constexpr platform::Rgb NoteBlack = platform::MakeRgb(0, 0, 0);
 
 using platform::Canvas;
 using platform::MakeRgb;
@@ -376,6 +383,32 @@ void RedrawScan(core::Program& p) {
     }
     DrawFrame(p);
     c->flush();
+}
+
+void DrawLoadedNotes(core::Program& p, const std::string& description, bool customCal) {
+    platform::Canvas* c = p.ui.mainCanvas();
+    if (!c) {
+        return;
+    }
+    const core::GraphGeometry& g = p.display.g;
+    SetGraphFont(*c, p.st, 0, GraphFontWeight(p.st));
+    if (!description.empty()) {
+        const int w = c->textExtent(description).width;
+        TextAt(*c, g.centreX - w / 2, g.rows[1] - 2, description, DescriptionBlue);
+    }
+    if (customCal) {
+        TextAt(*c, g.box.left + 5, g.box.bottom - g.lineH - 4, "CUSTOM CAL   ", NoteBlack);
+    }
+    c->flush();
+}
+
+void DrawScanNotes(core::Program& p) {
+    const AppState& st = p.st;
+    if (st.PortB_on) {
+        DrawLoadedNotes(p, st.scanDescriptionB, st.scanSettingsB.customCal == 1);
+    } else {
+        DrawLoadedNotes(p, st.scanDescriptionA, st.scanSettingsA.customCal == 1);
+    }
 }
 
 } // namespace vna::display

@@ -55,4 +55,10 @@ PortBValues PointFromScanB(const core::Program& p, int i);
 // last_scan_index), for a resize, a change of scales or styles, or a loaded scan.
 void RedrawScan(core::Program& p);
 
+// The notes of a loaded or recorded scan: its description in blue above the graph and, for a scan
+// taken with a custom cal, "CUSTOM CAL" at the graph's lower left.
+void DrawLoadedNotes(core::Program& p, const std::string& description, bool customCal);
+// The notes of the active port's scan.
+void DrawScanNotes(core::Program& p);
+
 } // namespace vna::display

@@ -3,13 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/entry.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_text.h"
-#include "display/pending.h"
-#include "instrument/commands.h"
-#include "measure/correction.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
@@ -155,46 +151,6 @@ int StatusButtonAt(const core::Program& p, int x, int y) {
     }
     const int k = (y - sp.top) / sp.height + 1;
     return k <= StatusButtons ? k : 0;
-}
-
-void StatusButtonClicked(core::Program& p, int which) {
-    core::AppState& st = p.st;
-    switch (which) {
-        case 1:
-            if (auto v = core::EnterNumber(p, "Average value 1..256", " Averaging",
-                                           core::NumText(st.average, 0))) {
-                st.average = std::clamp(core::Nint(std::fabs(*v)), 1, 256);
-                instrument::SetAveraging(p, st.average);
-            }
-            break;
-        case 2:
-            if (auto v = core::EnterNumber(p, "Settling time after a frequency change, 0..31 ms",
-                                           " Settling Time", core::NumText(st.DDSdelay, 0))) {
-                st.DDSdelay = std::clamp(core::Nint(std::fabs(*v)), 0, 31);
-            }
-            break;
-        case 3:
-            if (auto v = core::EnterNumber(p, "Enter Smoothing or Trend Value", " Trend",
-                                           core::NumText(st.trend, 0))) {
-                // A trend of 1 would smooth nothing; it is stored as 0 (off).
-                int t = std::clamp(core::Nint(std::fabs(*v)), 0, 20);
-                if (t == 1) {
-                    t = 0;
-                }
-                st.trend = t;
-                st.trendOn = t >= 1 ? 1 : 0;
-            }
-            break;
-        case 4:
-            measure::LineExtensionDialog(p);
-            break;
-        case 5:
-            TransmissionLineZDialog(p);
-            break;
-        default:
-            return;
-    }
-    UpdateStatus(p, which);
 }
 
 std::vector<std::string> StatusWindowLines(const core::Program& p) {

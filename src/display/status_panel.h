@@ -24,8 +24,6 @@ std::uint32_t StatusColor(const core::AppState& st, int which);
 
 // The status button under the mouse position, 0 when none.
 int StatusButtonAt(const core::Program& p, int x, int y);
-// Opens the dialog of status button `which`.
-void StatusButtonClicked(core::Program& p, int which);
 
 // The lines of the " Status" window, and the window itself.
 std::vector<std::string> StatusWindowLines(const core::Program& p);

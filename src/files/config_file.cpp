@@ -11,7 +11,6 @@
 #include "core/path_split.h"
 #include "core/program.h"
 #include "core/text_lines.h"
-#include "display/graph_geometry.h"
 #include "files/init_file.h"
 
 namespace vna::files {
@@ -336,7 +335,7 @@ std::string ConfigReadPath(const core::Program& p, std::string_view name) {
     return JoinPath(p.st.ProgramFolder, name);
 }
 
-void ReadConfigFile(core::Program& p, int fromMenu) {
+ConfigRead ReadConfigFile(core::Program& p, int fromMenu) {
     AppState& st = p.st;
     st.ConfigLoaded = 0;
     st.configVersion = 0;
@@ -350,10 +349,7 @@ void ReadConfigFile(core::Program& p, int fromMenu) {
         opened = ReadWholeFile(working, contents);
         if (!opened) {
             NotFoundMessage(p, working);
-            if (fromMenu) {
-                display::RedrawGraph(p);
-            }
-            return;
+            return ConfigRead::NotFound;
         }
     }
     const std::string readPath = ConfigReadPath(p, working);
@@ -377,7 +373,7 @@ void ReadConfigFile(core::Program& p, int fromMenu) {
                          "\rIt doesn't have all the new features.\rPlease select a new config file.",
                      "Invalid config file");
         st.config_file_name = st.config_file = DefaultConfigName;
-        return;
+        return ConfigRead::OldVersion;
     }
 
     Numbers numbers{0, 0, 0};
@@ -386,11 +382,11 @@ void ReadConfigFile(core::Program& p, int fromMenu) {
         // ends the reading with the entries read so far in effect.
         for (;;) {
             if (next >= lines.size()) {
-                return;
+                return ConfigRead::Partial;
             }
             const std::string_view line = lines[next++];
             if (line.find("END of config") != std::string_view::npos) {
-                return;
+                return ConfigRead::Partial;
             }
             const std::string lower = ToLower(line);
             if (IsSkipped(lower)) {
@@ -417,35 +413,7 @@ void ReadConfigFile(core::Program& p, int fromMenu) {
     ReplaceIfDifferent(JoinPath(st.ProgramFolder, LastConfigCopyName), copy);
     ReplaceIfDifferent(readPath, copy);
     st.ConfigLoaded = 1;
-    if (fromMenu) {
-        display::RedrawGraph(p);
-        p.ui.message(st.configHeader, "Config File");
-        display::RedrawGraph(p);
-    }
-}
-
-void LoadConfigFileCommand(core::Program& p) {
-    AppState& st = p.st;
-    platform::FileDialog dialog;
-    dialog.title = " Load Config File";
-    dialog.filter = "Config Files(*.cfg)|*.cfg||";
-    dialog.defaultExtension = "cfg";
-    dialog.initialFolder = DialogFolder(st.config_folder, st.ProgramFolder);
-    const auto chosen = p.ui.openFile(dialog);
-    if (!chosen || chosen->size() <= 2) {
-        return;
-    }
-    st.ConfigFromMenu = 1;
-    st.config_file = *chosen;
-    const SplitPathResult parts = SplitPath(*chosen);
-    st.config_file_name = parts.name;
-    st.config_folder = parts.folder;
-    st.lastDialogFolder = parts.folder;
-    ReadConfigFile(p, 1);
-    if (st.ConfigLoaded) {
-        p.ui.message("Please close the VNA program and restart it\rfor the changes to take effect.",
-                     "Restart VNA Prog");
-    }
+    return ConfigRead::Complete;
 }
 
 void CheckConfigLoaded(core::Program& p) {
@@ -473,58 +441,6 @@ bool ConfigEditorText(const std::string& path, std::string& text) {
         text += "\r\n";
     }
     return true;
-}
-
-void ConfigEditor(core::Program& p) {
-    AppState& st = p.st;
-    if (st.ConfigEditorOpen) {
-        return;
-    }
-    st.ConfigEditorOpen = 1;
-    std::string path = ConfigReadPath(p, st.config_file);
-    std::string text;
-    ConfigEditorText(path, text);
-    for (;;) {
-        const platform::EditorAction action = p.ui.editText("Edit: " + path, st.WinWidth, st.WinHeight, text);
-        if (action == platform::EditorAction::Quit) {
-            break;
-        }
-        platform::FileDialog dialog;
-        dialog.defaultExtension = "cfg";
-        dialog.initialFolder = DialogFolder(st.config_folder, st.ProgramFolder);
-        if (action == platform::EditorAction::LoadFile) {
-            dialog.title = " Load Config File";
-            dialog.filter = "Config Files(*.cfg)|*.cfg||";
-            const auto chosen = p.ui.openFile(dialog);
-            std::string loaded;
-            if (chosen && chosen->size() > 2 && ConfigEditorText(*chosen, loaded)) {
-                path = *chosen;
-                text = std::move(loaded);
-            }
-            continue;
-        }
-        dialog.title = "Save Config File";
-        dialog.filter = "Config files(*.cfg)|*.cfg||";
-        const auto chosen = p.ui.saveFile(dialog);
-        if (!chosen || chosen->size() <= 2) {
-            continue;
-        }
-        const SplitPathResult parts = SplitPath(*chosen);
-        if (!WriteFileOrWarn(p, *chosen, text, parts.name)) {
-            continue;
-        }
-        path = *chosen;
-        st.config_file = *chosen;
-        st.config_file_name = parts.name;
-        st.config_folder = parts.folder;
-        st.lastDialogFolder = parts.folder;
-        p.ui.message("Be sure to close the VNA program and RESTART it\rfor the changes to take effect.",
-                     "Restart VNA Prog");
-        // The settings in memory no longer match the file: no more instrument work in this run.
-        st.InstrumentPresent = 0;
-        st.ConfigEdited = 1;
-    }
-    st.ConfigEditorOpen = 0;
 }
 
 } // namespace vna::files

@@ -10,25 +10,29 @@ struct Program;
 struct AppState;
 } // namespace vna::core
 
-// Saving and loading the scans of the two ports: the scan files with their CSV exports, the
-// automatically saved last graphs, and Touchstone files in place of a scan file.
+// Writing the scans of the two ports: the scan files with their CSV exports or Touchstone files,
+// and the automatically saved last graphs.
 namespace vna::files {
 
-// Loads a Port A scan into the Port A graph. `ScanFileMode` chooses the file: 0 asks the user
-// (a ".scn" scan file or a ".s1p" Touchstone file), 1 the last graph saved at exit, 3 the file
-// named on the command line, 10 the automatically saved graph of the present suffix
-// (`swapToggleA`). A file that cannot be opened ends the load silently; a damaged one is
-// reported and leaves the graph as it was.
-void LoadScanA(core::Program& p);
-// Loads a Port B scan (".scnb", or ".s2p" when asked) into the Port B graph, by the same modes.
-void LoadScanB(core::Program& p);
+// The present scan of a port as a scan file record.
+ScanFileA CaptureScanA(const core::Program& p);
+ScanFileB CaptureScanB(const core::Program& p);
 
-// Saves the Port A scan. `ScanFileMode` chooses the name: 0 asks the user (then a CSV export is
-// written beside the scan file; a name ending in ".s1p" writes a Touchstone file instead), 1 the
-// last graph (at exit), 10 the automatically saved graph of the present suffix. Leaves
-// `ScanFileMode` at 0. True when the file was written.
-bool SaveScanA(core::Program& p);
-bool SaveScanB(core::Program& p);
+// The limit check of a save: 0, or the code of the first limit that makes no scan (1 start below
+// 5 kHz, 2 stop beyond the instrument's range, 3 no step).
+int ScanLimitCode(const core::AppState& st);
+
+// Writes the scan of a port to `path` (replacing a file there in one step). A user's file
+// (`userFile`) is a Touchstone file when its extension says so (".s1p", ".s2p"), else a scan file
+// with its CSV export beside it. False, with the message, when it could not be written.
+bool WriteScanFileA(core::Program& p, const std::string& path, bool userFile);
+bool WriteScanFileB(core::Program& p, const std::string& path, bool userFile);
+
+// Saves the scan of a port as a last graph: `mode` 1 the graph kept at exit (only when the port
+// holds a scan), 10 the automatically saved graph of the present suffix. Leaves `ScanFileMode` at
+// 0. True when the file was written.
+bool SaveLastGraphA(core::Program& p, int mode);
+bool SaveLastGraphB(core::Program& p, int mode);
 
 // For the sweeps: what a finished live sweep leaves with its scan (its settings, stamp and
 // description), and the automatic save of the last graph after it, alternating between the files
@@ -43,28 +47,7 @@ void AutoSaveGraphB(core::Program& p);
 // "VNA_LastGraphB" + suffix + ".scnb"; the suffix is "", "0" or "1".
 std::string LastGraphPathA(const core::AppState& st, std::string_view suffix);
 std::string LastGraphPathB(const core::AppState& st, std::string_view suffix);
-
-// The present scan of a port as a scan file record, and a record put into the program (limits,
-// scales, arrays and the scan's settings, by the rules of the scan file readers). `fileName` is
-// the name shown under the graph. Applying redraws nothing; ShowLoadedScan replays the arrays
-// and redraws the graph when the port is shown.
-ScanFileA CaptureScanA(const core::Program& p);
-ScanFileB CaptureScanB(const core::Program& p);
-void ApplyScanA(core::Program& p, const ScanFileA& scan, std::string_view fileName);
-void ApplyScanB(core::Program& p, const ScanFileB& scan, std::string_view fileName);
-void ShowLoadedScanA(core::Program& p);
-void ShowLoadedScanB(core::Program& p);
-// Draws the description of the active port's scan (in blue, above the graph) and, for a scan
-// taken with a custom cal, "CUSTOM CAL" at the graph's lower left.
-void DrawScanNotes(core::Program& p);
-
-// Reads the file at `path` by its extension (".scn", ".s1p" or a CSV export for Port A; ".scnb",
-// ".s2p" or a "_B" CSV export for Port B) into the program, with the messages of the loaders.
-// False when it could not be read (the program is then unchanged).
-bool LoadScanFileA(core::Program& p, const std::string& path);
-bool LoadScanFileB(core::Program& p, const std::string& path);
-
-// The description under a loaded scan: "File: " and the name padded with blanks to 20 characters.
-std::string LoadedFileCaption(std::string_view path);
+// The suffix of the automatically saved graph a swap toggle points at: "0" or "1".
+std::string LastGraphSuffix(int toggle);
 
 } // namespace vna::files

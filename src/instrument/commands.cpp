@@ -6,7 +6,6 @@
 
 #include "core/delay.h"
 #include "core/program.h"
-#include "display/status_panel.h"
 #include "instrument/protocol.h"
 #include "instrument/serial_link.h"
 
@@ -89,7 +88,6 @@ void SendAveragingCode(core::Program& p, int n) {
 void SetAveraging(core::Program& p, int n) {
     p.st.average = n <= 0 ? 1 : n;
     SendAveragingCode(p, p.st.average);
-    display::RefreshStatusPanel(p);
     p.st.LastError = 0;
 }
 

@@ -26,8 +26,8 @@ std::uint32_t TuningWord(const core::AppState& st, double f);
 
 // "G": sets the source to f MHz (nudge 0) without a reading.
 void SetFrequency(core::Program& p, double f);
-// "J": n readings per point. `average` keeps n (1 for n <= 0); the status panel is refreshed;
-// `LastError` becomes 0.
+// "J": n readings per point. `average` keeps n (1 for n <= 0); `LastError` becomes 0. (The
+// status panel shows the change when measure::ApplyAveraging makes it.)
 void SetAveraging(core::Program& p, int n);
 // "J" for a temporary change within one point (low-frequency averaging): no status refresh, and
 // `LastError` is left alone so that the point's own error survives the restore.

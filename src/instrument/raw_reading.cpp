@@ -8,9 +8,9 @@
 #include "core/program.h"
 #include "instrument/commands.h"
 #include "instrument/protocol.h"
+#include "instrument/raw_impedance.h"
 #include "instrument/serial_link.h"
 #include "instrument/status_text.h"
-#include "measure/raw_impedance.h"
 
 namespace vna::instrument {
 
@@ -232,7 +232,7 @@ void MeasurePoint(core::Program& p, bool frequencyOnly) {
         SendCommand(p, MeasureCommand(st.PortBMode ? MeasurePort::B : MeasurePort::A, st.DDSdelay, word));
         Get_Raw_Data(p, false);
         AnalyseRaw(p);
-        measure::RawImpedance(p);
+        instrument::RawImpedance(p);
         if (st.DiagMode) {
             const bool b = st.PortBMode != 0;
             std::string line = " Freq=" + FreqText(st) + " MagRef=" + core::NumText(st.MagRef, 2) +

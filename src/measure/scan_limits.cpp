@@ -6,6 +6,7 @@
 
 #include "core/cal_table.h"
 #include "core/entry.h"
+#include "core/freq_axis.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "core/text_lines.h"
@@ -47,7 +48,7 @@ double NumberBefore(std::string_view text, std::string_view mark) {
 }
 
 void NeutralScanArrays(core::Program& p) {
-    const int last = std::min(display::MaxScanPoints(p.st), core::CalCapacity - 1);
+    const int last = std::min(core::MaxScanPoints(p.st), core::CalCapacity - 1);
     for (int k = 0; k <= last; ++k) {
         const auto u = static_cast<std::size_t>(k);
         const double v = k * 0.0001;
@@ -240,7 +241,7 @@ void ApplyNewLimits(core::Program& p, const SavedLimits& saved) {
         st.delta_freq = 0.000001;
     }
     const double span = stop - start;
-    const int maxPoints = display::MaxScanPoints(st);
+    const int maxPoints = core::MaxScanPoints(st);
     if (span / st.delta_freq < 5) {
         st.delta_freq = std::max((span - 0.001) / 5, 0.000001);
     } else if (span / st.delta_freq > maxPoints) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/freq_axis.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
@@ -60,7 +61,7 @@ int ZmagRow(const core::Program& p, double zmag) {
     const core::GraphGeometry& g = p.display.g;
     const double y = std::clamp(g.centreY - zmag * g.zmagFactor, static_cast<double>(g.box.top),
                                 static_cast<double>(g.box.bottom));
-    return display::NearestEven(y);
+    return core::NearestEven(y);
 }
 
 void Annotate(core::Program& p, bool live, int stored, double stepSum) {
@@ -77,7 +78,7 @@ void Annotate(core::Program& p, bool live, int stored, double stepSum) {
         }
     }
     if (!live) {
-        files::DrawScanNotes(p);
+        display::DrawScanNotes(p);
     }
     const auto& reson = p.scan.reson_freq;
     if (reson[0] > 0) {

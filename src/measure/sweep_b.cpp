@@ -6,7 +6,6 @@
 #include <string>
 
 #include "cal/portb_cal.h"
-#include "cal/portb_correct.h"
 #include "core/delay.h"
 #include "core/number_text.h"
 #include "core/program.h"
@@ -17,8 +16,10 @@
 #include "instrument/commands.h"
 #include "instrument/raw_reading.h"
 #include "instrument/status_text.h"
+#include "measure/averaging.h"
 #include "measure/correction.h"
 #include "measure/interpolation.h"
+#include "measure/portb_correct.h"
 #include "measure/scan_replay.h"
 #include "measure/sweep.h"
 #include "measure/sweep_common.h"
@@ -92,14 +93,14 @@ bool Autorange(core::Program& p, int& level) {
     core::AppState& st = p.st;
     if (level > LevelHigh) {
         while (st.PortB_Gain > LowestGain && level > LevelHigh) {
-            const double before = cal::GainStepPhase(st, st.PortB_Gain);
+            const double before = measure::GainStepPhase(st, st.PortB_Gain);
             st.PortB_Gain -= 1;
             NewRange(p);
             if (ReadingFailed(st)) {
                 return false;
             }
             level = Level(st);
-            st.PortB_RangeOffset += cal::GainStepPhase(st, st.PortB_Gain) - before;
+            st.PortB_RangeOffset += measure::GainStepPhase(st, st.PortB_Gain) - before;
         }
         if (level > LevelHigh && st.PortB_Sens == 2) {
             st.PortB_Sens = 1;
@@ -128,14 +129,14 @@ bool Autorange(core::Program& p, int& level) {
             level = Level(st);
         }
         while (level < LevelLow && st.PortB_Gain < HighestGain) {
-            const double before = cal::GainStepPhase(st, st.PortB_Gain);
+            const double before = measure::GainStepPhase(st, st.PortB_Gain);
             st.PortB_Gain += 1;
             NewRange(p);
             if (ReadingFailed(st)) {
                 return false;
             }
             level = Level(st);
-            st.PortB_RangeOffset += cal::GainStepPhase(st, st.PortB_Gain) - before;
+            st.PortB_RangeOffset += measure::GainStepPhase(st, st.PortB_Gain) - before;
         }
         if (level >= LevelLow) {
             st.LastError = 0;
@@ -168,14 +169,14 @@ AveragingSteps AveragingFor(const core::AppState& st) {
 void AutomaticAveraging(core::Program& p, const AveragingSteps& a, double s21) {
     core::AppState& st = p.st;
     if (s21 < VeryWeak && st.average < a.a1) {
-        instrument::SetAveraging(p, a.a1);
+        measure::ApplyAveraging(p, a.a1);
     } else if (s21 < Weak && st.average < a.a2) {
-        instrument::SetAveraging(p, a.a2);
+        measure::ApplyAveraging(p, a.a2);
     }
     if (s21 > Weak && a.a2 < st.average) {
-        instrument::SetAveraging(p, a.a2);
+        measure::ApplyAveraging(p, a.a2);
     } else if (s21 > Strong && a.a4 < st.average) {
-        instrument::SetAveraging(p, a.a16);
+        measure::ApplyAveraging(p, a.a16);
     }
 }
 
@@ -206,7 +207,7 @@ void GiveBack(core::Program& p, const Kept& k, bool live) {
     st.plot_Q = k.plotQ;
     st.plotInsertionLoss = k.plotInsertionLoss;
     if (live && st.average != k.average) {
-        instrument::SetAveraging(p, k.average);
+        measure::ApplyAveraging(p, k.average);
     }
     st.average = k.average;
 }
@@ -373,7 +374,8 @@ void sweepPortB(core::Program& p, int pointLimit) {
                 failure = st.LastError != 0 ? st.LastError : 10;
                 break;
             }
-            const cal::PortBCorrection c = cal::PortBCorrect(p, st.MagRef > 0 ? st.MagLoad / st.MagRef : 0);
+            const measure::PortBCorrection c =
+                measure::PortBCorrect(p, st.MagRef > 0 ? st.MagLoad / st.MagRef : 0);
             v.s21 = (c.ratio > 0 ? 20 * std::log10(c.ratio) : -200) - ReceiverOffsetDb(st, c.calibrated);
             v.phase = c.phase;
             double groupDelay = delay.next(v.phase);

@@ -7,6 +7,7 @@
 
 #include "app/cli.h"
 #include "cli_capture.h"
+#include "commands/scan_commands.h"
 #include "core/atomic_file.h"
 #include "core/text_lines.h"
 #include "files/scan_file.h"
@@ -51,7 +52,7 @@ void MakeScans(core::Program& p) {
 // The Port A record of a scan file as loaded into a fresh program.
 std::vector<double> LoadedA(const std::string& path, std::vector<double>* phase = nullptr) {
     test::TestRig rig;
-    EXPECT_TRUE(files::LoadScanFileA(rig.p(), path)) << path;
+    EXPECT_TRUE(commands::LoadScanFileA(rig.p(), path)) << path;
     std::vector<double> out;
     for (int k = 0; k <= rig.st().last_scan_index; ++k) {
         out.push_back(rig.p().scan.raw_zmag[static_cast<std::size_t>(k)]);
@@ -103,7 +104,7 @@ TEST(CliConvert, BetweenScanFilesCsvAndTouchstone) {
     }
     // The comment and the date travel through the Touchstone file.
     test::TestRig shown;
-    ASSERT_TRUE(files::LoadScanFileA(shown.p(), cli.dir.file("back.scn")));
+    ASSERT_TRUE(commands::LoadScanFileA(shown.p(), cli.dir.file("back.scn")));
     EXPECT_EQ(shown.st().scanDescriptionA, "antenna");
     EXPECT_EQ(shown.st().scanStampA, rig.st().scanStampA);
 
@@ -149,7 +150,7 @@ TEST(CliConvert, BetweenScanFilesCsvAndTouchstone) {
     ASSERT_EQ(c.status, 0) << c.err;
     for (const char* name : {"b.scnb", "c.scnb"}) {
         test::TestRig t;
-        ASSERT_TRUE(files::LoadScanFileB(t.p(), cli.dir.file(name)));
+        ASSERT_TRUE(commands::LoadScanFileB(t.p(), cli.dir.file(name)));
         ASSERT_EQ(t.st().last_scan_index, 200) << name;
         const double tolerance = std::string(name) == "b.scnb" ? 1e-9 : 2e-6;
         for (std::size_t k = 0; k <= 200; ++k) {

@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "cal/cal_file.h"
+#include "commands/state_commands.h"
 #include "core/cal_table.h"
 #include "core/text_lines.h"
 #include "display/status_panel.h"
-#include "files/state_file.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -640,10 +640,10 @@ TEST(CalFile, ARecalledStateWhoseCalFileIsGoneKeepsTheCalInForce) {
     st.cal_file = rig.dir.file("gone.acal");
     const std::string statePath = rig.dir.file("s.stat");
     rig.ui.fileAnswers = {statePath, statePath};
-    files::SaveStateCommand(rig.p());
+    commands::SaveStateCommand(rig.p());
     st.cal_file = calFile;
     rig.ui.calls.clear();
-    files::RecallStateCommand(rig.p());
+    commands::RecallStateCommand(rig.p());
     ASSERT_FALSE(rig.messages().empty());
     EXPECT_EQ(rig.messages()[0].caption, "Cal Required");
     EXPECT_EQ(st.cal_file, calFile);

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "cal/portb_correct.h"
 #include "core/cal_table.h"
+#include "measure/portb_correct.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -50,10 +50,10 @@ struct Rig {
         st.RawMode = 0;
         rig.ui.createMainWindow(0, 0, 1000, 700);
     }
-    cal::PortBCorrection at(double f, double ratio, double phaseDiff) {
+    measure::PortBCorrection at(double f, double ratio, double phaseDiff) {
         st.freq = f;
         st.PhaseDiff = phaseDiff;
-        return cal::PortBCorrect(rig.p(), ratio);
+        return measure::PortBCorrect(rig.p(), ratio);
     }
 };
 

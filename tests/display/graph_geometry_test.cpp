@@ -3,6 +3,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "core/freq_axis.h"
 #include "display/graph_geometry.h"
 #include "support/test_rig.h"
 
@@ -36,7 +37,7 @@ TEST(FreqAxis, DivisionRuleCases) {
     };
     for (const Case& c : cases) {
         core::AppState st = Limits(c.start, c.end, 0.001, c.atZero);
-        const core::FreqAxis a = display::ComputeFreqAxis(st);
+        const core::FreqAxis a = core::ComputeFreqAxis(st);
         EXPECT_EQ(a.xDivs, c.divs) << c.start << ".." << c.end;
         EXPECT_DOUBLE_EQ(a.mhzPerDiv, c.perDiv) << c.start << ".." << c.end;
         EXPECT_DOUBLE_EQ(a.plotStart, c.plotStart);
@@ -44,7 +45,7 @@ TEST(FreqAxis, DivisionRuleCases) {
     }
     // A start below the instrument's minimum becomes 1, an end above its maximum the maximum.
     core::AppState st = Limits(0, 500);
-    const core::FreqAxis a = display::ComputeFreqAxis(st);
+    const core::FreqAxis a = core::ComputeFreqAxis(st);
     EXPECT_EQ(st.start_freq, 1);
     EXPECT_EQ(st.end_freq, 180);
     EXPECT_EQ(a.xDivs, 18);
@@ -52,24 +53,24 @@ TEST(FreqAxis, DivisionRuleCases) {
     // The 20 MHz step exists only for instruments reaching 200 MHz.
     st = Limits(1, 390);
     st.maximumfreq = 400;
-    EXPECT_EQ(display::ComputeFreqAxis(st).mhzPerDiv, 20);
+    EXPECT_EQ(core::ComputeFreqAxis(st).mhzPerDiv, 20);
 }
 
 TEST(FreqAxis, PointCountFollowsTheAxisAndIsCapped) {
     core::AppState st = Limits(5, 25, 0.202);
-    display::ComputeFreqAxis(st);
+    core::ComputeFreqAxis(st);
     EXPECT_EQ(st.scan_points, 100); // (25 - 5) / 0.202 + 1 = 100.01
     st = Limits(5, 25, 0.2);
-    display::ComputeFreqAxis(st);
+    core::ComputeFreqAxis(st);
     EXPECT_EQ(st.scan_points, 101);
     // A step so small that the grid would exceed its capacity: the step grows to fit.
     st = Limits(1, 30, 1e-6);
-    display::ComputeFreqAxis(st);
+    core::ComputeFreqAxis(st);
     EXPECT_EQ(st.scan_points, 30010);
     EXPECT_NEAR(st.delta_freq, 30.0 / 30009, 1e-12);
     st = Limits(1, 30, 0.001);
     st.maxScanPoints = 500;
-    display::ComputeFreqAxis(st);
+    core::ComputeFreqAxis(st);
     EXPECT_EQ(st.scan_points, 500);
 }
 
@@ -136,9 +137,9 @@ TEST(GraphGeometry, ScaleFactorsAndTheirClamps) {
     EXPECT_EQ(st.s11gain_scale, -60);
     EXPECT_DOUBLE_EQ(g.half, (g.box.bottom - g.box.top) * 0.5);
     EXPECT_DOUBLE_EQ(g.divPx, g.half / 10);
-    EXPECT_EQ(g.centreY, display::NearestEven(10 * g.divPx + g.box.top));
+    EXPECT_EQ(g.centreY, core::NearestEven(10 * g.divPx + g.box.top));
     EXPECT_DOUBLE_EQ(g.swrFactor, g.half / 9);
-    EXPECT_EQ(g.swrLift, display::NearestEven(g.divPx));
+    EXPECT_EQ(g.swrLift, core::NearestEven(g.divPx));
     EXPECT_DOUBLE_EQ(g.rtlossFactor, g.half / 30);
     st.rtloss_scale = 0.5;
     st.swrLog = 1;
@@ -155,7 +156,7 @@ TEST(GraphGeometry, ScaleFactorsAndTheirClamps) {
         EXPECT_TRUE(std::isfinite(f));
     }
     // Halves round to even.
-    EXPECT_EQ(display::NearestEven(2.5), 2);
-    EXPECT_EQ(display::NearestEven(3.5), 4);
-    EXPECT_EQ(display::NearestEven(-2.5), -2);
+    EXPECT_EQ(core::NearestEven(2.5), 2);
+    EXPECT_EQ(core::NearestEven(3.5), 4);
+    EXPECT_EQ(core::NearestEven(-2.5), -2);
 }

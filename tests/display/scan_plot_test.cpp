@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/startup.h"
+#include "core/freq_axis.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
@@ -58,7 +59,7 @@ TEST(EmptyGraph, GridScaleNumbersAndCaptions) {
     const core::GraphBox& b = g.box;
     // 21 grid rows at their computed y.
     for (int i = 0; i <= 20; ++i) {
-        const int y = display::NearestEven(g.divPx * i + b.top);
+        const int y = core::NearestEven(g.divPx * i + b.top);
         EXPECT_TRUE(Has(ops, "line " + std::to_string(b.left + 1) + "," + std::to_string(y) + "-" +
                                  std::to_string(b.right - 1) + "," + std::to_string(y)))
             << "row " << i;
@@ -73,7 +74,7 @@ TEST(EmptyGraph, GridScaleNumbersAndCaptions) {
     }
     const auto one = TextPositions(ops, " 1");
     ASSERT_FALSE(one.empty());
-    EXPECT_EQ(one.front(), std::make_pair(5, display::NearestEven(g.centreY - g.swrLift) - 8));
+    EXPECT_EQ(one.front(), std::make_pair(5, core::NearestEven(g.centreY - g.swrLift) - 8));
     // Frequency numbers, the axis caption and the trace captions of Port A.
     EXPECT_TRUE(Has(texts, "5.00MHz"));
     EXPECT_TRUE(Has(texts, "FREQ (1.00 MHz/div)"));
@@ -146,11 +147,11 @@ TEST(ScanPlot, PointsLandAtTheirMappingInsideTheBox) {
     pt.zmag = -5000;
     display::PlotPointA(rig.p(), 1);
     const int x0 = g.box.left;
-    const int x1 = display::NearestEven(1 * g.pxPerMHz + g.box.left);
-    const int y0 = display::NearestEven(g.centreY - 1 * g.swrFactor - g.swrLift);
+    const int x1 = core::NearestEven(1 * g.pxPerMHz + g.box.left);
+    const int y0 = core::NearestEven(g.centreY - 1 * g.swrFactor - g.swrLift);
     EXPECT_TRUE(Has(ops, "line " + std::to_string(x0) + "," + std::to_string(y0) + "-" + std::to_string(x1) +
                              "," + std::to_string(g.box.top)));
-    const int z0 = display::NearestEven(g.centreY - 500 * g.zmagFactor);
+    const int z0 = core::NearestEven(g.centreY - 500 * g.zmagFactor);
     EXPECT_TRUE(Has(ops, "line " + std::to_string(x0) + "," + std::to_string(z0) + "-" + std::to_string(x1) +
                              "," + std::to_string(g.box.bottom)));
     // The progress line runs above the box in light blue.
@@ -197,7 +198,7 @@ TEST(ScanPlot, StylesDashesSymbolsAndTheLightSet) {
     run(3, 40); // circles at least 21 pixels apart
     const int circles = Count(ops, "ellipse ");
     const auto& g = rig.p().display.g;
-    const int span = display::NearestEven(0.05 * 39 * g.pxPerMHz);
+    const int span = core::NearestEven(0.05 * 39 * g.pxPerMHz);
     EXPECT_GE(circles, 1);
     EXPECT_LE(circles, span / 21 + 1);
     run(4, 3);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "commands/config_commands.h"
 #include "commands/startup.h"
 #include "core/atomic_file.h"
 #include "files/config_file.h"
@@ -350,7 +351,7 @@ TEST(ConfigFile, LoadConfigFileCommand) {
     test::WriteFile(path, ConfigText(WithEntry(40, "1000")));
     rig->st().config_folder = "/cfgs/";
     rig->ui.fileAnswers = {path};
-    files::LoadConfigFileCommand(rig->p());
+    commands::LoadConfigFileCommand(rig->p());
     const auto& st = rig->st();
     ASSERT_GE(rig->ui.calls.size(), 1u);
     EXPECT_EQ(rig->ui.calls[0].kind, "openFile");
@@ -372,13 +373,13 @@ TEST(ConfigFile, LoadConfigFileCommand) {
 
     // Cancelled: nothing changes. An old file: no restart message.
     auto cancel = test::DefaultRig();
-    files::LoadConfigFileCommand(cancel->p());
+    commands::LoadConfigFileCommand(cancel->p());
     EXPECT_EQ(cancel->st().ConfigFromMenu, 0);
     EXPECT_EQ(cancel->ui.messages().size(), 0u);
     auto old = test::DefaultRig();
     test::WriteFile(old->dir.file("old.cfg"), ConfigText(DefaultEntries(), "config_version=100"));
     old->ui.fileAnswers = {old->dir.file("old.cfg")};
-    files::LoadConfigFileCommand(old->p());
+    commands::LoadConfigFileCommand(old->p());
     ASSERT_EQ(old->ui.messages().size(), 1u);
     EXPECT_EQ(old->ui.messages()[0].caption, "Invalid config file");
 
@@ -409,7 +410,7 @@ TEST(ConfigEditor, LoadEditSaveAndQuit) {
                            {EditorAction::SaveAs, std::string("edited\r\ntext\r\n")},
                            {EditorAction::Quit, std::nullopt}};
     rig->ui.fileAnswers = {other, saved};
-    files::ConfigEditor(rig->p());
+    commands::ConfigEditor(rig->p());
 
     std::vector<platform::fake::UiCall> editor;
     for (const auto& c : rig->ui.calls) {
@@ -464,10 +465,10 @@ TEST(ConfigEditor, LongFilesFailedSavesAndOnlyOneWindow) {
     rig->ui.onDialog = [&](const platform::fake::UiCall& c) {
         if (c.kind == "editText") {
             ++opened;
-            files::ConfigEditor(rig->p()); // a second editor while one is open: refused
+            commands::ConfigEditor(rig->p()); // a second editor while one is open: refused
         }
     };
-    files::ConfigEditor(rig->p());
+    commands::ConfigEditor(rig->p());
     EXPECT_EQ(opened, 2);
     ASSERT_EQ(rig->ui.messages().size(), 1u);
     EXPECT_EQ(rig->ui.messages()[0].text.rfind("The file named: x.cfg  \ris a Read-Only file.", 0), 0u);

@@ -8,11 +8,11 @@
 #include <random>
 
 #include "commands/commands.h"
+#include "commands/scan_commands.h"
 #include "commands/startup.h"
 #include "core/atomic_file.h"
 #include "core/text_lines.h"
 #include "display/graph_geometry.h"
-#include "files/scan_commands.h"
 #include "files/scan_file.h"
 #include "measure/scan_replay.h"
 #include "support/test_rig.h"
@@ -78,14 +78,14 @@ std::string SaveA(test::TestRig& rig, const std::string& name) {
     const std::string path = rig.dir.file(name);
     rig.ui.fileAnswers.push_back(path);
     rig.st().ScanFileMode = 0;
-    EXPECT_TRUE(files::SaveScanA(rig.p()));
+    EXPECT_TRUE(commands::SaveScanA(rig.p()));
     return path;
 }
 
 void LoadA(test::TestRig& rig, const std::string& path) {
     rig.ui.fileAnswers.push_back(path);
     rig.st().ScanFileMode = 0;
-    files::LoadScanA(rig.p());
+    commands::LoadScanA(rig.p());
 }
 
 void OpenWindow(test::TestRig& rig) {
@@ -104,7 +104,7 @@ TEST(ScanFile, PortAFileLineByLine) {
     SetScanA(rig.p(), 1, 2, 0.5, {50, 25.5, 1000.125}, {0, -0.5, 1.25});
     st.trend = 7; // changed after the sweep: the file keeps the scan's own
     st.ScanFileMode = 1;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     EXPECT_EQ(st.ScanFileMode, 0);
     const std::string path = rig.dir.file("VNA_LastGraph.scn");
     const std::vector<std::string> expected = {
@@ -123,7 +123,7 @@ TEST(ScanFile, PortAFileLineByLine) {
 
     st.plot_at_zero = 1;
     st.ScanFileMode = 1;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     const auto lines = Lines(path);
     EXPECT_EQ(lines[1], " 127     plot_at_zero");
     EXPECT_EQ(lines[6], " 0") << "the graph starts at zero";
@@ -142,7 +142,7 @@ TEST(ScanFile, PortBFileLineByLine) {
     st.scanDescriptionB = "filter";
     SetScanB(rig.p(), 10, 12, 1, 3);
     st.ScanFileMode = 1;
-    ASSERT_TRUE(files::SaveScanB(rig.p()));
+    ASSERT_TRUE(commands::SaveScanB(rig.p()));
     const auto lines = Lines(rig.dir.file("VNA_LastGraphB.scnb"));
     ASSERT_EQ(lines.size(), 29u + 4 * 4 + 11);
     EXPECT_EQ(lines[0], "Nov 30, 25  23:59:58");
@@ -215,7 +215,7 @@ TEST(ScanFile, WrittenAndReadBackGivesTheSameArrays) {
     // A file read and written again is the same file, and reads back to the same arrays, bit for
     // bit.
     reader.st().ScanFileMode = 1;
-    ASSERT_TRUE(files::SaveScanA(reader.p()));
+    ASSERT_TRUE(commands::SaveScanA(reader.p()));
     const std::string again = reader.dir.file("VNA_LastGraph.scn");
     EXPECT_EQ(test::ReadFile(again), test::ReadFile(path));
     test::TestRig third;
@@ -237,14 +237,14 @@ TEST(ScanFile, PortBWrittenAndReadBack) {
     SetScanB(writer.p(), 5, 15, 0.1, 101);
     writer.ui.fileAnswers.push_back(writer.dir.file("filter.scnb"));
     writer.st().ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanB(writer.p()));
+    ASSERT_TRUE(commands::SaveScanB(writer.p()));
     EXPECT_TRUE(core::FileExists(writer.dir.file("filter_B.csv")));
 
     test::TestRig reader;
     reader.st().PortB_on = 1;
     reader.ui.fileAnswers.push_back(writer.dir.file("filter.scnb"));
     reader.st().ScanFileMode = 0;
-    files::LoadScanB(reader.p());
+    commands::LoadScanB(reader.p());
     ASSERT_TRUE(reader.ui.messages().empty());
     const core::AppState& st = reader.st();
     EXPECT_EQ(st.last_scan_index, 100);
@@ -359,13 +359,13 @@ TEST(ScanFile, NewLimitsClearTheOtherPortsScan) {
     SetScanB(b.p(), 1, 3, 0.5, 5);
     b.ui.fileAnswers.push_back(b.dir.file("b.scnb"));
     b.st().ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanB(b.p()));
+    ASSERT_TRUE(commands::SaveScanB(b.p()));
     test::TestRig target;
     SetScanA(target.p(), 1, 2, 0.5, {50, 60, 70}, {0, 0.1, 0.2});
     target.p().scan.scan_swr[1] = 1.5;
     target.ui.fileAnswers.push_back(b.dir.file("b.scnb"));
     target.st().ScanFileMode = 0;
-    files::LoadScanB(target.p());
+    commands::LoadScanB(target.p());
     EXPECT_EQ(target.p().scan.scan_swr[1], 0);
     EXPECT_EQ(target.p().scan.raw_zmag[1], 60) << "the stored scan itself stays";
 }
@@ -375,7 +375,7 @@ TEST(ScanFile, PortBLimitRules) {
     SetScanB(src.p(), 1, 2, 0.5, 3);
     src.ui.fileAnswers.push_back(src.dir.file("b.scnb"));
     src.st().ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanB(src.p()));
+    ASSERT_TRUE(commands::SaveScanB(src.p()));
     const std::string saved = test::ReadFile(src.dir.file("b.scnb"));
     const auto base = core::SplitLines(saved);
     struct Case {
@@ -393,7 +393,7 @@ TEST(ScanFile, PortBLimitRules) {
         test::WriteFile(rig.dir.file("x.scnb"), text);
         rig.ui.fileAnswers.push_back(rig.dir.file("x.scnb"));
         rig.st().ScanFileMode = 0;
-        files::LoadScanB(rig.p());
+        commands::LoadScanB(rig.p());
         EXPECT_EQ(rig.st().start_freq, c.start) << c.line;
         EXPECT_EQ(rig.st().end_freq, c.end) << c.line;
         EXPECT_EQ(rig.st().delta_freq, c.step) << c.line;
@@ -462,14 +462,14 @@ TEST(ScanFile, DamagedFilesAreRefusedAndLeaveTheGraphAlone) {
     SetScanB(b.p(), 1, 2, 0.5, 3);
     b.ui.fileAnswers.push_back(b.dir.file("b.scnb"));
     b.st().ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanB(b.p()));
+    ASSERT_TRUE(commands::SaveScanB(b.p()));
     std::string text = test::ReadFile(b.dir.file("b.scnb"));
     test::TestRig rig;
     SetScanB(rig.p(), 4, 5, 0.25, 5);
     test::WriteFile(rig.dir.file("cut.scnb"), text.substr(0, text.size() - 60));
     rig.ui.fileAnswers.push_back(rig.dir.file("cut.scnb"));
     rig.st().ScanFileMode = 0;
-    files::LoadScanB(rig.p());
+    commands::LoadScanB(rig.p());
     ASSERT_EQ(rig.ui.messages().size(), 1u);
     EXPECT_EQ(rig.ui.messages()[0].caption, "Port B - File Error");
     EXPECT_EQ(rig.st().start_freq, 4);
@@ -515,7 +515,7 @@ TEST(ScanFile, SaveDialogNamesAndTheirFiles) {
     std::filesystem::create_directories(rig.dir.file("sub"));
     rig.ui.fileAnswers.push_back(rig.dir.file("sub/first"));
     st.ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     const auto& call = rig.ui.calls.back();
     EXPECT_EQ(call.kind, "saveFile");
     EXPECT_EQ(call.text, "Save Port A scan, default name= My antenna.scn");
@@ -528,26 +528,26 @@ TEST(ScanFile, SaveDialogNamesAndTheirFiles) {
     // Cancelled: the scan is saved under its description, in the scan folder, and a second cancel
     // does not replace the first file.
     st.ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     EXPECT_TRUE(core::FileExists(rig.dir.file("sub/My antenna.scn")));
     st.ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     EXPECT_TRUE(core::FileExists(rig.dir.file("sub/My antenna (2).scn")));
     // Without a description the name is made of the seconds since the system started.
     st.scanDescriptionA = "";
     rig.clock.ticks = 123456;
     st.ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     EXPECT_TRUE(core::FileExists(rig.dir.file("sub/Scan_A_ 123.scn")));
     // A description that names a path stays in the scan folder.
     st.scanDescriptionA = "../up/and away";
     st.ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     EXPECT_TRUE(core::FileExists(rig.dir.file("sub/.._up_and away.scn")));
     // Port B: a cancelled dialog saves nothing.
     st.PortB_on = 1;
     st.ScanFileMode = 0;
-    EXPECT_FALSE(files::SaveScanB(rig.p()));
+    EXPECT_FALSE(commands::SaveScanB(rig.p()));
     EXPECT_EQ(rig.ui.calls.back().text, " Save Port B Scan File");
 }
 
@@ -558,7 +558,7 @@ TEST(ScanFile, SaveRefusalsAndWriteFailures) {
     st.start_freq = 0.001;
     rig.ui.fileAnswers.push_back(rig.dir.file("x.scn"));
     st.ScanFileMode = 0;
-    EXPECT_FALSE(files::SaveScanA(rig.p()));
+    EXPECT_FALSE(commands::SaveScanA(rig.p()));
     ASSERT_EQ(rig.ui.messages().size(), 1u);
     EXPECT_EQ(rig.ui.messages()[0].text, "Invalid scan limits");
     EXPECT_EQ(rig.ui.messages()[0].caption, " Invalid Limits  1");
@@ -567,14 +567,14 @@ TEST(ScanFile, SaveRefusalsAndWriteFailures) {
     st.end_freq = 200;
     st.start_freq = 1;
     st.ScanFileMode = 1;
-    EXPECT_FALSE(files::SaveScanA(rig.p()));
+    EXPECT_FALSE(commands::SaveScanA(rig.p()));
     EXPECT_EQ(rig.ui.messages().size(), 1u);
     st.end_freq = 2;
     st.delta_freq = 0;
     rig.ui.fileAnswers.clear();
     rig.ui.fileAnswers.push_back(rig.dir.file("x.scn"));
     st.ScanFileMode = 0;
-    EXPECT_FALSE(files::SaveScanA(rig.p()));
+    EXPECT_FALSE(commands::SaveScanA(rig.p()));
     EXPECT_EQ(rig.ui.messages().back().caption, " Invalid Limits  3");
     st.delta_freq = 0.5;
 
@@ -586,7 +586,7 @@ TEST(ScanFile, SaveRefusalsAndWriteFailures) {
     rig.ui.fileAnswers.clear();
     rig.ui.fileAnswers.push_back(path);
     st.ScanFileMode = 0;
-    EXPECT_FALSE(files::SaveScanA(rig.p()));
+    EXPECT_FALSE(commands::SaveScanA(rig.p()));
     EXPECT_EQ(
         rig.ui.messages().back().text,
         "The file named: " + path +
@@ -598,7 +598,7 @@ TEST(ScanFile, SaveRefusalsAndWriteFailures) {
     // A folder that does not exist.
     rig.ui.fileAnswers.push_back(rig.dir.file("no/such/folder/x.scn"));
     st.ScanFileMode = 0;
-    EXPECT_FALSE(files::SaveScanA(rig.p()));
+    EXPECT_FALSE(commands::SaveScanA(rig.p()));
     EXPECT_EQ(
         rig.ui.messages().back().text,
         "The file was not saved.\rBe sure the file is not set for Read-Only.\rAlso, be sure the disk is "
@@ -635,7 +635,7 @@ TEST(ScanFile, CsvExports) {
     b.p().scan.group_delay[1] = 159.16;
     b.ui.fileAnswers.push_back(b.dir.file("f.scnb"));
     b.st().ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanB(b.p()));
+    ASSERT_TRUE(commands::SaveScanB(b.p()));
     const auto bl = Lines(b.dir.file("f_B.csv"));
     ASSERT_EQ(bl.size(), 8u);
     EXPECT_EQ(bl[0], "Created: 01-02-2026 03:04:05");
@@ -648,13 +648,13 @@ TEST(ScanFile, CommentAndCustomCalShowOnTheGraph) {
     OpenWindow(rig);
     SetScanA(rig.p(), 1, 2, 0.5, {50, 60, 70}, {0, 0.1, 0.2});
     rig.ui.textAnswers.push_back("  Beam at 10 m  ");
-    files::CommentCommand(rig.p());
+    commands::CommentCommand(rig.p());
     EXPECT_EQ(rig.ui.calls.back().caption, " Comment");
     EXPECT_EQ(rig.st().scanDescriptionA, "Beam at 10 m");
     const auto texts = rig.ui.canvas()->texts();
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Beam at 10 m"), texts.end());
     // Cancelled: the comment stays.
-    files::CommentCommand(rig.p());
+    commands::CommentCommand(rig.p());
     EXPECT_EQ(rig.st().scanDescriptionA, "Beam at 10 m");
     rig.st().scanSettingsA.customCal = 1;
     const std::string path = SaveA(rig, "c.scn");
@@ -772,13 +772,13 @@ TEST(ScanFile, MenuCommandsUseTheActiveDisplay) {
     SetScanA(rig.p(), 1, 2, 0.5, {50, 60, 70}, {0, 0.1, 0.2});
     // A Touchstone name in the save dialog writes a Touchstone file and no CSV.
     rig.ui.fileAnswers.push_back(rig.dir.file("t.s1p"));
-    files::SaveGraphCommand(rig.p());
+    commands::SaveGraphCommand(rig.p());
     EXPECT_NE(test::ReadFile(rig.dir.file("t.s1p")).find("# HZ S RI R 50\r\n"), std::string::npos);
     EXPECT_FALSE(core::FileExists(rig.dir.file("t.csv")));
     // And loads back into the Port A graph.
     test::TestRig other;
     other.ui.fileAnswers.push_back(rig.dir.file("t.s1p"));
-    files::LoadGraphCommand(other.p());
+    commands::LoadGraphCommand(other.p());
     EXPECT_EQ(other.ui.calls.back().text, " Load Port A Scan File");
     EXPECT_TRUE(other.ui.messages().empty());
     EXPECT_EQ(other.st().last_scan_index, 2);
@@ -787,12 +787,12 @@ TEST(ScanFile, MenuCommandsUseTheActiveDisplay) {
 
     // Port B shown: the Port B dialogs.
     st.PortB_on = 1;
-    files::LoadGraphCommand(rig.p());
+    commands::LoadGraphCommand(rig.p());
     EXPECT_EQ(rig.ui.calls.back().text, " Load Port B Scan File");
     // Not while a sweep runs.
     const std::size_t calls = rig.ui.calls.size();
     st.SweepRunning = 1;
-    files::LoadGraphCommand(rig.p());
-    files::SaveGraphCommand(rig.p());
+    commands::LoadGraphCommand(rig.p());
+    commands::SaveGraphCommand(rig.p());
     EXPECT_EQ(rig.ui.calls.size(), calls);
 }

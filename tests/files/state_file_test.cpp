@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "cal/cal_file.h"
+#include "commands/state_commands.h"
 #include "core/cal_table.h"
 #include "files/config_file.h"
-#include "files/state_file.h"
 #include "settings_files.h"
 
 using namespace vna;
@@ -23,7 +23,7 @@ TEST(StateFile, SaveWritesTheInitFileOfThatMomentAndRecallRestoresIt) {
     const std::string path = rig->dir.file("night.stat");
     rig->ui.fileAnswers = {path};
     rig->clock.ticks = 5000;
-    files::SaveStateCommand(rig->p());
+    commands::SaveStateCommand(rig->p());
     ASSERT_EQ(rig->ui.calls.size(), 1u);
     EXPECT_EQ(rig->ui.calls[0].kind, "saveFile");
     EXPECT_EQ(rig->ui.calls[0].text, " Save State File");
@@ -61,7 +61,7 @@ TEST(StateFile, SaveWritesTheInitFileOfThatMomentAndRecallRestoresIt) {
     }
     test::WriteFile(rig->dir.file("array.chan1"), cal::CalFileText(*table, {}, false));
     other->ui.fileAnswers = {path};
-    files::RecallStateCommand(other->p());
+    commands::RecallStateCommand(other->p());
     EXPECT_EQ(other->ui.calls.at(0).kind, "openFile");
     EXPECT_EQ(other->ui.calls.at(0).text, " Load State File");
     EXPECT_EQ(other->st().Zo, 75);
@@ -82,15 +82,15 @@ TEST(StateFile, SaveWritesTheInitFileOfThatMomentAndRecallRestoresIt) {
 TEST(StateFile, CancelledMissingForeignAndUnwritable) {
     auto cancel = test::DefaultRig();
     cancel->ui.fileAnswers = {std::nullopt, std::string("ab")};
-    files::SaveStateCommand(cancel->p());
-    files::RecallStateCommand(cancel->p());
+    commands::SaveStateCommand(cancel->p());
+    commands::RecallStateCommand(cancel->p());
     EXPECT_TRUE(cancel->ui.messages().empty());
     EXPECT_EQ(cancel->ui.calls.size(), 2u);
 
     auto missing = test::DefaultRig();
     missing->ui.fileAnswers = {missing->dir.file("none.stat")};
     missing->st().Zo = 60;
-    files::RecallStateCommand(missing->p());
+    commands::RecallStateCommand(missing->p());
     ASSERT_GE(missing->ui.messages().size(), 1u);
     EXPECT_EQ(missing->ui.messages()[0].caption, " No INIT data");
     EXPECT_EQ(missing->st().Zo, 60);
@@ -98,14 +98,14 @@ TEST(StateFile, CancelledMissingForeignAndUnwritable) {
     auto foreign = test::DefaultRig();
     test::WriteFile(foreign->dir.file("x.stat"), "format   4144\r\nfreq    7\r\n");
     foreign->ui.fileAnswers = {foreign->dir.file("x.stat")};
-    files::RecallStateCommand(foreign->p());
+    commands::RecallStateCommand(foreign->p());
     ASSERT_GE(foreign->ui.messages().size(), 1u);
     EXPECT_EQ(foreign->ui.messages()[0].caption, " Invalid *.ini file");
     EXPECT_EQ(foreign->st().freq, 5);
 
     auto ro = test::DefaultRig();
     ro->ui.fileAnswers = {ro->dir.file("no folder/x.stat")};
-    files::SaveStateCommand(ro->p());
+    commands::SaveStateCommand(ro->p());
     ASSERT_EQ(ro->ui.messages().size(), 1u);
     EXPECT_EQ(ro->ui.messages()[0].text.rfind("The file named: x.stat  \ris a Read-Only file.", 0), 0u);
     EXPECT_EQ(ro->ui.messages()[0].caption, "");

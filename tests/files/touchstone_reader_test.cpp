@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "commands/scan_commands.h"
 #include "files/scan_file.h"
 #include "files/touchstone.h"
 #include "measure/scan_replay.h"
@@ -193,7 +194,7 @@ TEST(TouchstoneLibrary, FilesOfTheLibraryLoadIntoThePortAGraph) {
         test::TestRig rig;
         rig.st().ScanFileMode = 0;
         rig.ui.fileAnswers.push_back(base + ".s1p");
-        files::LoadScanA(rig.p());
+        commands::LoadScanA(rig.p());
         ASSERT_TRUE(rig.ui.messages().empty()) << rig.ui.messages()[0].text;
         EXPECT_EQ(rig.st().start_freq, 1);
         EXPECT_EQ(rig.st().delta_freq, 1);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "commands/scan_commands.h"
+#include "core/freq_axis.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
@@ -52,15 +54,15 @@ TEST(GraphPicture, EmptyGraphHasItsGridAtTheComputedRows) {
     ASSERT_GT(b.bottom - b.top, 100);
     // A column inside the box that no vertical line crosses: a quarter of a division right of X1.
     const int x = b.left + static_cast<int>(g.axis.mhzPerDiv * g.pxPerMHz / 4);
-    const int five = display::NearestEven(5 * g.divPx);
+    const int five = core::NearestEven(5 * g.divPx);
     for (int i = 1; i < 20; ++i) {
-        const int y = display::NearestEven(g.divPx * i + b.top);
+        const int y = core::NearestEven(g.divPx * i + b.top);
         if (i == 10 || y == g.centreY - five || y == g.centreY + five) {
             continue; // the centre line and the two section lines lie on these rows
         }
         EXPECT_TRUE(IsColor(Px(img, x, y), 230, 230, 230)) << "grid row " << i << " at y " << y;
         // Between two grid rows the box is background.
-        const int between = display::NearestEven(g.divPx * (i + 0.5) + b.top);
+        const int between = core::NearestEven(g.divPx * (i + 0.5) + b.top);
         EXPECT_TRUE(IsColor(Px(img, x, between), 255, 255, 255)) << "between rows at y " << between;
     }
     // The centre line is black and two pixels wide; the box edges are black.
@@ -68,7 +70,7 @@ TEST(GraphPicture, EmptyGraphHasItsGridAtTheComputedRows) {
     EXPECT_TRUE(IsColor(Px(img, b.left, (b.top + b.bottom) / 3), 0, 0, 0));
     EXPECT_TRUE(IsColor(Px(img, b.right, (b.top + b.bottom) / 3), 0, 0, 0));
     // Vertical grid line of division 1.
-    const int vx = display::NearestEven(g.axis.mhzPerDiv * g.pxPerMHz + b.left);
+    const int vx = core::NearestEven(g.axis.mhzPerDiv * g.pxPerMHz + b.left);
     EXPECT_TRUE(IsColor(Px(img, vx, b.top + 3), 230, 230, 230));
 }
 
@@ -104,16 +106,16 @@ TEST(GraphPicture, KnownScanValuesLandWhereTheMappingPutsThem) {
     ASSERT_EQ(g.axis.plotStop, 25);
     // Point 25 (10 MHz): SWR 2, one SWR unit above SWR 1, which the lift puts one division above
     // the centre line.
-    const int x25 = display::NearestEven((10.0 - 5) * g.pxPerMHz + g.box.left);
-    const int ySwr2 = display::NearestEven(g.centreY - (2 - 1) * g.swrFactor - g.swrLift);
+    const int x25 = core::NearestEven((10.0 - 5) * g.pxPerMHz + g.box.left);
+    const int ySwr2 = core::NearestEven(g.centreY - (2 - 1) * g.swrFactor - g.swrLift);
     EXPECT_TRUE(ColorNear(img, x25, ySwr2, 240, 0, 0)) << "SWR 2 at (" << x25 << "," << ySwr2 << ")";
-    const int ySwr3 = display::NearestEven(g.centreY - (3 - 1) * g.swrFactor - g.swrLift);
-    const int x75 = display::NearestEven((20.0 - 5) * g.pxPerMHz + g.box.left);
+    const int ySwr3 = core::NearestEven(g.centreY - (3 - 1) * g.swrFactor - g.swrLift);
+    const int x75 = core::NearestEven((20.0 - 5) * g.pxPerMHz + g.box.left);
     EXPECT_TRUE(ColorNear(img, x75, ySwr3, 240, 0, 0)) << "SWR 3 at (" << x75 << "," << ySwr3 << ")";
     EXPECT_FALSE(ColorNear(img, x75, ySwr2, 240, 0, 0, 0)) << "no SWR 2 on the second half";
     // Zmag 5 * 60 = 300 ohms at point 60 (17 MHz), green.
-    const int x60 = display::NearestEven((17.0 - 5) * g.pxPerMHz + g.box.left);
-    const int yZ = display::NearestEven(g.centreY - 300 * g.zmagFactor);
+    const int x60 = core::NearestEven((17.0 - 5) * g.pxPerMHz + g.box.left);
+    const int yZ = core::NearestEven(g.centreY - 300 * g.zmagFactor);
     EXPECT_TRUE(ColorNear(img, x60, yZ, 0, 150, 0)) << "Zmag 300 at (" << x60 << "," << yZ << ")";
     // Nothing of the traces lies outside the box: left of X1 the column stays without trace colours.
     for (int y = 0; y < img.height(); ++y) {
@@ -138,7 +140,7 @@ TEST(GraphPicture, LastGraphIsShownAgainAtStart) {
     st.scanDescriptionA = "Dummy load test";
     files::RecordLiveScanA(rig.p(), 1);
     st.ScanFileMode = 1;
-    ASSERT_TRUE(files::SaveScanA(rig.p()));
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
     rig.p().scan.raw_zmag.fill(0);
     st.last_scan_index = -1;
 
@@ -150,8 +152,8 @@ TEST(GraphPicture, LastGraphIsShownAgainAtStart) {
     const QImage& img = rig.image();
     SaveIfAsked(img, "loaded_scan.png");
     const core::GraphGeometry& g = rig.p().display.g;
-    const int x = display::NearestEven((25.0 - g.axis.plotStart) * g.pxPerMHz + g.box.left);
-    const int y = display::NearestEven(g.centreY - (3 - 1) * g.swrFactor - g.swrLift);
+    const int x = core::NearestEven((25.0 - g.axis.plotStart) * g.pxPerMHz + g.box.left);
+    const int y = core::NearestEven(g.centreY - (3 - 1) * g.swrFactor - g.swrLift);
     EXPECT_TRUE(ColorNear(img, x, y, 240, 0, 0)) << "SWR 3 at (" << x << "," << y << ")";
     // The comment in blue above the box, "CUSTOM CAL" in black at its lower left.
     int blue = 0;

@@ -15,6 +15,7 @@
 #include <iostream>
 
 #include "commands/menus.h"
+#include "core/freq_axis.h"
 #include "display/graph_geometry.h"
 #include "gui_rig.h"
 #include "sim/dut.h"
@@ -125,7 +126,7 @@ TEST_F(SweepWindow, ScanADrawsTheTraceAsItMeasuresAndFillsTheScan) {
     const QImage& img = r.image();
     const core::GraphGeometry& g = r.p().display.g;
     const int x = display::FreqToX(g, 16.25);
-    const int y = display::NearestEven(g.centreY - (r.p().scan.scan_swr[k] - 1) * g.swrFactor - g.swrLift);
+    const int y = core::NearestEven(g.centreY - (r.p().scan.scan_swr[k] - 1) * g.swrFactor - g.swrLift);
     bool red = false;
     for (int dy = -2; dy <= 2 && !red; ++dy) {
         for (int dx = -1; dx <= 1 && !red; ++dx) {

@@ -8,8 +8,8 @@
 #include <numbers>
 #include <random>
 
+#include "instrument/raw_impedance.h"
 #include "measure/correction.h"
-#include "measure/raw_impedance.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -217,13 +217,13 @@ TEST(RawImpedance, FromTheChannelAmplitudesAndPhase) {
     st.MagLoad = 2000;
     st.PhaseDiff = 0.5;
     st.freq = 0.00002;
-    measure::RawImpedance(rig.p());
+    instrument::RawImpedance(rig.p());
     EXPECT_DOUBLE_EQ(st.RsRaw, 100 * std::cos(0.5) - 50);
     EXPECT_DOUBLE_EQ(st.XsRaw, 100 * std::sin(0.5));
     EXPECT_DOUBLE_EQ(st.PhaseDeg, 0.5 * 57.296);
     EXPECT_EQ(st.freq, 0.0001);
     st.MagLoad = 0;
-    measure::RawImpedance(rig.p());
+    instrument::RawImpedance(rig.p());
     EXPECT_DOUBLE_EQ(st.RsRaw, 1000000 * std::cos(0.5) - 50);
 }
 

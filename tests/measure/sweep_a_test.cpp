@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "commands/command_ids.h"
+#include "commands/scan_commands.h"
 #include "files/scan_file.h"
 #include "measure/scan_replay.h"
 #include "measure/sweep.h"
@@ -146,12 +147,12 @@ TEST_F(SimTest, PortAReplayGivesTheLiveValuesAndSoDoesItsScanFile) {
     const std::string path = r.dir.file("series.scn");
     r.ui.fileAnswers.push_back(path);
     st.ScanFileMode = 0;
-    ASSERT_TRUE(files::SaveScanA(r.p()));
+    ASSERT_TRUE(commands::SaveScanA(r.p()));
     r.p().scan = core::ScanArrays{};
     st.last_scan_index = -1;
     st.trend = 0;
     st.Zo = 50;
-    ASSERT_TRUE(files::LoadScanFileA(r.p(), path));
+    ASSERT_TRUE(commands::LoadScanFileA(r.p(), path));
     EXPECT_EQ(st.trend, 3);
     EXPECT_EQ(st.Zo, 75);
     EXPECT_EQ(st.last_scan_index, last);

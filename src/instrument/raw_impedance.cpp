@@ -1,10 +1,10 @@
-#include "measure/raw_impedance.h"
+#include "instrument/raw_impedance.h"
 
 #include <cmath>
 
 #include "core/program.h"
 
-namespace vna::measure {
+namespace vna::instrument {
 
 void RawImpedance(core::Program& p) {
     core::AppState& st = p.st;
@@ -19,4 +19,4 @@ void RawImpedance(core::Program& p) {
     st.PhaseDeg = st.PhaseDiff * 57.296;
 }
 
-} // namespace vna::measure
+} // namespace vna::instrument

@@ -4,7 +4,7 @@ namespace vna::core {
 struct Program;
 }
 
-namespace vna::files {
+namespace vna::commands {
 
 // "Save State": asks for a "*.stat" path and writes every init-file setting there, in the init
 // file's format.
@@ -14,4 +14,4 @@ void SaveStateCommand(core::Program& p);
 // file and the config file that it names, checks the scan limits and redraws the graph.
 void RecallStateCommand(core::Program& p);
 
-} // namespace vna::files
+} // namespace vna::commands

@@ -3,10 +3,11 @@
 namespace vna::core {
 struct CalTable;
 struct Program;
+struct AppState;
 } // namespace vna::core
 
 // The correction of a Port B reading with the through-cable data of the Port B calibration.
-namespace vna::cal {
+namespace vna::measure {
 
 // What the correction made of one reading.
 struct PortBCorrection {
@@ -28,4 +29,8 @@ int PortBSegment(double freq);
 // table (reported on the status line), the raw values pass through.
 PortBCorrection PortBCorrect(core::Program& p, double ratio);
 
-} // namespace vna::cal
+// The phase offset of a gain step (radians): the settings Rng1..Rng5.
+double GainStepPhase(const core::AppState& st, int gain);
+void SetGainStepPhase(core::AppState& st, int gain, double radians);
+
+} // namespace vna::measure

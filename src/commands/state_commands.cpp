@@ -1,4 +1,4 @@
-#include "files/state_file.h"
+#include "commands/state_commands.h"
 
 #include <optional>
 #include <string>
@@ -11,10 +11,13 @@
 #include "files/init_file.h"
 #include "measure/scan_limits.h"
 
-namespace vna::files {
+namespace vna::commands {
 
 using core::DialogFolder;
 using core::SplitPath;
+using files::ReadConfigFile;
+using files::ReadInitFormatFile;
+using files::WriteInitFormatFile;
 
 namespace {
 
@@ -67,4 +70,4 @@ void RecallStateCommand(core::Program& p) {
     display::RedrawGraph(p);
 }
 
-} // namespace vna::files
+} // namespace vna::commands

@@ -1,16 +1,15 @@
-#include "cal/portb_correct.h"
+#include "measure/portb_correct.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 
-#include "cal/portb_cal.h"
 #include "core/cal_table.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "instrument/status_text.h"
 
-namespace vna::cal {
+namespace vna::measure {
 
 using core::BCalPoint;
 using core::CalCapacity;
@@ -136,4 +135,41 @@ PortBCorrection PortBCorrect(core::Program& p, double ratio) {
     return r;
 }
 
-} // namespace vna::cal
+double GainStepPhase(const core::AppState& st, int gain) {
+    switch (gain) {
+        case 2:
+            return st.Rng2;
+        case 3:
+            return st.Rng3;
+        case 4:
+            return st.Rng4;
+        case 5:
+            return st.Rng5;
+        default:
+            return st.Rng1;
+    }
+}
+
+void SetGainStepPhase(core::AppState& st, int gain, double radians) {
+    switch (gain) {
+        case 1:
+            st.Rng1 = radians;
+            break;
+        case 2:
+            st.Rng2 = radians;
+            break;
+        case 3:
+            st.Rng3 = radians;
+            break;
+        case 4:
+            st.Rng4 = radians;
+            break;
+        case 5:
+            st.Rng5 = radians;
+            break;
+        default:
+            break;
+    }
+}
+
+} // namespace vna::measure
