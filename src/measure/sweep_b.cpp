@@ -5,7 +5,6 @@
 #include <cmath>
 #include <string>
 
-#include "cal/portb_cal.h"
 #include "core/delay.h"
 #include "core/number_text.h"
 #include "core/program.h"

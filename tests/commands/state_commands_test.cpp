@@ -6,7 +6,7 @@
 #include "commands/state_commands.h"
 #include "core/cal_table.h"
 #include "files/config_file.h"
-#include "settings_files.h"
+#include "files/settings_files.h"
 
 using namespace vna;
 
