@@ -9,6 +9,7 @@
 #include "cal/portb_cal.h"
 #include "cal/standard_cal.h"
 #include "commands/scan_commands.h"
+#include "commands/startup.h"
 #include "core/atomic_file.h"
 #include "core/cal_table.h"
 #include "core/number_text.h"
@@ -290,12 +291,33 @@ int ConvertScanFile(core::Program& p, const std::string& in, const std::string& 
     return 0;
 }
 
+// Why a sweep ended early, from the code it left and the state of its last reading.
+std::string SweepFailure(const core::AppState& st, int code) {
+    const std::string at = " at " + core::NumText(st.freq, 6) + " MHz";
+    switch (code) {
+        case 10:
+            return "the instrument stopped answering" + at + " (no data from " + st.PortName + ")";
+        case 17:
+            if (st.AdcWords[1] < 10) {
+                return "no reference signal came from the instrument" + at;
+            }
+            return "Port B overload" + at + ": the signal is too strong even for the receiver's lowest range";
+        case 1274:
+            return "overload at the RF input" + at + ": the signal is too strong for the converter";
+        default:
+            return "the sweep ended" + at;
+    }
+}
+
 int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
     core::AppState& st = p.st;
     const bool b = o.port == 'b';
     if (!st.ConfigLoaded) {
         return Fail(err, 1, "no configuration file could be read, and a sweep needs one");
     }
+    // The receiver starts where the program's start-up puts it, not where the last user of the
+    // instrument left it (a unit left at a high gain overloads at once on a strong signal).
+    commands::ResetInstrumentSettings(p);
     if (!o.calFile.empty()) {
         if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
             return Fail(err, st.LastError,
@@ -324,8 +346,10 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     if (st.LastError != 0) {
         return Fail(err, st.LastError, "the scan limits cannot be used with this instrument and cal file");
     }
-    // The sweep stops at the stop frequency asked for, not at the end of the graph's axis.
-    const int points = std::max(1, core::Nint((st.end_freq - st.start_freq) / st.delta_freq + 1));
+    // The sweep stops at the stop frequency asked for, not at the end of the graph's axis, and
+    // never plans a point past it.
+    const int points =
+        std::max(1, static_cast<int>(std::floor((st.end_freq - st.start_freq) / st.delta_freq + 1e-6)) + 1);
     if (o.average > 0) {
         measure::ApplyAveraging(p, o.average);
     }
@@ -339,7 +363,9 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     const int error = st.LastError;
     const int measured = st.last_scan_index + 1;
     if (measured <= 0) {
-        return Fail(err, error != 0 ? error : 1, "the sweep measured no point");
+        return Fail(err, error != 0 ? error : 1,
+                    "the sweep measured no point" +
+                        (error != 0 ? ": " + SweepFailure(st, error) : std::string()));
     }
     if (b) {
         // The Port B file holds the points of its grid: here the points the sweep took.
@@ -371,7 +397,8 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     if (error != 0) {
         return Fail(err, error,
                     "the sweep stopped after " + std::to_string(measured) + " points, at " +
-                        core::NumText(last, 6) + " MHz (the points measured were written)");
+                        core::NumText(last, 6) +
+                        " MHz (the points measured were written): " + SweepFailure(st, error));
     }
     return 0;
 }
@@ -556,6 +583,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         }
         if (o.stop <= o.start) {
             error = "--stop must lie above --start";
+            return std::nullopt;
+        }
+        if (o.step > measure::MaxSweepStep) {
+            error = "--step is at most" + core::NumText(measure::MaxSweepStep, 0) +
+                    " MHz: the sweeps take no larger steps";
             return std::nullopt;
         }
     }

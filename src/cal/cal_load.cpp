@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "cal/portb_cal.h"
 #include "core/atomic_file.h"
 #include "core/cal_table.h"
 #include "core/number_text.h"
@@ -383,6 +384,13 @@ void LoadCalFile(core::Program& p, int showInfo) {
     instrument::SendGains(p);
     st.porta_cal_ok = 1;
     st.portb_cal_ok = portB ? 1 : 0;
+    if (portB) {
+        // The receiver levels the Port B calibration put in force belong to its data: the same cal
+        // gives the same S21 whether it was made in this run or loaded after a restart.
+        for (std::size_t g = 1; g <= 5; ++g) {
+            st.PortB_LevelDb[g] = CalGainStepDb[g];
+        }
+    }
     st.cal_loaded = 1;
     SetCalFileName(st, st.cal_file);
     display::RefreshStatusPanel(p);

@@ -70,7 +70,8 @@ void MeasureGraphFont(Program& p) {
     st.LineStep2 = st.LineStep + st.TextHeight + 10;
 }
 
-// The instrument's start values; they replace those of the init file.
+} // namespace
+
 void ResetInstrumentSettings(Program& p) {
     AppState& st = p.st;
     st.freq = 1;
@@ -83,8 +84,6 @@ void ResetInstrumentSettings(Program& p) {
     display::RefreshStatusPanel(p);
     instrument::MeasurePoint(p, false);
 }
-
-} // namespace
 
 void Startup(Program& p, const StartOptions& options) {
     AppState& st = p.st;

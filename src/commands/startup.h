@@ -17,6 +17,11 @@ extern const char* const NotRespondingMessage;
 // program early.
 void Startup(core::Program& p, const core::StartOptions& options);
 
+// The instrument's start values (1 MHz, full amplitude, the lowest gains, the ports off, one
+// reading): what start-up puts in force, replacing those of the init file, so that every sweep
+// starts from a known receiver state whatever the instrument was left in.
+void ResetInstrumentSettings(core::Program& p);
+
 // Waits for and dispatches window messages while ProgramRunning is set.
 void MainLoop(core::Program& p);
 

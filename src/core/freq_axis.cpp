@@ -61,16 +61,19 @@ FreqAxis ComputeFreqAxis(AppState& st, double stopLimit) {
     a.mhzPerDiv = bestStep;
     a.plotStop = a.plotStart + bestStep * bestCount;
 
-    // The number of points of the grid over the axis.
+    // The number of points of the grid over the axis: every point up to the stop, never one past
+    // it. (A rounded count would put the last point up to half a step beyond the stop: past the
+    // instrument's range or the end of the cal table, which then refuses the whole sweep.) The
+    // small allowance keeps a stop that the steps reach exactly.
     double stop = std::min({a.plotStop, st.maximumfreq, stopLimit});
     if (st.delta_freq > 0 && std::isfinite(st.delta_freq)) {
-        const double n = (stop - st.start_freq + 1e-7) / st.delta_freq + 1;
+        const double n = std::floor((stop - st.start_freq) / st.delta_freq + 1e-6) + 1;
         const int maxPoints = MaxScanPoints(st);
-        if (!(n < maxPoints + 0.5)) {
+        if (!(n <= maxPoints)) {
             st.scan_points = maxPoints;
             st.delta_freq = (stop - st.start_freq) / (maxPoints - 1);
         } else {
-            st.scan_points = std::max(1, NearestEven(n));
+            st.scan_points = std::max(1, static_cast<int>(n));
         }
     }
     return a;

@@ -108,7 +108,9 @@ void DeriveValues(ScanPoint& pt, double rs, double xs, double freq) {
     }
     pt.rs = rs;
     pt.xs = xs;
-    pt.zphase = std::atan(xs / rs);
+    // The angle of the impedance over all four quadrants: a negative Rs (a feed line taken out
+    // with more loss than it has) keeps its sign when the point is rebuilt from |Z| and phase.
+    pt.zphase = std::atan2(xs, rs);
     const double z2 = rs * rs + xs * xs;
     pt.zmag = std::sqrt(z2);
     pt.rp = z2 / rs;

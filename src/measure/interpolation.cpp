@@ -80,7 +80,9 @@ GridPosition LocateOnCalGrid(const core::CalTable& c, double f, double bias) {
         t -= 1;
         k += 1;
     }
-    pos.beyond = k > n - 1 || (k == n - 1 && t > 0.5);
+    // Within one cal step past the last cal point the last points serve (a grid point there is a
+    // rounding of the limits, not a scan outside the cal); further out the cal does not cover it.
+    pos.beyond = k > n - 1;
     // The quadratic needs k - 1 and k + 1 inside the usable part of the table; at the ends the
     // same three points serve and the value past the last one is held.
     const std::int64_t lo = first + 1;

@@ -19,7 +19,7 @@ struct GridPosition {
     int k = 0;
     double t = 0;
     bool below = false;  // below the first usable cal index
-    bool beyond = false; // more than half a cal step past the last cal point
+    bool beyond = false; // a cal step or more past the last cal point
 };
 
 // `bias` is added to the index before it is rounded down (0 for the table build, 1e-7 for a

@@ -169,10 +169,9 @@ double GroupDelay::next(double phase) {
         step_ = phase;
         return 0;
     }
-    double d = phase - previous_;
-    if (std::fabs(d) > 1) {
-        d -= TwoPi;
-    }
+    // The phase step between points brought into -pi..pi: a delay whose step is more than a
+    // radian (100 ns at 2 MHz steps is 1.26 rad) is still a step, in either direction.
+    const double d = std::remainder(phase - previous_, TwoPi);
     previous_ = phase;
     step_ += (d - step_) / std::min(count_, window_);
     count_ += 1;

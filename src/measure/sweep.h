@@ -9,6 +9,9 @@ struct Program;
 // replay of the stored arrays without the instrument.
 namespace vna::measure {
 
+// The largest step of a sweep (MHz).
+inline constexpr double MaxSweepStep = 10;
+
 // The setting guard run before every sweep: reference impedance 1..10000 ohm (else 50 + j0),
 // `trend` 0..20, `average` 0..256, `DDSdelay` 0..31, a usable span (else 1 to 21 MHz in
 // 0.25 MHz steps) and a step of at most 10 MHz.

@@ -128,8 +128,8 @@ void checkSweepSettings(core::Program& p) {
         st.end_freq = 21;
         st.delta_freq = 0.25;
     }
-    if (!(std::fabs(st.delta_freq) <= 10)) {
-        st.delta_freq = 10;
+    if (!(std::fabs(st.delta_freq) <= MaxSweepStep)) {
+        st.delta_freq = MaxSweepStep;
     }
 }
 

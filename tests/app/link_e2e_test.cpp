@@ -570,3 +570,34 @@ TEST(LinkEndToEnd, SweepsOverThePseudoTerminalWithTheSimulatorsCalFile) {
     EXPECT_LT(lowest, -55) << "the sweep reached down into the stop band";
     EXPECT_TRUE(std::filesystem::exists(files.file("filter.s2p")));
 }
+
+TEST(LinkEndToEnd, SweepsUpToTheTopOfTheRangeAreMeasuredAndCorrected) {
+    test::TempDir files;
+    const std::string cal = files.file("sim.acal");
+    Simulator sim({"--dut", "resistor:r=50", "--write-cal", cal});
+    const std::string data = sim.folder() + "data";
+    struct Grid {
+        const char *start, *stop, *step;
+        int points;
+    };
+    // The limits the standard cal leaves, stops just below them, and a spread across the range.
+    for (const Grid g : {Grid{"1", "180", "2", 90}, Grid{"1", "179", "2", 90}, Grid{"100", "180", "3", 27},
+                         Grid{"0.5", "97.3", "1.9", 51}, Grid{"170", "180", "0.37", 28}}) {
+        const std::string scan = files.file("r50.scn");
+        const Output o =
+            RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "sweep", "a", "--start",
+                        g.start, "--stop", g.stop, "--step", g.step, "--cal", cal, "--out", scan},
+                       std::chrono::seconds(60));
+        const std::string grid = std::string(g.start) + ".." + g.stop + " by " + g.step;
+        ASSERT_EQ(o.status, 0) << grid << ": " << o.err << o.out;
+        std::string problem;
+        const auto a = files::ParseScanFileA(test::ReadFile(scan), problem);
+        ASSERT_TRUE(a) << problem;
+        ASSERT_EQ(a->last() + 1, g.points) << grid;
+        for (int i = 0; i <= a->last(); ++i) {
+            const auto z =
+                std::polar(a->zmag[static_cast<std::size_t>(i)], a->phase[static_cast<std::size_t>(i)]);
+            EXPECT_LE(std::abs(z - 50.0), SweepTolerance(50)) << grid << " point " << i << ": " << z;
+        }
+    }
+}

@@ -82,15 +82,6 @@ inline std::vector<std::string> MessageTexts(const SimRig& r) {
     return out;
 }
 
-// Every dialog shown, one per line, for the failure messages of the tests.
-inline std::string Dialogs(const SimRig& r) {
-    std::string out;
-    for (const auto& c : r.ui.calls) {
-        out += c.kind + " [" + c.caption + "] " + c.text + "\n";
-    }
-    return out;
-}
-
 // The last status line printed on the main window that begins with `prefix` (empty when none).
 inline std::string PrintedLine(SimRig& r, const std::string& prefix) {
     std::string found;

@@ -107,10 +107,15 @@ TEST_F(SimTest, PortBCalAloneMeasuresTheThroughCableAndTheGainStepPhases) {
     EXPECT_LT(worstMag, 0.003);
     EXPECT_LT(worstPhase, 0.003);
 
-    // Written with the Port A data it joined, and in force when read back.
+    // Written with the Port A data it joined, and in force when read back, with the same gain-step
+    // levels as right after the calibration (a restart starts from other levels).
     EXPECT_EQ(st.cal_file, path);
+    const auto levels = st.PortB_LevelDb;
     st.portb_cal_ok = 0;
+    st.PortB_LevelDb = core::AppState().PortB_LevelDb;
+    ASSERT_NE(st.PortB_LevelDb, levels);
     cal::LoadCalFile(r.p(), 0);
+    EXPECT_EQ(st.PortB_LevelDb, levels);
     EXPECT_EQ(st.LastError, 0);
     EXPECT_EQ(st.portb_cal_ok, 1);
     EXPECT_EQ(r.p().cal.bcal_points, 206);

@@ -10,6 +10,7 @@
 
 #include "instrument/raw_impedance.h"
 #include "measure/correction.h"
+#include "measure/scan_replay.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -182,10 +183,17 @@ TEST(Correction, DerivedValuesRawModeAndDivisionGuards) {
     EXPECT_DOUBLE_EQ(pt.xp, 2500.0 / -40);
     EXPECT_DOUBLE_EQ(pt.cs, -1000000 / (w * -40));
     EXPECT_DOUBLE_EQ(pt.cp, -1000000 / (w * (2500.0 / -40)));
-    // A raw resistance below zero is not floored in RawMode.
-    st.RsRaw = -3;
+    // A resistance below zero is not floored in RawMode, and a point rebuilt from its |Z| and
+    // phase (as a sweep records it) keeps the sign of both parts.
+    st.RsRaw = -27.8;
+    st.XsRaw = -2.4;
     measure::ApplyCorr(rig.p());
-    EXPECT_EQ(pt.rs, -3);
+    EXPECT_EQ(pt.rs, -27.8);
+    rig.p().scan.raw_zmag[0] = pt.zmag;
+    rig.p().scan.raw_phase[0] = pt.zphase;
+    measure::PointFromRawA(rig.p(), 0);
+    EXPECT_NEAR(pt.rs, -27.8, 1e-9);
+    EXPECT_NEAR(pt.xs, -2.4, 1e-9);
     // Zero reactance and resistance are replaced before they are divided by.
     st.RsRaw = 0;
     st.XsRaw = 0;

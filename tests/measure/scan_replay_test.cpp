@@ -158,6 +158,19 @@ TEST(Replay, PortBDelayAndInsertionLoss) {
     for (std::size_t k = 1; k < 20; ++k) {
         EXPECT_NEAR(s.group_delay[k], 0.3 * 159.16 / 0.5, 1e-6) << k;
     }
+    // Whatever the phase step per point, rising or falling, up to nearly half a turn, it is the
+    // delay's step and not a wrap.
+    for (double step : {-3.0, -2.2, -1.2566, -0.5, 0.8, 1.9, 3.0}) {
+        double wrapped = 0.4;
+        for (std::size_t k = 0; k < 20; ++k) {
+            s.s21_phase[k] = std::remainder(wrapped, 2 * 3.14159265358979);
+            wrapped += step;
+        }
+        measure::ReplayScanB(rig.p());
+        for (std::size_t k = 1; k < 20; ++k) {
+            ASSERT_NEAR(s.group_delay[k], -step * 159.16 / 0.5, 1e-6) << "step " << step << " at " << k;
+        }
+    }
     // S21 of 0.5: 6 dB of loss with S11 not measured, 4.75 dB with a quarter of the power reflected.
     EXPECT_NEAR(s.insertion_loss[5], 6.020599913279624, 1e-9);
     EXPECT_NEAR(s.insertion_loss[15], -10 * std::log10(0.25 / 0.75), 1e-9);

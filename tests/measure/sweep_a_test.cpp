@@ -11,6 +11,7 @@
 #include "commands/command_ids.h"
 #include "commands/scan_commands.h"
 #include "files/scan_file.h"
+#include "measure/scan_limits.h"
 #include "measure/scan_replay.h"
 #include "measure/sweep.h"
 #include "measure/sweep_support.h"
@@ -402,4 +403,48 @@ TEST_F(SimTest, LiveSweepsSaveTheLastGraphsInTurnButReplaysAndRepeatsDoNot) {
     st.recycle = 0;
     EXPECT_FALSE(std::filesystem::exists(zero));
     EXPECT_FALSE(std::filesystem::exists(one));
+}
+
+TEST_F(SimTest, EveryStopAndStepTheLimitsTakeIsCoveredByTheCalAndMeasured) {
+    auto& r = rig();
+    ASSERT_NO_FATAL_FAILURE(test::ReadyToSweep(r, "resistor:r=50"));
+    core::AppState& st = r.st();
+    st.average = 1;
+    // Up to the top of the range, where the standard cal leaves the limits, and a spread of stops
+    // and steps below it: the grid never plans a point past the axis or the range, and the cal
+    // covers every point.
+    for (double start : {1.0, 0.05, 100.0}) {
+        for (double stop : {180.0, 179.9, 179.0, 150.3, 10.0}) {
+            for (double step : {2.0, 3.0, 0.4, 1.7, 0.013}) {
+                if (stop <= start) {
+                    continue;
+                }
+                const measure::SavedLimits saved = measure::SaveLimits(r.p());
+                test::Limits(r, start, stop, step);
+                measure::ApplyNewLimits(r.p(), saved);
+                const double last = st.start_freq + st.delta_freq * (st.scan_points - 1);
+                const std::string grid =
+                    std::to_string(start) + ".." + std::to_string(stop) + " by " + std::to_string(step);
+                ASSERT_EQ(st.porta_cal_ok, 1) << grid << "\n" << test::Dialogs(r);
+                ASSERT_LE(last, std::min(r.p().display.g.axis.plotStop, st.maximumfreq) + 1e-9) << grid;
+            }
+        }
+    }
+    // And measured, corrected, to the last point.
+    struct Case {
+        double start, stop, step;
+    };
+    for (const Case c : {Case{1, 180, 2}, Case{1, 179, 2}, Case{100, 180, 3}}) {
+        const measure::SavedLimits saved = measure::SaveLimits(r.p());
+        test::Limits(r, c.start, c.stop, c.step);
+        measure::ApplyNewLimits(r.p(), saved);
+        r.ui.calls.clear();
+        measure::sweepPortA(r.p());
+        ASSERT_EQ(st.LastError, 0) << c.stop << "\n" << test::Dialogs(r);
+        ASSERT_EQ(st.last_scan_index + 1, st.scan_points);
+        EXPECT_LE(st.start_freq + st.delta_freq * st.last_scan_index, st.maximumfreq + 1e-9);
+        for (int i = 0; i <= st.last_scan_index; ++i) {
+            EXPECT_NEAR(r.p().scan.scan_swr[static_cast<std::size_t>(i)], 1, 0.1) << c.stop << " point " << i;
+        }
+    }
 }

@@ -51,4 +51,13 @@ private:
     std::vector<SimRig*> rigs_;
 };
 
+// Every dialog shown, one per line, for the failure messages of the tests.
+inline std::string Dialogs(const SimRig& r) {
+    std::string out;
+    for (const auto& c : r.ui.calls) {
+        out += c.kind + " [" + c.caption + "] " + c.text + "\n";
+    }
+    return out;
+}
+
 } // namespace vna::test
