@@ -208,9 +208,15 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     vna::sim::Server server(unit, options);
     std::string error;
+    // The server switches the unit on, which brings it to 57600 baud; a speed given with
+    // "--set baud=" is where an earlier run left the unit, and it stays there.
+    const int leftAt = unit.baud();
     if (!server.start(&error)) {
         std::fprintf(stderr, "vna-sim: %s\n", error.c_str());
         return 1;
+    }
+    if (unit.baud() != leftAt) {
+        unit.setBaud(leftAt);
     }
     std::printf("%s\n", server.devicePath().c_str());
     std::fflush(stdout);
