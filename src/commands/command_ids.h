@@ -78,6 +78,9 @@ enum : int {
     ToggleGainColor,
     DiagModeOff,
     DebugToggle,
+    // "Baud Rate": BaudRateItem + k for entry k (0..3) of the baud-rate list.
+    BaudRateItem,
+    BaudRateLast = BaudRateItem + 3,
 
     // Markers.
     DisplayMarkerData = 500,

@@ -27,6 +27,7 @@
 #include "instrument/commands.h"
 #include "instrument/health.h"
 #include "instrument/pending.h"
+#include "instrument/serial_link.h"
 #include "measure/correction.h"
 #include "measure/entry_commands.h"
 #include "measure/pending.h"
@@ -50,6 +51,7 @@ void LowCurrentMode(Program& p);
 void ConstantFreq(Program& p);
 void RecycleDepth(Program& p);
 void EnterCommPort(Program& p);
+void ChooseBaudRate(Program& p, int rate);
 void DefaultGraphSize(Program& p);
 } // namespace commands_detail
 
@@ -428,7 +430,9 @@ void RunButtonOrMenu(Program& p, int id) {
         default:
             break;
     }
-    if (id >= cmd::StyleSwr && id <= cmd::StyleDelay) {
+    if (id >= cmd::BaudRateItem && id <= cmd::BaudRateLast) {
+        ChooseBaudRate(p, instrument::BaudRateMenu[id - cmd::BaudRateItem]);
+    } else if (id >= cmd::StyleSwr && id <= cmd::StyleDelay) {
         commands::LineStyleDialog(p, id - cmd::StyleSwr);
     } else if (id > cmd::BandBase && id <= cmd::BandBase + BandCount) {
         const Band& b = st.bandTable[static_cast<std::size_t>(id - cmd::BandBase)];

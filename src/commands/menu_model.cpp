@@ -2,6 +2,7 @@
 
 #include "commands/command_ids.h"
 #include "core/app_state.h"
+#include "instrument/serial_link.h"
 
 namespace vna::commands {
 
@@ -83,6 +84,15 @@ Menu CalibrateMenu() {
                  Item("Port B Cal", cmd::PortBCal)}};
 }
 
+std::vector<MenuItem> BaudRates(const AppState& st) {
+    std::vector<MenuItem> items;
+    for (int k = 0; k < 4; ++k) {
+        const int rate = instrument::BaudRateMenu[k];
+        items.push_back(Item(std::to_string(rate), cmd::BaudRateItem + k, st.BaudRate == rate));
+    }
+    return items;
+}
+
 Menu SetupMenu(const AppState& st) {
     Menu m{"Setup", true, {}};
     m.items = {
@@ -97,6 +107,7 @@ Menu SetupMenu(const AppState& st) {
         Item("SWR Ruler", cmd::SwrRuler, st.swr_ruler > 0.99999),
         Item("Recycle Depth", cmd::RecycleDepth),
         Item("Enter Comm Port", cmd::EnterCommPort),
+        Sub("Baud Rate", BaudRates(st)),
         Sub("Audio Out",
             {Item("Voice Output", cmd::VoiceOutput, st.voice != 0), Item("SWR Tone", cmd::SwrTone)}),
         Sub("Power Control", {Item("Batt automatic off", cmd::BattAutoOff, st.autopoweroff != 0),

@@ -70,6 +70,66 @@ void MeasureGraphFont(Program& p) {
     st.LineStep2 = st.LineStep + st.TextHeight + 10;
 }
 
+const char* const DemoTitle = "     DEMO MODE   ";
+
+std::string MainWindowTitle(const AppState& st) {
+    return "VNA-" + std::to_string(st.ModelNumber) + "    Program Version: " + st.ProgramVersion +
+           st.VersionLetter + "   ";
+}
+
+// The version query, the model check or the unit's date code, the firmware check and the second
+// query that brings the ID into the version text. False when the instrument is not to be used:
+// it stopped answering, is not ours (no "vna": as good as no answer), or the model check refused
+// it with its own message.
+bool IdentifyAndCheck(Program& p) {
+    AppState& st = p.st;
+    instrument::IdentifyInstrument(p, 1);
+    if (st.IdentState != 1) {
+        p.ui.message(NotRespondingMessage, "");
+        return false;
+    }
+    if (st.VersionText.find("flash") != std::string::npos) {
+        instrument::ReadDateCode(p);
+    } else {
+        instrument::CheckModel(p);
+    }
+    if (!st.InstrumentPresent) {
+        return false;
+    }
+    instrument::CheckFirmware(p);
+    if (!st.InstrumentPresent) {
+        return false;
+    }
+    instrument::IdentifyInstrument(p, 1);
+    if (st.IdentState != 1) {
+        p.ui.message(NotRespondingMessage, "");
+        return false;
+    }
+    return true;
+}
+
+// The cal file of the settings, quietly; a file that cannot be used is forgotten.
+void LoadCalFileOfSettings(Program& p) {
+    AppState& st = p.st;
+    cal::LoadCalFileAtStartup(p);
+    if (st.LastError != 0) {
+        st.cal_file.clear();
+        st.cal_file_name.clear();
+    }
+}
+
+// The instrument idle with the user's settings: ports off, auto power-off, averaging, supply.
+void SendIdleSettings(Program& p) {
+    AppState& st = p.st;
+    instrument::SetRelays(p, 0);
+    Delay(p, 20);
+    instrument::SetAutoPowerOff(p);
+    Delay(p, 20);
+    measure::ApplyAveraging(p, st.average);
+    Delay(p, 20);
+    instrument::CheckSupply(p);
+}
+
 } // namespace
 
 void ResetInstrumentSettings(Program& p) {
@@ -83,6 +143,48 @@ void ResetInstrumentSettings(Program& p) {
     instrument::SetRelays(p, 0);
     display::RefreshStatusPanel(p);
     instrument::MeasurePoint(p, false);
+}
+
+void EnterDemoState(Program& p) {
+    AppState& st = p.st;
+    st.InstrumentPresent = 0;
+    st.IdentState = 0;
+    st.porta_cal_ok = 1;
+    st.portb_cal_ok = 1;
+    st.WindowTitle = MainWindowTitle(st) + DemoTitle;
+    p.ui.setWindowTitle(st.WindowTitle);
+}
+
+void ReconnectInstrument(Program& p) {
+    AppState& st = p.st;
+    st.DemoRequested = 0;
+    // Demo mode counted both ports as calibrated; with an instrument only a cal file that fits it
+    // does.
+    st.porta_cal_ok = 0;
+    st.portb_cal_ok = 0;
+    // What an instrument was last sent says nothing about this one.
+    st.AmplitudeSent = -1;
+    bool ready = false;
+    if (st.LastError != 0 || !st.InstrumentPresent) {
+        p.ui.message(NotRespondingMessage, "");
+    } else {
+        st.WindowTitle = MainWindowTitle(st);
+        p.ui.setWindowTitle(st.WindowTitle);
+        ready = IdentifyAndCheck(p);
+    }
+    if (!ready) {
+        EnterDemoState(p);
+        BuildMenus(p);
+        return;
+    }
+    ResetInstrumentSettings(p);
+    LoadCalFileOfSettings(p);
+    SendIdleSettings(p);
+    if (st.InstrumentPresent) {
+        instrument::SetAmplitude(p, st.DDS_Amplitude);
+    }
+    measure::BuildInterpolation(p);
+    BuildMenus(p);
 }
 
 void Startup(Program& p, const StartOptions& options) {
@@ -156,27 +258,20 @@ void Startup(Program& p, const StartOptions& options) {
     st.BridgeResistance = 50;
     st.StdResistance = 50;
     // 17. Title.
-    st.WindowTitle = "VNA-" + std::to_string(st.ModelNumber) + "    Program Version: " + st.ProgramVersion +
-                     st.VersionLetter + "   ";
-    if (!st.InstrumentPresent) {
-        st.WindowTitle += "     DEMO MODE   ";
-        st.porta_cal_ok = 1;
-        st.portb_cal_ok = 1;
+    if (st.InstrumentPresent) {
+        st.WindowTitle = MainWindowTitle(st);
+        p.ui.setWindowTitle(st.WindowTitle);
+    } else {
+        EnterDemoState(p);
     }
-    p.ui.setWindowTitle(st.WindowTitle);
     p.ui.focusMainWindow();
     // 18. Menus.
     BuildMenus(p);
-    // 19. Identification and firmware.
-    if (st.InstrumentPresent) {
-        instrument::IdentifyInstrument(p, 1);
-        if (st.VersionText.find("flash") != std::string::npos) {
-            instrument::ReadDateCode(p);
-        } else {
-            instrument::CheckModel(p);
-        }
-        instrument::CheckFirmware(p);
-        instrument::IdentifyInstrument(p, 1);
+    // 19. Identification and firmware; an instrument that fails them leaves the program in demo
+    // mode for the run.
+    if (st.InstrumentPresent && !IdentifyAndCheck(p)) {
+        EnterDemoState(p);
+        BuildMenus(p);
     }
     // 20. Instrument start values.
     if (st.InstrumentPresent) {
@@ -205,19 +300,9 @@ void Startup(Program& p, const StartOptions& options) {
         st.cal_folder = parts.folder;
         st.cal_file_name = parts.name;
     }
-    cal::LoadCalFileAtStartup(p);
-    if (st.LastError != 0) {
-        st.cal_file.clear();
-        st.cal_file_name.clear();
-    }
+    LoadCalFileOfSettings(p);
     // 25. Idle state of the instrument with the user's settings.
-    instrument::SetRelays(p, 0);
-    Delay(p, 20);
-    instrument::SetAutoPowerOff(p);
-    Delay(p, 20);
-    measure::ApplyAveraging(p, st.average);
-    Delay(p, 20);
-    instrument::CheckSupply(p);
+    SendIdleSettings(p);
     // 26. Tone output.
     audio::OpenToneOutput(p);
     // 27. Amplitude.

@@ -22,6 +22,17 @@ void Startup(core::Program& p, const core::StartOptions& options);
 // starts from a known receiver state whatever the instrument was left in.
 void ResetInstrumentSettings(core::Program& p);
 
+// Demo mode for the rest of the run (or until a port is entered again): no instrument, both ports
+// counted as calibrated, "     DEMO MODE   " in the title.
+void EnterDemoState(core::Program& p);
+
+// After ConnectInstrument on a port entered from the menu: the steps of the start-up that follow
+// the connection. The not-responding message and demo mode when nothing answered; otherwise the
+// identification, model or date-code and firmware checks, the instrument's start values, the cal
+// file of the settings (checked against this instrument's ID), its idle settings and the cal
+// interpolation. The demo mode's calibration flags never carry over to the instrument.
+void ReconnectInstrument(core::Program& p);
+
 // Waits for and dispatches window messages while ProgramRunning is set.
 void MainLoop(core::Program& p);
 

@@ -154,8 +154,8 @@ void BattAutomaticOff(Program& p) {
         return;
     }
     AppState& st = p.st;
-    st.autopoweroff = st.autopoweroff ? 0 : 1;
-    instrument::SetAutoPowerOff(p);
+    // Auto power-off and low-current mode go together: toggling one sets the other opposite.
+    instrument::ToggleAutoPowerOff(p);
     BuildMenus(p);
     p.ui.message(std::string(" Auto power down is ") +
                      (st.autopoweroff ? "enabled for battery operation." : "disabled."),
@@ -216,17 +216,36 @@ void EnterCommPort(Program& p) {
     const auto text = p.ui.enterText("Comm port number (1..65000), or the path of the serial device",
                                      " Enter Comm Port", current);
     if (instrument::ApplyCommPortEntry(p, text)) {
-        st.DemoRequested = 0;
-        st.WindowTitle = "VNA-" + std::to_string(st.ModelNumber) +
-                         "    Program Version: " + st.ProgramVersion + st.VersionLetter + "   ";
-        if (!st.InstrumentPresent) {
-            p.ui.message(NotRespondingMessage, "");
-            st.WindowTitle += "     DEMO MODE   ";
-        }
-        p.ui.setWindowTitle(st.WindowTitle);
-        BuildMenus(p);
+        ReconnectInstrument(p);
     }
     display::RedrawGraph(p);
+}
+
+// A baud-rate item of the setup menu. The instrument knows two line speeds: it starts at 57600
+// and goes to the high rate when asked ("HighBaud"), and only a power cycle brings it back down.
+void ChooseBaudRate(Program& p, int rate) {
+    AppState& st = p.st;
+    const int high = instrument::BaudRateMenu[1];
+    if (rate != instrument::LowBaudRate && rate != high) {
+        p.ui.message("The instrument runs at 57600 or 115000 baud.", " Baud Rate");
+        return;
+    }
+    if (!RequireHardware(p)) {
+        return;
+    }
+    st.HighBaud = rate == high ? 1 : 0;
+    instrument::ConnectInstrument(p);
+    const bool atHigh = st.BaudRate != instrument::LowBaudRate;
+    if (st.LastError != 0) {
+        p.ui.message(NotRespondingMessage, "");
+        EnterDemoState(p);
+    } else if (atHigh != (rate == high)) {
+        p.ui.message(rate == high ? "The instrument did not switch to 115000 baud; the link stays at 57600."
+                                  : "The instrument stays at 115000 baud until its power is switched off "
+                                    "and on.",
+                     " Baud Rate");
+    }
+    BuildMenus(p);
 }
 
 void DefaultGraphSize(Program& p) {

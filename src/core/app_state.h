@@ -174,6 +174,7 @@ struct RunState {
     std::int32_t swapToggleA = 0;
     std::int32_t swapToggleB = 0;
     Flag CursorDragging = 0;
+    double cursorFreq = 0; // MHz under the cursor line; 0 until the cursor has been on the graph
     // A resize seen but not yet applied: the graph is rebuilt at the next mouse movement.
     Flag ResizePending = 0;
     std::int32_t ResizeWidth = 0;
@@ -279,6 +280,9 @@ struct RunState {
     // leaves the phase alone.
     double myvar1 = 0;
     double myvar2 = 0;
+    // Two more diagnostic values of the "My Vars" menu, shown in the status window.
+    double myvar3 = 0;
+    double myvar4 = 0;
     // Port B correction: the electrical delay removed from every phase (seconds), the last
     // accepted phase (keeps the phase from flipping between +pi and -pi), and the phase offset
     // the receiver range changes of the running sweep have collected (radians).

@@ -159,8 +159,7 @@ std::vector<std::string> StatusWindowLines(const core::Program& p) {
     l.push_back("Instrument ID =" + st.instrument_id);
     l.push_back("Graph window size = " + core::NumText(st.WinWidth, 0).substr(1) + "x" +
                 core::NumText(st.WinHeight, 0).substr(1));
-    // The cursor read-out keeps no frequency of its own yet; the line stays, without a value.
-    l.push_back("Cursor Freq=");
+    l.push_back("Cursor Freq=" + core::FormatPicture("####.######", st.cursorFreq));
     l.push_back("Averaging=" + Num(st.average));
     l.push_back("Settling Time=" + Num(st.DDSdelay) + " msec");
     l.push_back("Trend=" + Num(st.trend));
@@ -182,6 +181,10 @@ std::vector<std::string> StatusWindowLines(const core::Program& p) {
     l.push_back("Line Extension=" + std::string(st.ExtensionFlag ? "  Enabled" : "  Disabled") +
                 Num(st.ExtensionLength * 100) + " cm    Z=" + Num(st.Zextension) +
                 " ohms     VF=" + Num(st.ExtensionVP));
+    if (st.InstrumentPresent) {
+        l.push_back("DC Input Voltage=" + core::NumText(st.SupplyVolts, 1) +
+                    "    min Voltage since power-up = " + core::NumText(st.SupplyVoltsMin, 1));
+    }
     l.push_back("Zo=" + Num(st.Z0real) + (st.Z0imag < 0 ? "" : " +") + Num(st.Z0imag) + "j");
     l.push_back("Velocity Factor=" + Num(st.VF));
     l.push_back("");
@@ -211,6 +214,13 @@ std::vector<std::string> StatusWindowLines(const core::Program& p) {
     l.push_back("Config folder=" + st.config_folder);
     l.push_back("Scan folder=" + st.scan_folder);
     l.push_back("Picture folder=" + st.picture_folder);
+    l.push_back("Config file version=" + core::NumText(st.configVersion, 0));
+    if (st.DiagMode) {
+        const double vars[] = {st.myvar1, st.myvar2, st.myvar3, st.myvar4};
+        for (int k = 0; k < 4; ++k) {
+            l.push_back("Myvar" + std::to_string(k + 1) + "=" + core::NumText(vars[k], 6));
+        }
+    }
     return l;
 }
 

@@ -28,6 +28,16 @@ bool IsBatteryModel(const core::AppState& st) {
 const char* const NoDataText = " No data from VNA.\r Check VNA power and comm cable.";
 const char* const PowerOffNotice = "***** THE POWER HAS BEEN TURNED OFF *****";
 
+// Switches the instrument off. It answers nothing from then on, so it counts as absent: the
+// commands that follow (the expansion port at exit, above all) must not wait out their budgets.
+void SendPowerOff(core::Program& p) {
+    core::AppState& st = p.st;
+    SendCommand(p, PowerOffCommand());
+    st.InstrumentPresent = 0;
+    st.RelayBit0 = st.RelayBit1 = 0;
+    st.RfActive = 0;
+}
+
 } // namespace
 
 double ReadTemperature(core::Program& p) {
@@ -101,7 +111,7 @@ void CheckSupply(core::Program& p) {
     BatteryIndicator(p);
     const std::string volts = core::NumText(st.SupplyVolts, 1);
     if (st.SupplyVolts > UpperLimit) {
-        SendCommand(p, PowerOffCommand());
+        SendPowerOff(p);
         StatusText(p, 300, 20, "   NOTE:  DC supply voltage = " + volts + "     Upper limit = 16V      ",
                    WarningColor(st));
         p.ui.message("WARNING: The DC supply voltage is too high.\rMeasured voltage approx = " + volts +
@@ -131,7 +141,7 @@ void PowerOff(core::Program& p) {
         platform::Answer::Yes) {
         return;
     }
-    SendCommand(p, PowerOffCommand());
+    SendPowerOff(p);
     p.ui.message(PowerOffNotice, " Power Off ");
 }
 

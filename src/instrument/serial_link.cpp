@@ -80,12 +80,26 @@ void ConnectInstrument(core::Program& p) {
     core::Delay(p, 30);
     IdentifyInstrument(p, 0);
     const int answeredLow = st.IdentState;
+    const int highRate = st.HighBaudRate > 0 ? st.HighBaudRate : DefaultHighBaudRate;
+    if (answeredLow == 0) {
+        // An instrument switched to the high rate by an earlier run stays there until its power
+        // is cycled, and has no command to come back down: look for it there before giving up.
+        st.BaudRate = highRate;
+        OpenPort(p);
+        core::Delay(p, 30);
+        IdentifyInstrument(p, 0);
+        if (st.IdentState == 0) {
+            st.BaudRate = LowBaudRate;
+            OpenPort(p);
+        }
+        return;
+    }
     if (!st.HighBaud) {
         return;
     }
     SendCommand(p, HighBaudCommand());
     core::Delay(p, 30);
-    st.BaudRate = st.HighBaudRate > 0 ? st.HighBaudRate : DefaultHighBaudRate;
+    st.BaudRate = highRate;
     OpenPort(p);
     core::Delay(p, 30);
     IdentifyInstrument(p, 0);

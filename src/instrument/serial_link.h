@@ -50,8 +50,9 @@ std::string LinkDevice(const core::AppState& st);
 // the result on the status line. Does nothing without an instrument.
 void OpenPort(core::Program& p);
 // Opens the port, asks the instrument who it is and negotiates the line speed (with `HighBaud`),
-// falling back to 57600 when the instrument stops answering at the high rate. Leaves `LastError`
-// 10 when nothing answered at the end.
+// falling back to 57600 when the instrument stops answering at the high rate. An instrument that
+// is silent at 57600 is looked for at the high rate too (an earlier run may have left it there).
+// Leaves `LastError` 10, and the port at 57600, when nothing answered at the end.
 void ConnectInstrument(core::Program& p);
 void ClosePort(core::Program& p);
 

@@ -81,7 +81,7 @@ ControlResult ApplyFault(Instrument& unit, const std::string& item) {
 
 std::string ControlHelp() {
     return "dut SPEC | fault NAME[=N] ... | fault clear | set temp F|supply V|analog V|input N|ppm X|noise "
-           "LSB |\n"
+           "LSB|baud 57600|115000 |\n"
            "mux on|off|K db=X deg=Y | power on|off | status\n"
            "faults: silence truncate=N[:TIMES] badsum=N refloss deadadc overload stuckbaud extra=N\n"
            "devices: " +
@@ -141,6 +141,12 @@ ControlResult ApplyControl(Instrument& unit, std::string_view line, double now) 
             unit.frontEnd.clockPpm = v;
         } else if (w[1] == "noise") {
             unit.frontEnd.noiseLsb = v;
+        } else if (w[1] == "baud") {
+            // Only the two speeds the firmware knows; a power cycle brings it back to 57600.
+            if (v != 57600 && v != 115000) {
+                return Fail("baud is 57600 or 115000");
+            }
+            unit.setBaud(static_cast<int>(v));
         } else {
             return Fail("unknown setting \"" + w[1] + "\"");
         }

@@ -61,7 +61,10 @@ Instrument::Instrument(UnitConfig cfg) : config(std::move(cfg)), rng_(config.see
 }
 
 std::string Instrument::versionText() const {
-    std::string text = "VNA ver " + config.firmware + " sn=" + std::to_string(config.serialNumber);
+    std::string text = config.model + " ver " + config.firmware;
+    if (config.serialNumber > 0) {
+        text += " sn=" + std::to_string(config.serialNumber);
+    }
     if (config.tempSensor) {
         text += " temp";
     }
@@ -98,6 +101,11 @@ void Instrument::powerOn(double now) {
     pending_.clear();
     lastActivity_ = now;
     note("power on");
+}
+
+void Instrument::setBaud(int baud) {
+    state_.baud = baud;
+    note("line speed now " + std::to_string(baud));
 }
 
 void Instrument::powerOff() {

@@ -21,8 +21,9 @@ namespace vna::sim {
 // What makes one unit: its firmware and serial number, what its version text announces, its
 // flash file, and the seed of its noise.
 struct UnitConfig {
+    std::string model = "VNA"; // the name its version text starts with
     std::string firmware = "2.60";
-    int serialNumber = 1042;
+    int serialNumber = 1042; // 0 or less: the version text carries no "sn="
     bool tempSensor = true;
     bool flash = true;
     bool maxBaud115 = true;
@@ -71,6 +72,8 @@ public:
     void clearOutput() { output_.clear(); }
 
     int baud() const { return state_.baud; }
+    // Puts the unit at a line speed, as an earlier run that switched it would have left it.
+    void setBaud(int baud);
     bool powered() const { return powered_; }
     void powerOn(double now);
     void powerOff();

@@ -53,7 +53,8 @@ void Usage() {
     std::fprintf(
         stderr,
         "usage: vna-sim [--link PATH] [--dut SPEC] [--fault F]... [--pace] [--frame-us N] [--spin-us N]\n"
-        "               [--flash FILE | --no-flash-file] [--seed N] [--firmware V] [--serial-number N]\n"
+        "               [--flash FILE | --no-flash-file] [--seed N] [--model NAME] [--firmware V]\n"
+        "               [--serial-number N (0: none)]\n"
         "               [--no-temp] [--no-flash] [--temp F] [--supply V] [--set NAME=VALUE]... [--log]\n"
         "               [--write-cal FILE]\n"
         "       vna-sim ctl [--link PATH] COMMAND...\n\n"
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
         } else if (a == "--seed") {
             value(v);
             config.seed = std::strtoull(v.c_str(), nullptr, 10);
+        } else if (a == "--model") {
+            value(config.model);
         } else if (a == "--firmware") {
             value(config.firmware);
         } else if (a == "--serial-number") {
@@ -205,9 +208,15 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     vna::sim::Server server(unit, options);
     std::string error;
+    // The server switches the unit on, which brings it to 57600 baud; a speed given with
+    // "--set baud=" is where an earlier run left the unit, and it stays there.
+    const int leftAt = unit.baud();
     if (!server.start(&error)) {
         std::fprintf(stderr, "vna-sim: %s\n", error.c_str());
         return 1;
+    }
+    if (unit.baud() != leftAt) {
+        unit.setBaud(leftAt);
     }
     std::printf("%s\n", server.devicePath().c_str());
     std::fflush(stdout);

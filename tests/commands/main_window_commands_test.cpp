@@ -186,22 +186,31 @@ TEST(MainWindowCommands, PowerSettingsNeedTheInstrumentAndSayWhatTheyDid) {
     EXPECT_EQ(LastMessage(rig), "This function requires the hardware");
     EXPECT_EQ(rig.st().autopoweroff, 0);
 
+    // Auto power-off sets low-current mode to its opposite.
+    const auto lowCurrent = [&] {
+        return rig.ui.findMenuItem({"Setup", "Power Control", "Low current mode"})->checked;
+    };
     rig.st().InstrumentPresent = 1;
+    rig.st().DdsPowerOn = 0;
     rig.ui.deliver(Cmd(commands::cmd::BattAutoOff));
     EXPECT_EQ(rig.st().autopoweroff, 1);
     EXPECT_EQ(LastMessage(rig), " Auto power down is enabled for battery operation.");
     EXPECT_TRUE(rig.ui.findMenuItem({"Setup", "Power Control", "Batt automatic off"})->checked);
+    EXPECT_EQ(rig.st().DdsPowerOn, 1);
+    EXPECT_FALSE(lowCurrent());
     rig.ui.deliver(Cmd(commands::cmd::BattAutoOff));
     EXPECT_EQ(LastMessage(rig), " Auto power down is disabled.");
     EXPECT_FALSE(rig.ui.findMenuItem({"Setup", "Power Control", "Batt automatic off"})->checked);
+    EXPECT_EQ(rig.st().DdsPowerOn, 0);
+    EXPECT_TRUE(lowCurrent());
 
     rig.ui.deliver(Cmd(commands::cmd::LowCurrentMode));
-    EXPECT_EQ(rig.st().DdsPowerOn, 0);
-    EXPECT_EQ(LastMessage(rig), " Low current mode is on.");
-    EXPECT_TRUE(rig.ui.findMenuItem({"Setup", "Power Control", "Low current mode"})->checked);
-    rig.ui.deliver(Cmd(commands::cmd::LowCurrentMode));
+    EXPECT_EQ(rig.st().DdsPowerOn, 1);
     EXPECT_EQ(LastMessage(rig), " Low current mode is off");
-    EXPECT_FALSE(rig.ui.findMenuItem({"Setup", "Power Control", "Low current mode"})->checked);
+    EXPECT_FALSE(lowCurrent());
+    rig.ui.deliver(Cmd(commands::cmd::LowCurrentMode));
+    EXPECT_EQ(LastMessage(rig), " Low current mode is on.");
+    EXPECT_TRUE(lowCurrent());
 }
 
 TEST(MainWindowCommands, EntriesRefuseWhatIsNotANumberOrOutOfRange) {

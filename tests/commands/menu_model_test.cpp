@@ -69,8 +69,8 @@ TEST(MenuModel, PortAMenuBarInItsOrderWithItsCaptions) {
     const auto& setup = FindMenu(bar, "Setup")->items;
     EXPECT_EQ(Captions(setup),
               (std::vector<std::string>{"Plot Parameters", "Graph styles", "Cursor Normally ON", "SWR Ruler",
-                                        "Recycle Depth", "Enter Comm Port", "Audio Out", "Power Control",
-                                        "Default Graph Size"}));
+                                        "Recycle Depth", "Enter Comm Port", "Baud Rate", "Audio Out",
+                                        "Power Control", "Default Graph Size"}));
     EXPECT_EQ(
         Captions(Find(setup, "Graph styles")->children),
         (std::vector<std::string>{"SWR", "Zmag", "Rs", "Xs", "Phase", "Return loss", "Gain (S21)", "S11",
@@ -87,6 +87,11 @@ TEST(MenuModel, PortAMenuBarInItsOrderWithItsCaptions) {
     const auto& power = Find(setup, "Power Control")->children;
     EXPECT_FALSE(Find(power, "Batt automatic off")->checked);
     EXPECT_FALSE(Find(power, "Low current mode")->checked);
+    ASSERT_NE(Find(setup, "Baud Rate"), nullptr);
+    const auto& baud = Find(setup, "Baud Rate")->children;
+    EXPECT_EQ(Captions(baud), (std::vector<std::string>{"57600", "115000", "230000", "460000"}));
+    EXPECT_TRUE(baud[0].checked);
+    EXPECT_FALSE(baud[1].checked);
     // Port B functions and multichannel need Port B.
     EXPECT_FALSE(FindMenu(bar, "Port B Functions")->enabled);
     EXPECT_FALSE(FindMenu(bar, "Multi Channel")->enabled);
@@ -221,8 +226,14 @@ TEST(MenuModel, ChecksFollowTheirSettings) {
     st.markerena = 1;
     st.swr_ruler = 0.99999;
     st.markers.slot[1][0] = 14.2;
+    st.BaudRate = 115000;
     const MenuBar bar = commands::BuildMenuModel(st);
     const auto& setup = FindMenu(bar, "Setup")->items;
+    ASSERT_NE(Find(setup, "Baud Rate"), nullptr);
+    const auto& baud = Find(setup, "Baud Rate")->children;
+    for (std::size_t k = 0; k < baud.size(); ++k) {
+        EXPECT_EQ(baud[k].checked, k == 1) << baud[k].caption;
+    }
     EXPECT_FALSE(Find(setup, "Cursor Normally ON")->checked);
     EXPECT_FALSE(Find(setup, "SWR Ruler")->checked);
     EXPECT_TRUE(Find(Find(setup, "Audio Out")->children, "Voice Output")->checked);

@@ -67,12 +67,22 @@ TEST(StatusPanel, StatusWindowListsTheState) {
     commands::Startup(rig.p(), core::ParseStartOptions({"vna", "--demo"}));
     rig.st().delay_smoothing = -5;
     rig.st().freq_comp = 1.000002;
+    rig.st().cursorFreq = 14.25;
+    rig.st().configVersion = 251;
     display::ShowStatusWindow(rig.p());
     ASSERT_EQ(rig.ui.textWindows.size(), 1u);
     const auto& lines = rig.ui.textWindows[0].second;
     const auto has = [&](const std::string& l) {
         return std::find(lines.begin(), lines.end(), l) != lines.end();
     };
+    const auto starting = [&](const std::string& prefix) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.starts_with(prefix); });
+    };
+    EXPECT_TRUE(has("Cursor Freq=  14.250000"));
+    EXPECT_TRUE(has("Config file version= 251"));
+    EXPECT_EQ(starting("DC Input Voltage="), 0) << "no supply line without an instrument";
+    EXPECT_EQ(starting("Myvar"), 0) << "the diagnostic values only in diagnostic mode";
     EXPECT_TRUE(has("Graph window size = " + std::to_string(rig.st().WinWidth) + "x" +
                     std::to_string(rig.st().WinHeight)));
     EXPECT_TRUE(has("Delay Smoothing= 5 percent "));
@@ -82,4 +92,22 @@ TEST(StatusPanel, StatusWindowListsTheState) {
     EXPECT_TRUE(has("Cal delta freq= 0.20 MHz"));
     EXPECT_TRUE(has("Interpolation is on."));
     EXPECT_EQ(rig.log.count("ui.textWindow: Status"), 1);
+
+    rig.st().InstrumentPresent = 1;
+    rig.st().SupplyVolts = 12.34;
+    rig.st().SupplyVoltsMin = 11.84;
+    rig.st().DiagMode = 1;
+    rig.st().myvar1 = 0.5;
+    display::ShowStatusWindow(rig.p());
+    const auto& more = rig.ui.textWindows[1].second;
+    const auto at = [&](const std::string& prefix) {
+        return std::find_if(more.begin(), more.end(),
+                            [&](const std::string& l) { return l.starts_with(prefix); }) -
+               more.begin();
+    };
+    const auto supply = at("DC Input Voltage= 12.3    min Voltage since power-up =  11.8");
+    EXPECT_LT(supply, at("Zo=")) << "the supply line comes before Zo";
+    EXPECT_GT(supply, at("Line Extension="));
+    EXPECT_LT(at("Config file version= 251"), at("Myvar1= 0.500000"));
+    EXPECT_EQ(more.back(), "Myvar4= 0");
 }

@@ -144,9 +144,17 @@ TEST(SerialLink, NoInstrumentLeavesThePortOpenAndIdentStateZero) {
     EXPECT_EQ(rig.st().IdentState, 0);
     EXPECT_EQ(rig.st().LastError, 10);
     EXPECT_EQ(rig.st().InstrumentPresent, 1); // only the start-up decides on demo mode
-    // The query waited its 200 ms and no more.
-    EXPECT_GE(rig.clock.sleptMs, 200);
-    EXPECT_LT(rig.clock.sleptMs, 200 + 30 + 100 + 50);
+    // Asked at 57600, then at the high rate an earlier run may have left it at; the port ends at
+    // 57600 again.
+    const std::vector<std::string> expected = {instrument::DeviceForPort(6) + "@57600",
+                                               instrument::DeviceForPort(6) + "@115000",
+                                               instrument::DeviceForPort(6) + "@57600"};
+    EXPECT_EQ(rig.serial.opened, expected);
+    EXPECT_EQ(rig.serial.writtenTexts(), (std::vector<std::string>{"V", "V"}));
+    EXPECT_EQ(rig.st().BaudRate, 57600);
+    // Each query waited its 200 ms and no more.
+    EXPECT_GE(rig.clock.sleptMs, 2 * 200);
+    EXPECT_LT(rig.clock.sleptMs, 2 * (200 + 30 + 100) + 100 + 50);
 }
 
 TEST(SerialLink, ReplyBudgetsCountEmptyReadsAndAPartialReplyIsATimeOut) {
