@@ -444,8 +444,9 @@ void RunButtonOrMenu(Program& p, int id) {
     } else if (id >= cmd::TdrMode && id <= cmd::TdrHighResolution) {
         tools::TdrCommand(p, id);
         BuildMenus(p);
+    } else if (id >= cmd::MyVar1 && id <= cmd::MyVar4) {
+        core::NotAvailableYet(p, "The entry of the diagnostic variables");
     }
-    // The diagnostic variables ("My Vars") have no entry dialog in this program.
 }
 
 void SizeNote(Program& p, int width, int height) {

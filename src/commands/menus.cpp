@@ -13,7 +13,9 @@ namespace {
 ButtonMetrics Metrics(Program& p) {
     ButtonMetrics m;
     m.left = p.display.g.box.left;
-    m.top = p.st.TextHeight;
+    // The row has a strip of its own between the menu bar and the graph (a row over the graph
+    // hid the trace captions above the box); a small margin keeps it off the menu bar.
+    m.top = ButtonRowMargin;
     m.textHeight = 2 * (p.st.graphFontSize + 1);
     if (platform::Canvas* c = p.ui.mainCanvas()) {
         c->setFont("arial", p.st.graphFontSize + 1, 600);

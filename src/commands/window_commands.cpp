@@ -17,6 +17,7 @@
 #include "core/path_split.h"
 #include "core/program.h"
 #include "display/bitmap_file.h"
+#include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
 #include "files/scan_file.h"
@@ -121,6 +122,7 @@ void SaveImageBitmap(Program& p) {
 
 void RebuildMainWindow(Program& p) {
     display::ComputeGraphGeometry(p);
+    display::ClearWindow(p);
     BuildMenus(p);
     display::RedrawScan(p);
 }

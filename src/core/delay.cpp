@@ -1,5 +1,7 @@
 #include "core/delay.h"
 
+#include <string>
+
 #include "core/program.h"
 
 namespace vna::core {
@@ -35,6 +37,11 @@ bool RequireHardware(Program& p) {
         p.ui.message("This function requires the hardware", "");
     }
     return false;
+}
+
+void NotAvailableYet(Program& p, std::string_view feature) {
+    p.ui.message(std::string(feature) + " is not available yet in this version of the program.",
+                 " Not available yet");
 }
 
 } // namespace vna::core

@@ -30,6 +30,9 @@ using platform::PenStyle;
 constexpr platform::Rgb Black = 0;
 constexpr platform::Rgb Background = MakeRgb(255, 255, 255);
 constexpr platform::Rgb RulerLabelColor = MakeRgb(0, 200, 200);
+// Left edge of the return-loss numbers (rows 13..20); their caption keeps clear of them.
+constexpr int ReturnLossNumbersX = 17;
+constexpr int ReturnLossFirstRow = 13;
 
 void Line(Canvas& c, int x1, int y1, int x2, int y2) {
     c.moveTo(x1, y1);
@@ -131,8 +134,9 @@ void ScaleNumbersA(core::Program& p, Canvas& c) {
     }
     if (st.plot_rt) {
         const int dec = st.rtloss_scale <= 1.001 ? 1 : 0;
-        for (int i = 13; i <= 20; ++i) {
-            TextAt(c, 17, RowY(g, i) - 10, GraphNumber((i - 10) * 0.1 * st.rtloss_scale, dec), st.Blue);
+        for (int i = ReturnLossFirstRow; i <= 20; ++i) {
+            TextAt(c, ReturnLossNumbersX, RowY(g, i) - 10, GraphNumber((i - 10) * 0.1 * st.rtloss_scale, dec),
+                   st.Blue);
         }
     }
     if (st.plot_Q && !st.plot_swr) {
@@ -289,7 +293,8 @@ void Captions(core::Program& p, Canvas& c) {
         if (st.plot_swr) {
             SetGraphFont(c, st, 1, 700);
             if (st.swrLog) {
-                TextAt(c, b.left - 20 - 27, row(1), "LogSWR", st.RedColor);
+                // Never left of the window: the caption would lose its first letter.
+                TextAt(c, std::max(1, b.left - 20 - 27), row(1), "LogSWR", st.RedColor);
             } else {
                 TextAt(c, b.left - 20, row(1), "SWR", st.RedColor);
             }
@@ -299,11 +304,20 @@ void Captions(core::Program& p, Canvas& c) {
             TextAt(c, b.left - 25, b.top + 50, "Q", st.RedColor);
         }
         if (st.plot_rt) {
+            // Stacked under the centre line, the caption covered the first numbers whenever a
+            // division was less than about 30 pixels high. The letters run down the margin left
+            // of the numbers from the first one, and "(dB)" heads the numbers' column, short of
+            // the long ticks.
+            const int numbersTop = RowY(g, ReturnLossFirstRow) - 10;
+            const int lettersX = std::max(1, ReturnLossNumbersX - 3 - c.textExtent("O").width);
+            const int step = std::max(15, c.textExtent("L").height);
             const char* letters[] = {"L", "O", "S", "S"};
             for (int k = 0; k < 4; ++k) {
-                TextAt(c, b.left - 25, g.centreY + 20 + 15 * k, letters[k], st.Blue);
+                TextAt(c, lettersX, numbersTop + step * k, letters[k], st.Blue);
             }
-            TextAt(c, b.left - 35, g.centreY + 80, "(dB)", st.Blue);
+            const platform::Size unit = c.textExtent("(dB)");
+            TextAt(c, std::max(1, std::min(ReturnLossNumbersX, b.left - 11 - unit.width)),
+                   numbersTop - unit.height, "(dB)", st.Blue);
         }
         if (st.plot_rsA || st.plot_rpA) {
             const bool series = st.plot_rsA != 0;
@@ -385,6 +399,13 @@ void DrawFrame(core::Program& p) {
     Line(*c, b.left, g.centreY, b.right, g.centreY);
     Line(*c, b.left, b.top, b.left, b.bottom);
     Line(*c, b.right, b.top, b.right, b.bottom);
+}
+
+void ClearWindow(core::Program& p) {
+    if (Canvas* c = p.ui.mainCanvas()) {
+        c->setRasterOp(platform::RasterOp::Copy);
+        c->fillRect(0, 0, c->width(), c->height(), Background);
+    }
 }
 
 void DrawSwrRuler(core::Program& p, double value) {

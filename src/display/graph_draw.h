@@ -23,4 +23,8 @@ void DrawLegend(core::Program& p);
 // Black frame of the box: the centre line and the left and right edges.
 void DrawFrame(core::Program& p);
 
+// Blanks the whole client area: a graph drawn at a new size must not show what the old one, or
+// the size note, left outside its own area.
+void ClearWindow(core::Program& p);
+
 } // namespace vna::display

@@ -1,31 +1,57 @@
 #include "display/pending.h"
 
+#include "core/delay.h"
+
 namespace vna::display {
 
+// Called by every redraw and sweep, not by the user: no message here.
 void DrawMarkers(core::Program&) {}
 
-void MarkerCommand(core::Program&, int) {}
+void MarkerCommand(core::Program& p, int) {
+    core::NotAvailableYet(p, "Marker handling");
+}
 
-void MarkerAtMouse(core::Program&, int, int) {}
+void MarkerAtMouse(core::Program& p, int, int) {
+    core::NotAvailableYet(p, "Marker handling");
+}
 
+// Every mouse movement comes here while the cursor is on: a message would stop the mouse.
 void CursorToMouse(core::Program&, int, int) {}
 
-void SelectCursor(core::Program&, int) {}
+void SelectCursor(core::Program& p, int) {
+    core::NotAvailableYet(p, "The two-cursor read-out");
+}
 
-void CursorStep(core::Program&, int) {}
+void CursorStep(core::Program& p, int) {
+    core::NotAvailableYet(p, "Moving the cursor with the arrow keys");
+}
 
-void ShowSmithChart(core::Program&) {}
+void ShowSmithChart(core::Program& p) {
+    core::NotAvailableYet(p, "The Smith chart");
+}
 
-void RotateSmithChart(core::Program&) {}
+void RotateSmithChart(core::Program& p) {
+    core::NotAvailableYet(p, "The Smith chart");
+}
 
-void ShowPolarPlot(core::Program&, int) {}
+void ShowPolarPlot(core::Program& p, int) {
+    core::NotAvailableYet(p, "The polar plot");
+}
 
-void TransmissionLineZDialog(core::Program&) {}
+void TransmissionLineZDialog(core::Program& p) {
+    core::NotAvailableYet(p, "The transmission line impedance (Zo) entry");
+}
 
-void AntennaBandwidth(core::Program&) {}
+void AntennaBandwidth(core::Program& p) {
+    core::NotAvailableYet(p, "The antenna bandwidth read-out");
+}
 
-void RulersDialog(core::Program&) {}
+void RulersDialog(core::Program& p) {
+    core::NotAvailableYet(p, "The Port B rulers");
+}
 
-void FilterBandwidth(core::Program&) {}
+void FilterBandwidth(core::Program& p) {
+    core::NotAvailableYet(p, "The filter bandwidth read-out");
+}
 
 } // namespace vna::display

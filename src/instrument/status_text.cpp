@@ -15,8 +15,11 @@ void StatusText(core::Program& p, int x, int y, std::string_view text, core::Rgb
         return;
     }
     canvas->setTextColor(color);
+    // Opaque, so a status line blanks the one it replaces; transparent again afterwards, or every
+    // text drawn later (the graph's captions and numbers) would blank what lies under its box.
     canvas->setTextBackground(true, core::Color(255, 255, 255));
     canvas->text(x, y, text);
+    canvas->setTextBackground(false, core::Color(255, 255, 255));
     canvas->flush();
 }
 

@@ -1,17 +1,31 @@
 #include "measure/pending.h"
 
+#include "core/delay.h"
+
 namespace vna::measure {
 
-void PointDataAB(core::Program&) {}
+void PointDataAB(core::Program& p) {
+    core::NotAvailableYet(p, "Point data of Ports A and B");
+}
 
-void BandScanCommand(core::Program&, int) {}
+void BandScanCommand(core::Program& p, int) {
+    core::NotAvailableYet(p, "The band scan");
+}
 
-void DspFilterRescan(core::Program&, int) {}
+void DspFilterRescan(core::Program& p, int) {
+    core::NotAvailableYet(p, "The DSP filter rescan");
+}
 
-void PhaseOffsetCommand(core::Program&, int) {}
+void PhaseOffsetCommand(core::Program& p, int) {
+    core::NotAvailableYet(p, "The Port B phase offset");
+}
 
-void PlotMagRef(core::Program&) {}
+void PlotMagRef(core::Program& p) {
+    core::NotAvailableYet(p, "The MagRef plot");
+}
 
-void MultiChannelCommand(core::Program&, int) {}
+void MultiChannelCommand(core::Program& p, int) {
+    core::NotAvailableYet(p, "Multichannel operation (vector scope, MUX control, channel scan)");
+}
 
 } // namespace vna::measure

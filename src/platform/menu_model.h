@@ -29,7 +29,8 @@ struct MenuBar {
     std::vector<Menu> menus;
 };
 
-// One push button of the main window's button row, placed in client-area pixels.
+// One push button of the main window's button row. x is in client-area pixels (the row lines up
+// with the graph); y is within the row's own strip between the menu bar and the client area.
 struct PushButton {
     std::string caption;
     int id = 0;

@@ -5,7 +5,8 @@ struct Program;
 }
 
 // Commands of this folder that the main window offers but whose subsystem is not built yet.
-// Each one does nothing until the issue that builds its subsystem replaces it.
+// Until the issue that builds its subsystem replaces it, each one tells the user that the feature
+// is not available yet (core::NotAvailableYet).
 namespace vna::tools {
 
 void DistanceToFault(core::Program& p);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <set>
 
 #include "commands/startup.h"
 #include "core/freq_axis.h"
@@ -86,12 +87,66 @@ TEST(EmptyGraph, GridScaleNumbersAndCaptions) {
     // Return-loss numbers: rows 13..20, 10 % of the scale per row.
     EXPECT_TRUE(Has(texts, " 6") && Has(texts, " 20"));
 
-    // Log SWR: caption and numbers move left of the box.
+    // Log SWR: caption and numbers move left of the box, the caption no further than the window's
+    // left edge.
     ops.clear();
     st.swrLog = 1;
     display::DrawGraph(rig.p());
     EXPECT_TRUE(Has(rig.ui.canvas()->texts(), "LogSWR"));
-    EXPECT_EQ(TextPositions(ops, "LogSWR").front().first, b.left - 47);
+    EXPECT_EQ(TextPositions(ops, "LogSWR").front().first, std::max(1, b.left - 47));
+}
+
+TEST(EmptyGraph, ReturnLossCaptionLeavesItsNumbersFreeAtEveryHeight) {
+    test::TestRig rig;
+    StartDemo(rig);
+    core::AppState& st = rig.st();
+    st.plot_swr = st.plot_zmagA = st.plot_rsA = st.plot_ZphaseA = st.plot_Q = 0;
+    st.plot_rt = 1;
+    st.rtloss_scale = 20;
+    struct Box {
+        std::string text;
+        int left, top, right, bottom;
+    };
+    const std::set<std::string> caption = {"L", "O", "S", "(dB)"};
+    const std::set<std::string> numbers = {" 6", " 8", " 10", " 12", " 14", " 16", " 18", " 20"};
+    for (const int height : {360, 450, 537, 700, 989}) {
+        st.WinHeight = height;
+        display::ComputeGraphGeometry(rig.p());
+        auto& ops = rig.ui.canvas()->ops;
+        ops.clear();
+        display::DrawGraph(rig.p());
+        // Each text's box, measured as the canvas measures it in the font it was printed in.
+        std::vector<Box> captionBoxes, numberBoxes;
+        int points = 8;
+        for (const std::string& o : ops) {
+            if (o.rfind("font ", 0) == 0) {
+                points = std::stoi(o.substr(o.find(' ', 5) + 1));
+            } else if (o.rfind("text ", 0) == 0) {
+                const auto blank = o.find(' ', 5);
+                const std::string t = o.substr(blank + 1);
+                const int x = std::stoi(o.substr(5));
+                const int y = std::stoi(o.substr(o.find(',') + 1));
+                const Box box{t, x, y, x + static_cast<int>(t.size()) * (points * 2 / 3 + 1), y + 2 * points};
+                if (caption.count(t)) {
+                    captionBoxes.push_back(box);
+                } else if (numbers.count(t)) {
+                    numberBoxes.push_back(box);
+                }
+            }
+        }
+        ASSERT_EQ(numberBoxes.size(), numbers.size()) << height;
+        ASSERT_EQ(captionBoxes.size(), 5u) << height;
+        for (const Box& c : captionBoxes) {
+            EXPECT_GE(c.left, 0) << c.text;
+            for (const Box& n : numberBoxes) {
+                const bool apart =
+                    c.right <= n.left || n.right <= c.left || c.bottom <= n.top || n.bottom <= c.top;
+                EXPECT_TRUE(apart) << "\"" << c.text << "\" at " << c.left << "," << c.top << " covers \""
+                                   << n.text << "\" at " << n.left << "," << n.top << " in a window "
+                                   << height << " high";
+            }
+        }
+    }
 }
 
 TEST(EmptyGraph, PortBScalesAndDelayUnits) {

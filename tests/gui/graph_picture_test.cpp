@@ -2,6 +2,7 @@
 // lines at the computed rows, trace pixels where the mapping puts known values), not their bytes.
 
 #include <QColor>
+#include <QPushButton>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -39,6 +40,47 @@ void SaveIfAsked(const QImage& img, const char* name) {
     if (const char* dir = std::getenv("VNA_PICTURE_DIR")) {
         img.save(QString(dir) + "/" + name);
     }
+}
+
+// The user resizes the window and moves the mouse over it: the graph is rebuilt at the new size.
+void ResizeAndMoveTheMouse(test::GuiRig& rig, int width, int height) {
+    rig.window().resize(width, height);
+    rig.Pump();
+    rig.ui.handlerForTests()(platform::Event{platform::EventType::MouseMove, 0, 5, 5, 0});
+    rig.Pump();
+}
+
+// Pixels of the graph that a button of the button row covers.
+int PixelsUnderButtons(test::GuiRig& rig, std::string& where) {
+    const QImage& img = rig.image();
+    QWidget* client = rig.window().client();
+    int covered = 0;
+    for (QPushButton* b : rig.window().buttons()) {
+        const QRect r =
+            QRect(client->mapFromGlobal(b->mapToGlobal(QPoint(0, 0))), b->size()).intersected(img.rect());
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                if (!IsColor(Px(img, x, y), 255, 255, 255)) {
+                    ++covered;
+                    where = b->text().toStdString() + " at " + std::to_string(x) + "," + std::to_string(y);
+                }
+            }
+        }
+    }
+    return covered;
+}
+
+// Pixels of a colour above the graph box: the captions of the traces.
+int CaptionPixels(test::GuiRig& rig, unsigned color) {
+    const QImage& img = rig.image();
+    int n = 0;
+    for (int y = 0; y < std::min(rig.p().display.g.box.top, img.height()); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            n += IsColor(Px(img, x, y), platform::RedOf(color), platform::GreenOf(color),
+                         platform::BlueOf(color));
+        }
+    }
+    return n;
 }
 
 } // namespace
@@ -170,4 +212,58 @@ TEST(GraphPicture, LastGraphIsShownAgainAtStart) {
         }
     }
     EXPECT_GT(black, 20) << "the custom cal note's pixels";
+}
+
+TEST(GraphPicture, NoCaptionLiesUnderAButtonAtAnyWindowSize) {
+    test::GuiRig rig;
+    rig.StartDemo();
+    core::AppState& st = rig.st();
+    // Every caption above the box, of both ports.
+    st.plot_swr = st.plot_rt = st.plot_zmagA = st.plot_rsA = st.plot_ZphaseA = 1;
+    st.plots21 = st.plot_s11 = st.plot_phaseS21 = st.plot_delay = st.plotInsertionLoss = 1;
+    const platform::Size screen = rig.ui.screenSize();
+    // From the smallest window the settings files allow to the whole screen.
+    const std::pair<int, int> sizes[] = {{200, 100},
+                                         {480, 320},
+                                         {640, 420},
+                                         {st.defaultWinWidth, st.defaultWinHeight},
+                                         {screen.width, screen.height}};
+    for (const auto& [w, h] : sizes) {
+        for (const int port : {0, 1}) {
+            st.PortB_on = port;
+            ResizeAndMoveTheMouse(rig, w, h);
+            display::RedrawScan(rig.p());
+            rig.Pump();
+            std::string where;
+            EXPECT_EQ(PixelsUnderButtons(rig, where), 0)
+                << "Port " << (port ? "B" : "A") << " at " << w << "x" << h << ", last under " << where;
+            if (w >= 480 && port == 0) {
+                EXPECT_GT(CaptionPixels(rig, st.Green), 10) << "Zmag at " << w << "x" << h;
+                EXPECT_GT(CaptionPixels(rig, st.Magenta), 10) << "Zphase at " << w << "x" << h;
+            } else if (w >= 480) {
+                EXPECT_GT(CaptionPixels(rig, st.Magenta), 10) << "S21phase at " << w << "x" << h;
+            }
+        }
+    }
+    SaveIfAsked(rig.window().grab().toImage(), "captions_window.png");
+}
+
+TEST(GraphPicture, ResizedGraphIsRebuiltOnABlankWindow) {
+    test::GuiRig rig;
+    rig.StartDemo();
+    const int w = rig.st().WinWidth;
+    const int h = rig.st().WinHeight;
+    // Smaller, then larger again.
+    for (const auto& [width, height] : {std::pair{w - 150, h - 120}, std::pair{w, h}}) {
+        ResizeAndMoveTheMouse(rig, width, height);
+        ASSERT_EQ(rig.st().WinWidth, width);
+        const QImage rebuilt = rig.image().copy();
+        // The same graph on a blank window.
+        platform::Canvas& c = rig.window().canvas();
+        c.fillRect(0, 0, c.width(), c.height(), platform::MakeRgb(255, 255, 255));
+        display::RedrawScan(rig.p());
+        rig.Pump();
+        EXPECT_TRUE(rebuilt == rig.image())
+            << "remains of the graph before the resize to " << width << "x" << height;
+    }
 }

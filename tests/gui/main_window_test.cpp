@@ -12,6 +12,7 @@
 
 #include "commands/command_ids.h"
 #include "commands/commands.h"
+#include "commands/menu_model.h"
 #include "commands/menus.h"
 #include "gui_rig.h"
 
@@ -156,7 +157,7 @@ TEST(MainWindow, ButtonRowGeometryAndHaltAndQuitDuringASweep) {
     QPushButton* quit = FindButton(rig, "Quit");
     ASSERT_TRUE(scan && halt && quit);
     EXPECT_EQ(scan->x(), rig.p().display.g.box.left + scan->width());
-    EXPECT_EQ(scan->y(), rig.st().TextHeight);
+    EXPECT_EQ(scan->y(), commands::ButtonRowMargin) << "in the row's own strip above the graph";
     EXPECT_EQ(scan->width(), (rig.st().WinWidth - rig.p().display.g.box.left) / 12 - 1);
     EXPECT_EQ(FindButton(rig, "Status")->width(), scan->width() + 5);
     EXPECT_FALSE(scan->toolTip().isEmpty());

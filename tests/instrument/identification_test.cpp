@@ -8,6 +8,7 @@
 #include "instrument/health.h"
 #include "instrument/identification.h"
 #include "instrument/protocol.h"
+#include "instrument/status_text.h"
 #include "support/port_rig.h"
 #include "support/scripted_serial_port.h"
 
@@ -87,6 +88,18 @@ TEST(Identification, FullQueryTakesTheTextsCapabilitiesAndWritesTheVersionFile) 
                         st.ControllerText + "\r\ncomm port= 6\r\nbaud rate= 57600\r\n");
     EXPECT_TRUE(rig.ui.messages().empty());
     EXPECT_EQ(instrument::IdentityText(st), "ID Num= 141230104458 " + st.VersionText);
+    // A status line blanks the line it overwrites and leaves the texts drawn after it (the
+    // graph's captions) transparent, so these do not blank each other.
+    instrument::StatusText(rig.p(), 20, 10, " COM6 port open", instrument::NormalTextColor);
+    std::vector<std::string> backgrounds;
+    for (const std::string& op : rig.ui.canvas()->ops) {
+        if (op.rfind("textbg ", 0) == 0) {
+            backgrounds.push_back(op);
+        }
+    }
+    ASSERT_FALSE(backgrounds.empty());
+    EXPECT_EQ(backgrounds.front().rfind("textbg opaque", 0), 0u);
+    EXPECT_EQ(backgrounds.back().rfind("textbg transparent", 0), 0u);
 }
 
 TEST(Identification, RepliesThatDoNotIdentifyTheInstrument) {

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QVBoxLayout>
 
 namespace vna::platform::qt {
 
@@ -96,8 +97,17 @@ void CanvasWidget::mouseMoveEvent(QMouseEvent* e) {
 
 MainWindow::MainWindow(int width, int height, std::function<void(const Event&)>& handler)
     : canvas_(width, height), handler_(handler) {
-    client_ = new CanvasWidget(canvas_, handler_, this);
-    setCentralWidget(client_);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buttonRow_ = new QWidget(central);
+    buttonRow_->setFixedHeight(0);
+    client_ = new CanvasWidget(canvas_, handler_, central);
+    layout->addWidget(buttonRow_);
+    layout->addWidget(client_, 1);
+    setCentralWidget(central);
+    client_->setFocus();
     canvas_.onFlush = [this] { client_->update(); };
     resize(width, height);
 }
@@ -115,7 +125,7 @@ void MainWindow::setButtons(const std::vector<PushButton>& buttons, const std::f
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         const PushButton& spec = buttons[i];
         if (i == buttons_.size()) {
-            auto* b = new QPushButton(client_);
+            auto* b = new QPushButton(buttonRow_);
             b->setFocusPolicy(Qt::NoFocus);
             connect(b, &QPushButton::clicked, this, [this, i] {
                 if (clicked_ && i < buttonIds_.size()) {
@@ -144,6 +154,14 @@ void MainWindow::setButtons(const std::vector<PushButton>& buttons, const std::f
         b->setObjectName(QString("button%1").arg(spec.id));
         b->show();
     }
+    // The strip is as high as the row with the row's top margin below it too.
+    int top = 0;
+    int bottom = 0;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        top = i == 0 ? buttons[i].y : std::min(top, buttons[i].y);
+        bottom = std::max(bottom, buttons[i].y + std::max(1, buttons[i].height));
+    }
+    buttonRow_->setFixedHeight(buttons.empty() ? 0 : bottom + std::max(0, top));
 }
 
 void MainWindow::closeForGood() {

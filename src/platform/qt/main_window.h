@@ -45,7 +45,8 @@ public:
     CanvasWidget* client() { return client_; }
     // Closes the window for good (the close box itself only asks the program to quit).
     void closeForGood();
-    // Lays out the button row over the client area; clicks go to `clicked` with the button's id.
+    // Lays out the button row in its strip between the menu bar and the client area, so no
+    // button ever hides a part of the graph; clicks go to `clicked` with the button's id.
     void setButtons(const std::vector<PushButton>& buttons, const std::function<void(int)>& clicked);
     const std::vector<QPushButton*>& buttons() const { return buttons_; }
 
@@ -55,6 +56,7 @@ protected:
 private:
     QtCanvas canvas_;
     std::function<void(const Event&)>& handler_;
+    QWidget* buttonRow_;
     CanvasWidget* client_;
     bool closing_ = false;
     std::vector<QPushButton*> buttons_;
