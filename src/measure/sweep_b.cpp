@@ -338,8 +338,8 @@ void sweepPortB(core::Program& p, int pointLimit) {
     int i = 0;
     if (!live) {
         // The stored S21 and S11 were smoothed when they were measured; the delay and the
-        // insertion loss follow from them.
-        // The replay draws in a moment and looks at no messages, so a click cannot cut the scan.
+        // insertion loss follow from them. The replay draws in a moment and looks at no
+        // messages, so a click cannot cut the scan.
         ReplayScanB(p);
         for (; i < n; ++i) {
             display::PlotPointB(p, i, display::PointFromScanB(p, i));
