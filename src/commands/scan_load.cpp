@@ -139,6 +139,9 @@ public:
 
 private:
     void Refuse(const char* what, double value, const char* range, double kept) {
+        if (value == kept) {
+            return; // nothing would change (an import carries the present settings)
+        }
         refused_ += std::string("\r") + what + " of the file is" + core::NumText(value, 3) + ", outside " +
                     range + "; it stays at" + core::NumText(kept, 3) + ".";
     }
