@@ -42,9 +42,10 @@ bool SaveScanB(core::Program& p);
 
 // A scan file record put into the program (limits, scales, arrays and the scan's settings, by the
 // rules of the scan file readers). `fileName` is the name shown under the graph. Applying redraws
-// nothing; ShowLoadedScan replays the arrays and redraws the graph when the port is shown.
-void ApplyScanA(core::Program& p, const files::ScanFileA& scan, std::string_view fileName);
-void ApplyScanB(core::Program& p, const files::ScanFileB& scan, std::string_view fileName);
+// nothing; ShowLoadedScan replays the arrays and redraws the graph when the port is shown. The
+// result tells which settings of the file were out of range and not taken (empty when none).
+std::string ApplyScanA(core::Program& p, const files::ScanFileA& scan, std::string_view fileName);
+std::string ApplyScanB(core::Program& p, const files::ScanFileB& scan, std::string_view fileName);
 void ShowLoadedScanA(core::Program& p);
 void ShowLoadedScanB(core::Program& p);
 

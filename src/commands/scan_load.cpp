@@ -101,17 +101,54 @@ void RestoreAxis(core::Program& p, double plotStart, double plotStop, double div
     g.axis.mhzPerDiv = mhzPerDiv;
 }
 
-double UsableZo(double zo) {
-    return zo < 3 || zo > 10000 ? 50 : zo;
-}
+// The settings a scan file brings along. A value out of its range comes from a damaged file: it
+// is not taken, the user's setting stays, and the user is told.
+class FileSettings {
+public:
+    explicit FileSettings(AppState& st) : st_(st) {}
 
-int UsableAverage(double v) {
-    return v < 0 || v > 256 ? 0 : TruncInt(v);
-}
+    void Zo(double zo) {
+        if (zo < 3 || zo > 10000) {
+            Refuse("Zo", zo, "3 to 10000 ohms", st_.Zo);
+            return;
+        }
+        st_.Zo = zo;
+        st_.Z0real = zo;
+    }
+    void Average(double v) {
+        if (v < 1 || v > 256) {
+            Refuse("The averaging", v, "1 to 256", st_.average);
+            return;
+        }
+        st_.average = TruncInt(v);
+    }
+    // A trend below 1 switches smoothing off, as it always has.
+    void Trend(double v) {
+        if (v > 20) {
+            Refuse("The trend", v, "0 to 20", st_.trend);
+            return;
+        }
+        st_.trend = v < 1 ? 0 : TruncInt(v);
+        st_.trendOn = st_.trend >= 1 ? 1 : 0;
+    }
+    // Empty when every value was taken.
+    std::string Report() const {
+        return refused_.empty() ? std::string()
+                                : "Settings of this file out of range were not taken:" + refused_;
+    }
 
-int UsableTrend(double v) {
-    return v < 1 || v > 20 ? 0 : TruncInt(v);
-}
+private:
+    void Refuse(const char* what, double value, const char* range, double kept) {
+        if (value == kept) {
+            return; // nothing would change (an import carries the present settings)
+        }
+        refused_ += std::string("\r") + what + " of the file is" + core::NumText(value, 3) + ", outside " +
+                    range + "; it stays at" + core::NumText(kept, 3) + ".";
+    }
+
+    AppState& st_;
+    std::string refused_;
+};
 
 void WarnOldFormat(core::Program& p, char port) {
     p.ui.message(std::string("This file for Port ") + port +
@@ -165,7 +202,7 @@ std::string LoadedFileCaption(std::string_view path) {
     return "File: " + name;
 }
 
-void ApplyScanA(core::Program& p, const ScanFileA& s, std::string_view fileName) {
+std::string ApplyScanA(core::Program& p, const ScanFileA& s, std::string_view fileName) {
     AppState& st = p.st;
     core::ScanArrays& a = p.scan;
     st.scanFileNameA = LoadedFileCaption(fileName);
@@ -191,9 +228,9 @@ void ApplyScanA(core::Program& p, const ScanFileA& s, std::string_view fileName)
     const auto& t = s.trailer;
     const int lines = s.trailerLines;
     auto has = [lines](int k) { return k < lines; };
+    FileSettings settings(st);
     if (has(files::TrailerAZo)) {
-        st.Zo = UsableZo(t[files::TrailerAZo]);
-        st.Z0real = st.Zo;
+        settings.Zo(t[files::TrailerAZo]);
     }
     if (has(files::TrailerAVF)) {
         st.VF = t[files::TrailerAVF];
@@ -202,12 +239,12 @@ void ApplyScanA(core::Program& p, const ScanFileA& s, std::string_view fileName)
         st.cable_length = t[files::TrailerACableLength];
     }
     if (has(files::TrailerAAverage)) {
-        st.average = UsableAverage(t[files::TrailerAAverage]);
+        settings.Average(t[files::TrailerAAverage]);
     }
     if (has(files::TrailerATrend)) {
-        st.trend = UsableTrend(t[files::TrailerATrend]);
-        st.trendOn = st.trend >= 1 ? 1 : 0;
+        settings.Trend(t[files::TrailerATrend]);
     }
+    files::RecordScanGrid(st, st.scanSettingsA);
     st.scanSettingsA.trend = st.trend;
     st.scanSettingsA.average = st.average;
     st.scanSettingsA.Zo = st.Zo;
@@ -215,9 +252,10 @@ void ApplyScanA(core::Program& p, const ScanFileA& s, std::string_view fileName)
     st.scanSettingsA.recorded = 1;
     st.scana_ok = 1;
     st.scanHeldA = 1;
+    return settings.Report();
 }
 
-void ApplyScanB(core::Program& p, const ScanFileB& s, std::string_view fileName) {
+std::string ApplyScanB(core::Program& p, const ScanFileB& s, std::string_view fileName) {
     AppState& st = p.st;
     core::ScanArrays& a = p.scan;
     st.scanFileNameB = LoadedFileCaption(fileName);
@@ -263,9 +301,9 @@ void ApplyScanB(core::Program& p, const ScanFileB& s, std::string_view fileName)
     const auto& t = s.trailer;
     const int lines = s.trailerLines;
     auto has = [lines](int k) { return k < lines; };
+    FileSettings settings(st);
     if (has(files::TrailerBZo)) {
-        st.Zo = UsableZo(t[files::TrailerBZo]);
-        st.Z0real = st.Zo;
+        settings.Zo(t[files::TrailerBZo]);
     }
     if (has(files::TrailerBVF)) {
         st.VF = t[files::TrailerBVF];
@@ -274,17 +312,17 @@ void ApplyScanB(core::Program& p, const ScanFileB& s, std::string_view fileName)
         st.cable_length = t[files::TrailerBCableLength];
     }
     if (has(files::TrailerBAverage)) {
-        st.average = UsableAverage(t[files::TrailerBAverage]);
+        settings.Average(t[files::TrailerBAverage]);
     }
     if (has(files::TrailerBTrend)) {
-        st.trend = UsableTrend(t[files::TrailerBTrend]);
-        st.trendOn = st.trend >= 1 ? 1 : 0;
+        settings.Trend(t[files::TrailerBTrend]);
     }
     if (has(files::TrailerBS21PhaseScale) && s.format >= files::ScanFormatB) {
         // The same limits as the settings file puts on it.
         const double v = std::fabs(t[files::TrailerBS21PhaseScale]);
         st.s21phase_scale = v < 1 || v > 200 ? 200 : v;
     }
+    files::RecordScanGrid(st, st.scanSettingsB);
     st.scanSettingsB.trend = st.trend;
     st.scanSettingsB.average = st.average;
     st.scanSettingsB.Zo = st.Zo;
@@ -292,6 +330,7 @@ void ApplyScanB(core::Program& p, const ScanFileB& s, std::string_view fileName)
     st.scanSettingsB.recorded = 1;
     st.scanb_ok = 1;
     st.scanHeldB = 1;
+    return settings.Report();
 }
 
 void ShowLoadedScanA(core::Program& p) {
@@ -361,9 +400,10 @@ bool LoadScanFileA(core::Program& p, const std::string& path) {
         ReportUnreadable(p, 'A', path, problem);
         return false;
     }
-    ApplyScanA(p, *scan, path);
+    const std::string refused = ApplyScanA(p, *scan, path);
     ShowLoadedScanA(p);
     ReportNote(p, 'A', note);
+    ReportNote(p, 'A', refused);
     return true;
 }
 
@@ -398,9 +438,10 @@ bool LoadScanFileB(core::Program& p, const std::string& path) {
         ReportUnreadable(p, 'B', path, problem);
         return false;
     }
-    ApplyScanB(p, *scan, path);
+    const std::string refused = ApplyScanB(p, *scan, path);
     ShowLoadedScanB(p);
     ReportNote(p, 'B', note);
+    ReportNote(p, 'B', refused);
     return true;
 }
 

@@ -50,11 +50,21 @@ struct ScanSettings {
     std::int32_t customCal = 0; // the scan was corrected with a custom cal
     std::int32_t recorded = 0;  // 0 until a sweep or a scan file set them (the writers then take
                                 // the present settings)
+    // The grid the scan's points lie on. The scan limits are shared by the two ports, so a sweep
+    // of the other port moves them away from the points this port holds; its files are written
+    // with these.
+    double start = 0; // MHz
+    double end = 0;
+    double step = 0;
+    std::int32_t points = 0; // points of the grid (a Port B file holds points + 1 blocks)
+    std::int32_t last = -1;  // index of the last point stored
 };
 
 inline constexpr int BandCount = 16;
 inline constexpr int DefaultColorCount = 16;
 inline constexpr int ScanCapacity = 30012;
+// The most points a sweep grid, and so a scan, holds (the config file may set fewer).
+inline constexpr int MaxSweepPoints = 30010;
 
 // 1. Program identity and fixed limits (set at start-up, never persisted).
 struct ProgramConstants {

@@ -26,9 +26,8 @@ int NearestEven(double x) {
 }
 
 int MaxScanPoints(const AppState& st) {
-    // The grid of a sweep holds at most 30010 points; before a config file set a smaller limit the
-    // full capacity applies.
-    constexpr int Limit = 30010;
+    // Before a config file set a smaller limit the full capacity applies.
+    constexpr int Limit = MaxSweepPoints;
     return st.maxScanPoints >= 20 ? std::min(st.maxScanPoints, Limit) : Limit;
 }
 

@@ -223,7 +223,7 @@ void ApplyEntry(AppState& st, int entry, const Numbers& n, std::string_view line
             st.bandFillColor = ColorOf(n);
             break;
         case 37:
-            st.maxScanPoints = std::clamp(Nint(a), 20, 30000);
+            st.maxScanPoints = std::clamp(Nint(a), 20, core::MaxSweepPoints);
             break;
         case 38:
             st.distanceUnits = Nint(a);

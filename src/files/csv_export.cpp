@@ -184,9 +184,9 @@ std::optional<std::variant<ScanFileA, ScanFileB>> ParseCsvExport(std::string_vie
             (c == 0 ? freq : values[c - 1]).push_back(*v);
         }
     }
-    if (freq.size() > static_cast<std::size_t>(core::ScanCapacity - 1)) {
+    if (freq.size() > static_cast<std::size_t>(core::MaxSweepPoints)) {
         problem = "It holds" + NumText(static_cast<double>(freq.size()), 0) +
-                  " points, but a scan holds at most" + NumText(core::ScanCapacity - 1, 0) + ".";
+                  " points, but a scan holds at most" + NumText(core::MaxSweepPoints, 0) + ".";
         return std::nullopt;
     }
     std::vector<std::vector<double>*> columnPtrs;

@@ -41,6 +41,17 @@ constexpr double HighestFreq = 180;
 // A text line of the file never holds more than this (a damaged file cannot blow up a path).
 constexpr std::size_t MaxTextLength = 255;
 constexpr const char* EndLine = "EIF - End of Init File";
+// The limits of the settings that the sweeps and the instrument take as they are: the same as the
+// sweep's own guard and the averaging entry allow, and a clock factor close to 1 (the DDS clock
+// is off by parts per thousand, not by a tenth).
+constexpr double MinimumStep = 0.0000001;
+constexpr double FreqCompBand = 0.1;
+constexpr int MaxAveraging = 256;
+constexpr int DefaultAveraging = 4;
+constexpr int MaxTrend = 20;
+constexpr int MaxDdsDelay = 31;
+// The "Low" averaging weight; "Med" and "High" are 0.5 and 1.
+constexpr double LowestAvgWeight = 0.125;
 
 // The writer side of the line table: every call appends one line.
 class Writer {
@@ -234,13 +245,17 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
     }
     if (Dbl(io, "delta_freq    ", st.delta_freq)) {
         st.delta_freq = std::fabs(st.delta_freq);
-        if (st.delta_freq > HighestFreq / 10) {
+        // No step at all is as unusable as a huge one.
+        if (st.delta_freq > HighestFreq / 10 || st.delta_freq < MinimumStep) {
             st.delta_freq = (st.end_freq - st.start_freq) / 50;
         }
         FixEmptySweep(st);
         st.delta_freq_text = DeltaFreqText(st);
     }
-    Dbl(io, "freq_comp    ", st.freq_comp);
+    if (Dbl(io, "freq_comp    ", st.freq_comp) && !(std::fabs(st.freq_comp - 1) <= FreqCompBand)) {
+        // A damaged factor would put every frequency somewhere else (0 sends tuning word 0).
+        st.freq_comp = 1;
+    }
     Dbl(io, "osc_freq    ", st.osc_freq);
     {
         std::string swrText = NumText(st.swr_scale, st.NumDecimals);
@@ -291,7 +306,9 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
         st.Z0real = 50;
         st.Z0imag = 0;
     }
-    Int(io, "average   ", st.average);
+    if (Int(io, "average   ", st.average) && (st.average < 1 || st.average > MaxAveraging)) {
+        st.average = DefaultAveraging;
+    }
     Dbl(io, "ExtensionLength   ", st.ExtensionLength);
     Flg(io, "PortB_on   ", st.PortB_on);
     Dbl(io, "s21gain_scale   ", st.s21gain_scale);
@@ -337,6 +354,9 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
     // The instrument's maximum is written for information only; start-up sets it.
     io.Number("maximumfreq   ", st.maximumfreq, v);
     if (Int(io, "trend   ", st.trend)) {
+        if (st.trend < 0 || st.trend > MaxTrend) {
+            st.trend = 0;
+        }
         st.trendOn = st.trend >= 1 ? 1 : 0;
     }
     Int(io, "Level ", st.Level);
@@ -346,8 +366,12 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
     Int(io, "swrminfreq   ", st.swrminfreq);
     Int(io, "swrmaxfreq   ", st.swrmaxfreq);
     Int(io, "swrmax   ", st.swrmax);
-    Int(io, "DDSdelay   ", st.DDSdelay);
-    Dbl(io, "avgweight   ", st.avgweight);
+    if (Int(io, "DDSdelay   ", st.DDSdelay)) {
+        st.DDSdelay = std::clamp(st.DDSdelay, 0, MaxDdsDelay);
+    }
+    if (Dbl(io, "avgweight   ", st.avgweight) && !(st.avgweight >= LowestAvgWeight && st.avgweight <= 1)) {
+        st.avgweight = 1;
+    }
     Int(io, "interpolate  ", st.interpolate);
     Str(io, st.initSpareLine);
     Str(io, st.cal_folder);

@@ -66,17 +66,42 @@ core::ScanSettings SettingsOf(const AppState& st, const core::ScanSettings& reco
     return s;
 }
 
-// The frequency axis of the graph for the present limits, without touching the program.
-core::FreqAxis AxisOf(const AppState& st) {
+// The grid a port's scan is written with: the one it was measured or loaded on, else the present
+// one. The limits are shared by the two ports, so the present ones may belong to the other port's
+// scan.
+struct Grid {
+    double start;
+    double end;
+    double step;
+    int points;
+    int last;
+};
+
+Grid GridOf(const AppState& st, const core::ScanSettings& recorded) {
+    if (recorded.recorded) {
+        return {recorded.start, recorded.end, recorded.step, recorded.points, recorded.last};
+    }
+    return {st.start_freq, st.end_freq, st.delta_freq, st.scan_points, st.last_scan_index};
+}
+
+// The frequency axis of the graph for a grid, without touching the program.
+core::FreqAxis AxisOf(const AppState& st, const Grid& g) {
     AppState copy = st;
+    copy.start_freq = g.start;
+    copy.end_freq = g.end;
+    copy.delta_freq = g.step;
     return core::ComputeFreqAxis(copy);
 }
 
-int Last(const AppState& st) {
-    return std::clamp(st.last_scan_index, -1, core::ScanCapacity - 1);
-}
-
 } // namespace
+
+void RecordScanGrid(const AppState& st, core::ScanSettings& s) {
+    s.start = st.start_freq;
+    s.end = st.end_freq;
+    s.step = st.delta_freq;
+    s.points = st.scan_points;
+    s.last = st.last_scan_index;
+}
 
 std::string LastGraphSuffix(int toggle) {
     return toggle ? "1" : "0";
@@ -110,10 +135,11 @@ ScanFileA CaptureScanA(const core::Program& p) {
     s.stamp = st.scanStampA;
     s.format = st.ScanFileFormatA;
     s.plotAtZero = st.plot_at_zero != 0;
-    s.start = st.start_freq;
-    s.end = st.end_freq;
-    s.step = st.delta_freq;
-    const core::FreqAxis axis = AxisOf(st);
+    const Grid grid = GridOf(st, st.scanSettingsA);
+    s.start = grid.start;
+    s.end = grid.end;
+    s.step = grid.step;
+    const core::FreqAxis axis = AxisOf(st, grid);
     s.plotStart = axis.plotStart;
     s.plotStop = axis.plotStop;
     s.mhzPerDiv = axis.mhzPerDiv;
@@ -123,7 +149,7 @@ ScanFileA CaptureScanA(const core::Program& p) {
     s.divPx = p.display.g.divPx;
     s.plotSwr = st.plot_swr;
     s.description = st.scanDescriptionA;
-    const auto points = static_cast<std::size_t>(Last(st) + 1);
+    const auto points = static_cast<std::size_t>(std::clamp(grid.last, -1, core::MaxSweepPoints - 1) + 1);
     s.zmag.assign(a.raw_zmag.begin(), a.raw_zmag.begin() + static_cast<std::ptrdiff_t>(points));
     s.phase.assign(a.raw_phase.begin(), a.raw_phase.begin() + static_cast<std::ptrdiff_t>(points));
     const core::ScanSettings rec = SettingsOf(st, st.scanSettingsA);
@@ -153,12 +179,13 @@ ScanFileB CaptureScanB(const core::Program& p) {
     s.stamp = st.scanStampB;
     s.format = st.ScanFileFormatB;
     s.plotAtZero = st.plot_at_zero != 0;
-    const int points = std::clamp(st.scan_points, 0, core::ScanCapacity - 1);
+    const Grid grid = GridOf(st, st.scanSettingsB);
+    const int points = std::clamp(grid.points, 0, core::MaxSweepPoints);
     s.points = points;
-    s.start = st.start_freq;
-    s.end = st.end_freq;
-    s.step = st.delta_freq;
-    const core::FreqAxis axis = AxisOf(st);
+    s.start = grid.start;
+    s.end = grid.end;
+    s.step = grid.step;
+    const core::FreqAxis axis = AxisOf(st, grid);
     s.plotStart = axis.plotStart;
     s.plotStop = axis.plotStop;
     s.mhzPerDiv = axis.mhzPerDiv;
@@ -247,6 +274,7 @@ bool SaveLastGraphB(core::Program& p, int mode) {
 void RecordLiveScanA(core::Program& p, int customCal) {
     AppState& st = p.st;
     st.scanSettingsA = {st.trend, st.average, st.Zo, customCal ? 1 : 0, 1};
+    RecordScanGrid(st, st.scanSettingsA);
     st.scanStampA = ScanStamp(p.clock.now());
     st.scanHeldA = 1;
 }
@@ -254,6 +282,7 @@ void RecordLiveScanA(core::Program& p, int customCal) {
 void RecordLiveScanB(core::Program& p, int customCal) {
     AppState& st = p.st;
     st.scanSettingsB = {st.trend, st.average, st.Zo, customCal ? 1 : 0, 1};
+    RecordScanGrid(st, st.scanSettingsB);
     st.scanStampB = ScanStamp(p.clock.now());
     st.scanHeldB = 1;
 }

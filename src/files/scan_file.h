@@ -8,13 +8,18 @@
 namespace vna::core {
 struct Program;
 struct AppState;
+struct ScanSettings;
 } // namespace vna::core
 
 // Writing the scans of the two ports: the scan files with their CSV exports or Touchstone files,
 // and the automatically saved last graphs.
 namespace vna::files {
 
-// The present scan of a port as a scan file record.
+// Records the present limits and point count with a port's scan just measured or loaded: the
+// grid its points lie on, which its files keep after the other port's sweep moved the limits.
+void RecordScanGrid(const core::AppState& st, core::ScanSettings& s);
+
+// The present scan of a port as a scan file record, on the grid it was measured or loaded on.
 ScanFileA CaptureScanA(const core::Program& p);
 ScanFileB CaptureScanB(const core::Program& p);
 

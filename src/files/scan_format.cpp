@@ -104,17 +104,17 @@ std::string Truncated(std::size_t lines, std::size_t needed, std::string_view wh
            std::to_string(needed) + " lines.";
 }
 
-// The count line of a scan file: an integer from `lowest` up to one less than the capacity of the
-// scan arrays once `extra` is added.
+// The count line of a scan file: an integer from `lowest` on, which with `extra` added is the
+// number of points, at most as many as a sweep makes.
 bool CheckCount(double value, double lowest, int extra, std::string_view what, std::string& problem) {
     if (value != std::trunc(value) || value < lowest) {
         problem =
             "Its " + std::string(what) + " (line 3) is" + NumText(value, 6) + ", which is not possible.";
         return false;
     }
-    if (value + extra > core::ScanCapacity) {
+    if (value + extra > core::MaxSweepPoints) {
         problem = "It holds" + NumText(value + extra, 0) + " points, but a scan holds at most" +
-                  NumText(core::ScanCapacity, 0) + ".";
+                  NumText(core::MaxSweepPoints, 0) + ".";
         return false;
     }
     return true;
@@ -258,7 +258,7 @@ std::optional<ScanFileB> ParseScanFileB(std::string_view text, std::string& prob
         problem = r.problem;
         return std::nullopt;
     }
-    if (!CheckCount(s.points, 0, 1, "number of points", problem)) {
+    if (!CheckCount(s.points, 0, 0, "number of points", problem)) {
         return std::nullopt;
     }
     s.start = r.Number();

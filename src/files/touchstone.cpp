@@ -146,10 +146,10 @@ bool Points(const TouchstoneData& data, const core::AppState& st, const std::vec
             columns[2 * w + 1].push_back(v.imag());
         }
     }
-    if (freq.size() > static_cast<std::size_t>(core::ScanCapacity - 2)) {
+    if (freq.size() > static_cast<std::size_t>(core::MaxSweepPoints)) {
         problem = "It holds" + NumText(static_cast<double>(freq.size()), 0) +
                   " points in the instrument's range, but a scan holds at most" +
-                  NumText(core::ScanCapacity - 2, 0) + ".";
+                  NumText(core::MaxSweepPoints, 0) + ".";
         return false;
     }
     std::vector<std::vector<double>*> ptrs;

@@ -157,7 +157,10 @@ double ExtensionLengthFromText(std::string_view text) {
             s.erase(pos);
         }
     };
-    if (has('m') && !has('c')) {
+    if (s.find("mm") != std::string::npos) {
+        unit = 0.001;
+        cutAt(s.find("mm"));
+    } else if (has('m') && !has('c')) {
         unit = 1;
         cutAt(s.find('m'));
     } else if (has('"') || has('i')) {
@@ -190,7 +193,7 @@ void LineExtensionDialog(core::Program& p) {
     form.title = " Line Extension";
     form.fields.push_back(platform::MakeField(
         platform::FormField::Kind::Label,
-        "Length in cm; add m, in (or \") or ft (or ') for other units. 0 switches it off."));
+        "Length in cm; add mm, m, in (or \") or ft (or ') for other units. 0 switches it off."));
     form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text, "Length",
                                               EditText(st.ExtensionLength * 100, 2)));
     form.fields.push_back(

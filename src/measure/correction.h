@@ -42,7 +42,8 @@ void CorrectReading(core::Program& p, Complex zshort, Complex zopen, Complex k);
 void ApplyCorr(core::Program& p);
 
 // The length typed in the line-extension dialog, in metres: centimetres unless the text says
-// metres ("m" without "c"), inches (a double quote or "i") or feet (an apostrophe or "f").
+// millimetres ("mm"), metres ("m" without "c"), inches (a double quote or "i") or feet (an
+// apostrophe or "f").
 double ExtensionLengthFromText(std::string_view text);
 // Takes the three texts of the line-extension dialog into ExtensionLength, Zextension (1..1000,
 // else 50), ExtensionVP (0.5..1) and ExtensionAngle; a length of a micrometre or more switches

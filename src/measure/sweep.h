@@ -21,7 +21,8 @@ void checkSweepSettings(core::Program& p);
 // it after that many points (a headless sweep stops at its own stop frequency rather than at the
 // right edge of the graph). The sweep ends at the last point, when the user clears `SweepRunning`
 // (a key or a click), at an instrument error (left in `LastError`; the points measured before it
-// are kept) or when the reference signal is missing.
+// are kept) or when the reference signal is missing. A replay draws the stored scan at once,
+// without looking at window messages, and leaves its number of points as it was.
 void sweepPortA(core::Program& p, int pointLimit = 0);
 
 // One Port B sweep over the present grid, live or replayed, with autoranging of the receiver,

@@ -211,10 +211,13 @@ void sweepPortA(core::Program& p, int pointLimit) {
         st.freq = st.start_freq;
     }
     const int previousLast = st.last_scan_index;
-    const int cleared = std::min(std::max(st.scan_points, n) + 1, core::ScanCapacity);
-    std::fill_n(s.scan_swr.begin(), cleared, 0.0);
-    std::fill_n(s.scan_zmag.begin(), cleared, 0.0);
-    std::fill_n(s.scan_phase.begin(), cleared, 0.0);
+    if (live) {
+        // A replay recomputes the points it draws and leaves the others as they are.
+        const int cleared = std::min(std::max(st.scan_points, n) + 1, core::ScanCapacity);
+        std::fill_n(s.scan_swr.begin(), cleared, 0.0);
+        std::fill_n(s.scan_zmag.begin(), cleared, 0.0);
+        std::fill_n(s.scan_phase.begin(), cleared, 0.0);
+    }
     TemperatureNote(p);
     const std::uint32_t startTick = p.clock.tickMs();
     st.scana_ok = 0;
@@ -299,7 +302,11 @@ void sweepPortA(core::Program& p, int pointLimit) {
         if (st.freq >= st.maximumfreq + 1) {
             st.freq = st.maximumfreq + 1;
         }
-        PumpEveryFifthPoint(p, i);
+        if (live) {
+            // A replay draws in a moment and waits for nothing: it looks at no messages, so a
+            // click can neither cut the scan it shows nor hold it up.
+            PumpEveryFifthPoint(p, i);
+        }
         if (st.LastError != 0) {
             failure = st.LastError;
         }
@@ -308,8 +315,9 @@ void sweepPortA(core::Program& p, int pointLimit) {
         }
     }
 
-    // After the points.
-    st.last_scan_index = i - 1;
+    // After the points. A replay shows the stored scan and never changes how many points it has,
+    // even when the graph's axis ends before its last point.
+    st.last_scan_index = live ? i - 1 : previousLast;
     if (i == 0 && live) {
         // Not one point came in: the scan shown before stays the scan of the program (its record
         // was not touched), and no file is replaced by an empty one.

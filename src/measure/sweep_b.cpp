@@ -338,15 +338,11 @@ void sweepPortB(core::Program& p, int pointLimit) {
     int i = 0;
     if (!live) {
         // The stored S21 and S11 were smoothed when they were measured; the delay and the
-        // insertion loss follow from them.
+        // insertion loss follow from them. The replay draws in a moment and looks at no
+        // messages, so a click cannot cut the scan.
         ReplayScanB(p);
         for (; i < n; ++i) {
             display::PlotPointB(p, i, display::PointFromScanB(p, i));
-            PumpEveryFifthPoint(p, i + 1);
-            if (!st.SweepRunning) {
-                ++i;
-                break;
-            }
         }
     } else if (failure == 0) {
         const int cleared = std::min(std::max(st.scan_points, n) + 1, core::ScanCapacity);
@@ -421,8 +417,8 @@ void sweepPortB(core::Program& p, int pointLimit) {
         }
     }
 
-    // At the end.
-    st.last_scan_index = i - 1;
+    // At the end. A replay leaves the stored scan as long as it is.
+    st.last_scan_index = live ? i - 1 : previousLast;
     if (i == 0 && live) {
         // Not one point came in: the scan shown before stays.
         st.last_scan_index = previousLast;

@@ -167,8 +167,12 @@ TEST(ConfigFile, CommentsSeparatorsKeyedLinesAndBandNames) {
     EXPECT_EQ(st.bandTable[2].step, F(0.01));
     EXPECT_EQ(st.bandTable[3].name, "W1AW");
     EXPECT_EQ(st.bandTable[3].start, F(3.5));
-    // The key is matched in any case; the path keeps the case it was written in.
+    // The key is matched in any case; the path keeps the case it was written in, as the shipped
+    // file's comment says.
     EXPECT_EQ(st.outputfile, "C:\\Results\\Out.CSV");
+    const std::string shipped = test::ReadFile(VNA_DEFAULT_CONFIG_FILE);
+    EXPECT_NE(shipped.find("Such values keep the case they are written in."), std::string::npos);
+    EXPECT_EQ(shipped.find("lower case"), std::string::npos);
     EXPECT_EQ(st.controlfile, "ctl.txt");
     EXPECT_EQ(st.rescanPause, 300);
     EXPECT_EQ(st.dspthreshold_factor, 2);
@@ -210,8 +214,11 @@ TEST(ConfigFile, ConversionsAndLimits) {
         {57, "0", [](const core::AppState& s) { return s.voiceDecimals == 1; }},
         {57, "7", [](const core::AppState& s) { return s.voiceDecimals == 2; }},
         {37, "10", [](const core::AppState& s) { return s.maxScanPoints == 20; }},
-        {37, "50000", [](const core::AppState& s) { return s.maxScanPoints == 30000; }},
-        {37, "1e999", [](const core::AppState& s) { return s.maxScanPoints == 30000; }},
+        // As many points as a sweep can make; the 30000 of older files stays 30000.
+        {37, "50000", [](const core::AppState& s) { return s.maxScanPoints == 30010; }},
+        {37, "30010", [](const core::AppState& s) { return s.maxScanPoints == 30010; }},
+        {37, "30000", [](const core::AppState& s) { return s.maxScanPoints == 30000; }},
+        {37, "1e999", [](const core::AppState& s) { return s.maxScanPoints == 30010; }},
         {42, "2", [](const core::AppState& s) { return s.graphFontSize == 3; }},
         {42, "-12", [](const core::AppState& s) { return s.graphFontSize == 10; }},
         {42, "nan", [](const core::AppState& s) { return s.graphFontSize == 3; }},

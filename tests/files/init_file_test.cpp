@@ -316,6 +316,16 @@ TEST(InitFile, ReadingLimitsOfTheSettings) {
         {4, "end_freq    -20", &core::AppState::end_freq, 20},
         {5, "delta_freq    -0.5", &core::AppState::delta_freq, 0.5},
         {5, "delta_freq    19", &core::AppState::delta_freq, 20.0 / 50},
+        {5, "delta_freq    0", &core::AppState::delta_freq, 20.0 / 50},
+        // A damaged clock factor would move every frequency (0 sends tuning word 0).
+        {6, "freq_comp    0", &core::AppState::freq_comp, 1},
+        {6, "freq_comp    -1", &core::AppState::freq_comp, 1},
+        {6, "freq_comp    1.2", &core::AppState::freq_comp, 1},
+        {6, "freq_comp    1.000012", &core::AppState::freq_comp, 1.000012},
+        {6, "freq_comp    0.95", &core::AppState::freq_comp, 0.95},
+        {63, "avgweight   0", &core::AppState::avgweight, 1},
+        {63, "avgweight   1e9", &core::AppState::avgweight, 1},
+        {63, "avgweight   0.125", &core::AppState::avgweight, 0.125},
         {58, "rtloss_scale   -90", &core::AppState::rtloss_scale, 80},
         {58, "rtloss_scale   -30", &core::AppState::rtloss_scale, -30},
         {88, "Zextension   -300", &core::AppState::Zextension, 300},
@@ -352,6 +362,14 @@ TEST(InitFile, ReadingLimitsOfTheSettings) {
         {244, "LowPwrMode  0", &core::AppState::DdsPowerOn, 1},
         {247, "Recycle_depth  5", &core::AppState::RecycleDepth2, 7},
         {56, "trend   2", &core::AppState::trendOn, 1},
+        {56, "trend   21", &core::AppState::trend, 0},
+        {56, "trend   -3", &core::AppState::trend, 0},
+        {56, "trend   20", &core::AppState::trend, 20},
+        {35, "average   1000", &core::AppState::average, 4},
+        {35, "average   0", &core::AppState::average, 4},
+        {35, "average   256", &core::AppState::average, 256},
+        {62, "DDSdelay   99", &core::AppState::DDSdelay, 31},
+        {62, "DDSdelay   -3", &core::AppState::DDSdelay, 0},
     };
     for (const IntCase& c : ints) {
         auto rig = ReadInitWithLine(c.line, c.text);
@@ -549,7 +567,7 @@ TEST(InitFile, DamagedValuesReadAsNumbersWithinTheLimits) {
     EXPECT_EQ(st.start_freq, 1.0);
     EXPECT_EQ(st.end_freq, 180);
     EXPECT_EQ(st.commport, 2147483647);
-    EXPECT_EQ(st.average, -2147483647 - 1);
+    EXPECT_EQ(st.average, 4);
     EXPECT_TRUE(std::isfinite(st.swr_ruler));
     EXPECT_EQ(st.cal_folder.size(), 255u);
     EXPECT_EQ(st.instrument_id.size(), 255u);

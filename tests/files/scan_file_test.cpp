@@ -314,24 +314,79 @@ TEST(ScanFile, ReaderRulesForLimitsAndSettings) {
         EXPECT_EQ(rig.st().plot_at_zero, 1) << "saved with plot_at_zero on";
     }
 
-    // Trailer values: a Zo outside 3..10000 becomes 50, a trend below 1 switches smoothing off.
+    // Trailer values out of their ranges come from a damaged file: the user's Zo, averaging and
+    // trend stay (and so go into the init file and the last graph), and a message says so.
     {
         test::TestRig rig;
-        rig.st().trend = 5;
-        rig.st().Zo = 75;
-        test::WriteFile(rig.dir.file("x.scn"), withLine(trailer, " 2.5"));
+        core::AppState& st = rig.st();
+        st.trend = 5;
+        st.Zo = 75;
+        st.Z0real = 75;
+        st.average = 16;
+        std::string text = withLine(trailer, " 2.5");
+        auto lines = core::SplitLines(text);
+        std::vector<std::string> edited(lines.begin(), lines.end());
+        edited[static_cast<std::size_t>(trailer - 1 + 8)] = " 1000"; // averaging
+        edited[static_cast<std::size_t>(trailer - 1 + 14)] = " 21";  // trend
+        text.clear();
+        for (const auto& l : edited) {
+            text += l + "\r\n";
+        }
+        test::WriteFile(rig.dir.file("x.scn"), text);
         LoadA(rig, rig.dir.file("x.scn"));
-        EXPECT_EQ(rig.st().Zo, 50);
-        EXPECT_EQ(rig.st().Z0real, 50);
-        EXPECT_EQ(rig.st().trend, 0);
-        EXPECT_EQ(rig.st().trendOn, 0);
+        EXPECT_EQ(st.Zo, 75);
+        EXPECT_EQ(st.Z0real, 75);
+        EXPECT_EQ(st.average, 16);
+        EXPECT_EQ(st.trend, 5);
+        EXPECT_EQ(st.last_scan_index, 2) << "the scan itself is loaded";
+        ASSERT_EQ(rig.ui.messages().size(), 1u);
+        EXPECT_EQ(rig.ui.messages()[0].caption, " Port A - File Loaded");
+        EXPECT_EQ(rig.ui.messages()[0].text,
+                  "Settings of this file out of range were not taken:"
+                  "\rZo of the file is 2.500, outside 3 to 10000 ohms; it stays at 75."
+                  "\rThe averaging of the file is 1000, outside 1 to 256; it stays at 16."
+                  "\rThe trend of the file is 21, outside 0 to 20; it stays at 5.");
+        st.ScanFileMode = 1;
+        ASSERT_TRUE(commands::SaveScanA(rig.p()));
+        const auto saved = Lines(rig.dir.file("VNA_LastGraph.scn"));
+        EXPECT_EQ(saved[static_cast<std::size_t>(trailer - 1)], " 75");
+        EXPECT_EQ(saved[static_cast<std::size_t>(trailer - 1 + 8)], " 16");
+        EXPECT_EQ(saved[static_cast<std::size_t>(trailer - 1 + 14)], " 5");
     }
-    {
+    // In range they are taken; a trend below 1 switches smoothing off.
+    for (const auto& [trend, on] : std::vector<std::pair<std::string, int>>{{" 4", 1}, {" 0.5", 0}}) {
         test::TestRig rig;
-        test::WriteFile(rig.dir.file("x.scn"), withLine(trailer + 14, " 4"));
+        rig.st().trend = 3;
+        test::WriteFile(rig.dir.file("x.scn"), withLine(trailer + 14, trend));
         LoadA(rig, rig.dir.file("x.scn"));
-        EXPECT_EQ(rig.st().trend, 4);
-        EXPECT_EQ(rig.st().trendOn, 1);
+        EXPECT_EQ(rig.st().trend, on ? 4 : 0);
+        EXPECT_EQ(rig.st().trendOn, on);
+        EXPECT_TRUE(rig.ui.messages().empty());
+    }
+    // Port B the same: an averaging of 300 is not taken.
+    {
+        test::TestRig b;
+        SetScanB(b.p(), 1, 2, 0.5, 3);
+        b.ui.fileAnswers.push_back(b.dir.file("b.scnb"));
+        b.st().ScanFileMode = 0;
+        ASSERT_TRUE(commands::SaveScanB(b.p()));
+        auto lines = core::SplitLines(test::ReadFile(b.dir.file("b.scnb")));
+        std::vector<std::string> edited(lines.begin(), lines.end());
+        edited[edited.size() - 11 + 5] = " 300";
+        std::string text;
+        for (const auto& l : edited) {
+            text += l + "\r\n";
+        }
+        test::TestRig rig;
+        rig.st().average = 8;
+        test::WriteFile(rig.dir.file("x.scnb"), text);
+        rig.ui.fileAnswers.push_back(rig.dir.file("x.scnb"));
+        rig.st().ScanFileMode = 0;
+        commands::LoadScanB(rig.p());
+        EXPECT_EQ(rig.st().average, 8);
+        EXPECT_EQ(rig.st().last_scan_index, 2);
+        ASSERT_EQ(rig.ui.messages().size(), 1u);
+        EXPECT_EQ(rig.ui.messages()[0].caption, " Port B - File Loaded");
     }
 }
 
@@ -368,6 +423,90 @@ TEST(ScanFile, NewLimitsClearTheOtherPortsScan) {
     commands::LoadScanB(target.p());
     EXPECT_EQ(target.p().scan.scan_swr[1], 0);
     EXPECT_EQ(target.p().scan.raw_zmag[1], 60) << "the stored scan itself stays";
+}
+
+TEST(ScanFile, EachLastGraphKeepsItsOwnPortsLimitsAndPoints) {
+    const std::vector<double> zmag = {50, 60, 70, 80, 90};
+    const std::vector<double> phase = {0, 0.1, 0.2, 0.3, 0.4};
+    // A Port A scan of 5 to 25 MHz and a Port B scan of 10 to 11 MHz, in both orders: the limits
+    // are left at the second port's, the files keep each port's own.
+    for (bool portAFirst : {true, false}) {
+        test::TestRig rig;
+        if (portAFirst) {
+            SetScanA(rig.p(), 5, 25, 5, zmag, phase);
+            SetScanB(rig.p(), 10, 11, 0.5, 3);
+        } else {
+            SetScanB(rig.p(), 10, 11, 0.5, 3);
+            SetScanA(rig.p(), 5, 25, 5, zmag, phase);
+        }
+        rig.st().ScanFileMode = 1;
+        ASSERT_TRUE(commands::SaveScanA(rig.p()));
+        rig.st().ScanFileMode = 1;
+        ASSERT_TRUE(commands::SaveScanB(rig.p()));
+        const auto a = Lines(rig.dir.file("VNA_LastGraph.scn"));
+        ASSERT_EQ(a.size(), 17u + 2 * 5 + 18) << portAFirst;
+        // Last index, start, end, step, and the graph's axis 5 to 25 MHz.
+        EXPECT_EQ(std::vector<std::string>(a.begin() + 2, a.begin() + 8),
+                  (std::vector<std::string>{" 4", " 5", " 25", " 5", " 5", " 25"}))
+            << portAFirst;
+        EXPECT_EQ(a[17 + 2 * 4], " 90");
+        const auto b = Lines(rig.dir.file("VNA_LastGraphB.scnb"));
+        ASSERT_EQ(b.size(), 29u + 4 * 4 + 11) << portAFirst;
+        EXPECT_EQ(std::vector<std::string>(b.begin() + 2, b.begin() + 8),
+                  (std::vector<std::string>{" 3", " 10", " 11", " 0.500000000000000", " 10", " 11"}))
+            << portAFirst;
+    }
+
+    // A loaded scan keeps the grid of its file through a sweep of the other port.
+    test::TestRig src;
+    SetScanA(src.p(), 5, 25, 5, zmag, phase);
+    const std::string path = SaveA(src, "a.scn");
+    test::TestRig rig;
+    LoadA(rig, path);
+    SetScanB(rig.p(), 10, 11, 0.5, 3);
+    rig.st().ScanFileMode = 1;
+    ASSERT_TRUE(commands::SaveScanA(rig.p()));
+    EXPECT_EQ(test::ReadFile(rig.dir.file("VNA_LastGraph.scn")), test::ReadFile(path));
+}
+
+TEST(ScanFile, ALoadedScanIsShownAtOnceAndAClickCannotCutIt) {
+    // Scans of 201 points in their files.
+    std::vector<double> zmag(201), phase(201);
+    for (std::size_t k = 0; k < zmag.size(); ++k) {
+        zmag[k] = 20 + static_cast<double>(k);
+        phase[k] = 0.5 - 0.005 * static_cast<double>(k);
+    }
+    test::TestRig src;
+    SetScanA(src.p(), 1, 3, 0.01, zmag, phase);
+    const std::string pathA = SaveA(src, "a.scn");
+    SetScanB(src.p(), 1, 3, 0.01, 201);
+    src.ui.fileAnswers.push_back(src.dir.file("b.scnb"));
+    src.st().ScanFileMode = 0;
+    ASSERT_TRUE(commands::SaveScanB(src.p()));
+    const std::string pathB = src.dir.file("b.scnb");
+
+    for (bool portB : {false, true}) {
+        test::TestRig rig;
+        OpenWindow(rig);
+        core::AppState& st = rig.st();
+        st.ConfigLoaded = 1; // so the scan is drawn by a replay sweep
+        st.PortB_on = portB ? 1 : 0;
+        // The user clicks while the scan is being drawn.
+        rig.ui.onPump = [&st](int) { st.SweepRunning = 0; };
+        rig.ui.fileAnswers.push_back(portB ? pathB : pathA);
+        st.ScanFileMode = 0;
+        portB ? commands::LoadScanB(rig.p()) : commands::LoadScanA(rig.p());
+        EXPECT_EQ(rig.ui.pumps(), 0) << "drawn at once, without waiting for window messages";
+        EXPECT_EQ(st.last_scan_index, 200) << portB;
+        if (!portB) {
+            EXPECT_GT(rig.p().scan.scan_swr[200], 1) << "every point was computed";
+        }
+        // The last graph kept at exit holds the whole scan.
+        st.ScanFileMode = 1;
+        ASSERT_TRUE(portB ? commands::SaveScanB(rig.p()) : commands::SaveScanA(rig.p()));
+        const std::string saved = rig.dir.file(portB ? "VNA_LastGraphB.scnb" : "VNA_LastGraph.scn");
+        EXPECT_EQ(Lines(saved).size(), Lines(portB ? pathB : pathA).size()) << portB;
+    }
 }
 
 TEST(ScanFile, PortBLimitRules) {
@@ -425,7 +564,8 @@ TEST(ScanFile, DamagedFilesAreRefusedAndLeaveTheGraphAlone) {
         {edited(18, "nan"), "Line 19 should hold a number"},
         {edited(20, " inf"), "Line 21"},
         {edited(17, " 1e999"), "Line 18"},
-        {edited(2, " 30012"), "points, but a scan holds at most 30012"},
+        {edited(2, " 30010"),
+         "holds 30011 points, but a scan holds at most 30010"}, // more than a sweep makes
         {edited(2, " -2"), "(line 3) is -2, which is not possible"},
         {edited(2, " 2.5"), "not possible"},
         {edited(3, "start"), "Line 4 should hold a number"},

@@ -108,8 +108,14 @@ void CheckInitLimits(const core::AppState& st, const std::string& what) {
     EXPECT_TRUE(In(st.start_freq, 0.005, 180));
     EXPECT_TRUE(In(st.end_freq, 0.005, 180));
     EXPECT_GE(st.end_freq - st.start_freq, 0.0001);
-    EXPECT_TRUE(std::isfinite(st.delta_freq) && st.delta_freq >= 0);
+    EXPECT_TRUE(std::isfinite(st.delta_freq));
     EXPECT_TRUE(In(st.Zo, 3.1, 1000));
+    EXPECT_TRUE(In(st.freq_comp, 0.9, 1.1));
+    EXPECT_TRUE(st.average >= 1 && st.average <= 256);
+    EXPECT_TRUE(st.trend >= 0 && st.trend <= 20);
+    EXPECT_TRUE(st.DDSdelay >= 0 && st.DDSdelay <= 31);
+    EXPECT_TRUE(In(st.avgweight, 0.125, 1));
+    EXPECT_GE(st.delta_freq, 0.0000001);
     EXPECT_GE(st.Z0real, 3.1);
     EXPECT_TRUE(st.PortA_Sens == 1 || st.PortA_Sens == 2);
     EXPECT_TRUE(st.PortB_Sens == 1 || st.PortB_Sens == 2);
@@ -189,7 +195,7 @@ TEST(SettingsFuzz, ConfigReaderTakesAnyFile) {
         const auto& st = rig->st();
         SCOPED_TRACE(text.substr(0, 200));
         EXPECT_TRUE(st.graphFontSize >= 3 && st.graphFontSize <= 10);
-        EXPECT_TRUE(st.maxScanPoints == 0 || (st.maxScanPoints >= 20 && st.maxScanPoints <= 30000));
+        EXPECT_TRUE(st.maxScanPoints == 0 || (st.maxScanPoints >= 20 && st.maxScanPoints <= 30010));
         EXPECT_TRUE(In(st.smithSize, 0.5, 3));
         EXPECT_TRUE(st.voiceDecimals == 1 || st.voiceDecimals == 2);
         EXPECT_TRUE(st.reservedLimit >= 0 && st.reservedLimit <= 1024);

@@ -245,6 +245,8 @@ TEST(LineExtension, LengthUnitsAndTheDialogValues) {
     EXPECT_NEAR(measure::ExtensionLengthFromText("30cm"), 0.30, 1e-12);
     EXPECT_NEAR(measure::ExtensionLengthFromText("1.5m"), 1.5, 1e-12);
     EXPECT_NEAR(measure::ExtensionLengthFromText("1.5 M"), 1.5, 1e-12);
+    EXPECT_NEAR(measure::ExtensionLengthFromText("25mm"), 0.025, 1e-12);
+    EXPECT_NEAR(measure::ExtensionLengthFromText("25 MM"), 0.025, 1e-12);
     EXPECT_NEAR(measure::ExtensionLengthFromText("-12.5"), -0.125, 1e-12);
 
     test::TestRig rig;
