@@ -47,10 +47,6 @@ void Value(std::string& out, double v) {
     AppendNumText(out, v, CsvDecimals);
 }
 
-int Last(const core::AppState& st) {
-    return std::clamp(st.last_scan_index, -1, core::ScanCapacity - 1);
-}
-
 std::vector<std::string_view> Fields(std::string_view line) {
     std::vector<std::string_view> out;
     std::size_t from = 0;
@@ -96,7 +92,8 @@ std::string CsvTextA(const core::Program& p, const platform::LocalTime& created)
     const core::AppState& st = p.st;
     const core::ScanArrays& s = p.scan;
     std::string out;
-    const int last = Last(st);
+    const ScanGrid grid = ScanGridOf(st, st.scanSettingsA);
+    const int last = std::clamp(grid.last, -1, core::ScanCapacity - 1);
     out.reserve(512 + 140 * static_cast<std::size_t>(last + 1));
     Head(out, p, created, "  ", st.scanDescriptionA);
     out += HeaderA;
@@ -104,7 +101,7 @@ std::string CsvTextA(const core::Program& p, const platform::LocalTime& created)
     for (int k = 0; k <= last; ++k) {
         const auto i = static_cast<std::size_t>(k);
         // The frequency column has always been written in single precision.
-        const double f = static_cast<float>(st.delta_freq * k + st.start_freq);
+        const double f = static_cast<float>(grid.step * k + grid.start);
         const double swr = s.scan_swr[i];
         const double rho = (swr - 1) / (swr + 1);
         const double returnLoss =
@@ -127,14 +124,15 @@ std::string CsvTextB(const core::Program& p, const platform::LocalTime& created)
     const core::AppState& st = p.st;
     const core::ScanArrays& s = p.scan;
     std::string out;
-    const int last = Last(st);
+    const ScanGrid grid = ScanGridOf(st, st.scanSettingsB);
+    const int last = std::clamp(grid.last, -1, core::ScanCapacity - 1);
     out.reserve(512 + 110 * static_cast<std::size_t>(last + 1));
     Head(out, p, created, " ", st.scanDescriptionB);
     out += HeaderB;
     out += "\r\n";
     for (int k = 0; k <= last; ++k) {
         const auto i = static_cast<std::size_t>(k);
-        out += FormatPicture("###.#######", st.delta_freq * k + st.start_freq);
+        out += FormatPicture("###.#######", grid.step * k + grid.start);
         Value(out, s.s11_db[i]);
         Value(out, s.s11_phase[i] * CsvDegrees);
         Value(out, s.s21_db[i]);

@@ -66,26 +66,8 @@ core::ScanSettings SettingsOf(const AppState& st, const core::ScanSettings& reco
     return s;
 }
 
-// The grid a port's scan is written with: the one it was measured or loaded on, else the present
-// one. The limits are shared by the two ports, so the present ones may belong to the other port's
-// scan.
-struct Grid {
-    double start;
-    double end;
-    double step;
-    int points;
-    int last;
-};
-
-Grid GridOf(const AppState& st, const core::ScanSettings& recorded) {
-    if (recorded.recorded) {
-        return {recorded.start, recorded.end, recorded.step, recorded.points, recorded.last};
-    }
-    return {st.start_freq, st.end_freq, st.delta_freq, st.scan_points, st.last_scan_index};
-}
-
 // The frequency axis of the graph for a grid, without touching the program.
-core::FreqAxis AxisOf(const AppState& st, const Grid& g) {
+core::FreqAxis AxisOf(const AppState& st, const ScanGrid& g) {
     AppState copy = st;
     copy.start_freq = g.start;
     copy.end_freq = g.end;
@@ -135,7 +117,7 @@ ScanFileA CaptureScanA(const core::Program& p) {
     s.stamp = st.scanStampA;
     s.format = st.ScanFileFormatA;
     s.plotAtZero = st.plot_at_zero != 0;
-    const Grid grid = GridOf(st, st.scanSettingsA);
+    const ScanGrid grid = ScanGridOf(st, st.scanSettingsA);
     s.start = grid.start;
     s.end = grid.end;
     s.step = grid.step;
@@ -179,7 +161,7 @@ ScanFileB CaptureScanB(const core::Program& p) {
     s.stamp = st.scanStampB;
     s.format = st.ScanFileFormatB;
     s.plotAtZero = st.plot_at_zero != 0;
-    const Grid grid = GridOf(st, st.scanSettingsB);
+    const ScanGrid grid = ScanGridOf(st, st.scanSettingsB);
     const int points = std::clamp(grid.points, 0, core::MaxSweepPoints);
     s.points = points;
     s.start = grid.start;

@@ -370,4 +370,11 @@ std::string FormatScanFileB(const ScanFileB& s) {
     return out;
 }
 
+ScanGrid ScanGridOf(const core::AppState& st, const core::ScanSettings& recorded) {
+    if (recorded.recorded) {
+        return {recorded.start, recorded.end, recorded.step, recorded.points, recorded.last};
+    }
+    return {st.start_freq, st.end_freq, st.delta_freq, st.scan_points, st.last_scan_index};
+}
+
 } // namespace vna::files

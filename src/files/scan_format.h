@@ -9,6 +9,10 @@
 namespace vna::platform {
 struct LocalTime;
 }
+namespace vna::core {
+struct AppState;
+struct ScanSettings;
+} // namespace vna::core
 
 // The two scan file formats, line for line: ".scn" for a Port A scan and ".scnb" for a Port B
 // scan. The records below hold the values exactly as the lines do (Port B phases in degrees), so
@@ -152,5 +156,17 @@ std::string ScanStamp(const platform::LocalTime& t);
 // A whole line that is one number (blanks around it allowed): the number. Nothing for an empty
 // line, text, a NaN or infinity written in any spelling, or a value too large for a double.
 std::optional<double> StrictNumber(std::string_view line);
+
+// The grid a port's scan lies on: the one it was measured or loaded on, else the present one. The
+// limits are shared by the two ports, so the present ones may belong to the other port's scan;
+// every file of a port's scan is written with its own grid.
+struct ScanGrid {
+    double start;
+    double end;
+    double step;
+    int points;
+    int last;
+};
+ScanGrid ScanGridOf(const core::AppState& st, const core::ScanSettings& recorded);
 
 } // namespace vna::files

@@ -84,10 +84,6 @@ void Comments(std::string& out, const core::AppState& st, std::string_view what,
     }
 }
 
-int Last(const core::AppState& st) {
-    return std::clamp(st.last_scan_index, -1, core::ScanCapacity - 1);
-}
-
 std::string Upper(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
@@ -210,7 +206,8 @@ std::optional<TouchstoneFormat> TouchstoneFormatFromName(std::string_view name) 
 std::string TouchstoneTextA(const core::Program& p, TouchstoneFormat format) {
     const core::AppState& st = p.st;
     const core::ScanArrays& s = p.scan;
-    const int last = Last(st);
+    const ScanGrid grid = ScanGridOf(st, st.scanSettingsA);
+    const int last = std::clamp(grid.last, -1, core::ScanCapacity - 1);
     std::string out;
     out.reserve(512 + 64 * static_cast<std::size_t>(last + 1));
     Comments(out, st, "Port A scan", st.scanStampA, st.scanDescriptionA);
@@ -222,7 +219,7 @@ std::string TouchstoneTextA(const core::Program& p, TouchstoneFormat format) {
         const std::complex<double> z = std::polar(s.raw_zmag[i], s.raw_phase[i]);
         const std::complex<double> sum = z + r;
         const std::complex<double> gamma = std::abs(sum) > 0 ? (z - r) / sum : std::complex<double>(1, 0);
-        out += Hertz(st.delta_freq * k + st.start_freq);
+        out += Hertz(grid.step * k + grid.start);
         Pair(out, gamma, format);
         out += "\r\n";
     }
@@ -232,7 +229,8 @@ std::string TouchstoneTextA(const core::Program& p, TouchstoneFormat format) {
 std::string TouchstoneTextB(const core::Program& p, TouchstoneFormat format) {
     const core::AppState& st = p.st;
     const core::ScanArrays& s = p.scan;
-    const int last = Last(st);
+    const ScanGrid grid = ScanGridOf(st, st.scanSettingsB);
+    const int last = std::clamp(grid.last, -1, core::ScanCapacity - 1);
     bool s11Measured = false;
     for (int k = 0; k <= last && !s11Measured; ++k) {
         const auto i = static_cast<std::size_t>(k);
@@ -250,7 +248,7 @@ std::string TouchstoneTextB(const core::Program& p, TouchstoneFormat format) {
         const std::complex<double> s11 = s11Measured
                                              ? std::polar(std::pow(10.0, s.s11_db[i] / 20), s.s11_phase[i])
                                              : std::complex<double>();
-        out += Hertz(st.delta_freq * k + st.start_freq);
+        out += Hertz(grid.step * k + grid.start);
         Pair(out, s11, format);
         Pair(out, s21, format);
         Pair(out, {}, format);

@@ -455,6 +455,20 @@ TEST(ScanFile, EachLastGraphKeepsItsOwnPortsLimitsAndPoints) {
         EXPECT_EQ(std::vector<std::string>(b.begin() + 2, b.begin() + 8),
                   (std::vector<std::string>{" 3", " 10", " 11", " 0.500000000000000", " 10", " 11"}))
             << portAFirst;
+        // The user's saves: the CSV export and the Touchstone file carry each port's own
+        // frequencies too.
+        rig.ui.fileAnswers = {rig.dir.file("a.scn"), rig.dir.file("a.s1p"), rig.dir.file("b.scnb")};
+        ASSERT_TRUE(commands::SaveScanA(rig.p()));
+        ASSERT_TRUE(commands::SaveScanA(rig.p()));
+        ASSERT_TRUE(commands::SaveScanB(rig.p()));
+        const auto csvA = Lines(rig.dir.file("a.csv"));
+        ASSERT_GE(csvA.size(), 10u);
+        EXPECT_EQ(csvA[5].substr(0, 3), " 5,") << portAFirst;
+        EXPECT_EQ(csvA[9].substr(0, 4), " 25,") << portAFirst;
+        EXPECT_NE(test::ReadFile(rig.dir.file("a.s1p")).find("\n25000000 "), std::string::npos);
+        const auto csvB = Lines(rig.dir.file("b_B.csv"));
+        ASSERT_GE(csvB.size(), 8u);
+        EXPECT_NE(csvB[5].find("10.0000000,"), std::string::npos) << csvB[5];
     }
 
     // A loaded scan keeps the grid of its file through a sweep of the other port.
