@@ -4,8 +4,6 @@ namespace vna::measure {
 
 void PointDataAB(core::Program&) {}
 
-void BandScanCommand(core::Program&, int) {}
-
 void DspFilterRescan(core::Program&, int) {}
 
 void PhaseOffsetCommand(core::Program&, int) {}
