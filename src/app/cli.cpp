@@ -26,6 +26,7 @@
 #include "instrument/health.h"
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
+#include "instrument/self_sweep.h"
 #include "instrument/serial_link.h"
 #include "measure/averaging.h"
 #include "measure/interpolation.h"
@@ -440,6 +441,8 @@ std::string CliUsage() {
            "       vna-cli [...] cal standard|custom|portb --out FILE [--cal FILE]\n"
            "       vna-cli [...] sweep a|b --start F1 --stop F2 --step DF [--average N] [--cal FILE] --out "
            "FILE\n"
+           "       vna-cli [...] bandscan --start F1 --stop F2 --step DF [--high] [--out FILE.csv]\n"
+           "       vna-cli [...] generator --start F1 --stop F2 --step DF [--settling N] [--marker F]...\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
@@ -450,6 +453,10 @@ std::string CliUsage() {
            "sweep runs the program's Port A or Port B sweep (frequencies in MHz) with the cal file named\n"
            "(else the one of the settings) and writes the scan file FILE (.scn or .scnb), its CSV export\n"
            "and its Touchstone file (.s1p or .s2p) beside it.\n"
+           "bandscan lets the instrument step from F1 to F2 MHz by itself (--high: +12 dB) and prints one\n"
+           "row per step, the frequency in MHz and the raw 16-bit level, or writes them to --out.\n"
+           "generator makes the instrument a swept source from F1 to F2 (a step above 20 is a number of\n"
+           "points) with up to four --marker frequencies, until Enter, SIGINT or SIGTERM stops it.\n"
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
            "into another of these kinds, by the extensions; it needs no instrument.\n";
 }
@@ -483,7 +490,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             }
             char* end = nullptr;
             const double mhz = std::strtod(v->c_str(), &end);
-            if (end == v->c_str() || *end != '\0' || !(mhz > 0) || mhz > 1000) {
+            // The generator's step may also be a number of points.
+            const double largest = a == "--step" ? 1e6 : 1000;
+            if (end == v->c_str() || *end != '\0' || !(mhz > 0) || mhz > largest) {
                 error = a + " needs a frequency in MHz";
                 return std::nullopt;
             }
@@ -530,13 +539,37 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                     return std::nullopt;
                 }
             }
+        } else if (a == "--settling" || a == "--marker") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            const double n = std::strtod(v->c_str(), &end);
+            const bool number = end != v->c_str() && *end == '\0' && n >= 0;
+            if (a == "--settling") {
+                if (!number || n > 100000 || n != std::floor(n)) {
+                    error = "--settling needs a whole number of 0 or more";
+                    return std::nullopt;
+                }
+                o.settling = static_cast<int>(n);
+            } else {
+                if (!number || n > 1000 || o.markers.size() >= 4) {
+                    error = "--marker needs a frequency in MHz (at most four markers)";
+                    return std::nullopt;
+                }
+                o.markers.push_back(n);
+            }
+        } else if (a == "--high") {
+            o.high = true;
         } else if (a == "--high-baud") {
             o.highBaud = true;
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;
         } else if (a == "--yes") {
             o.yes = true;
-        } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal") &&
+        } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal" ||
+                    a == "bandscan" || a == "generator") &&
                    o.command.empty()) {
             o.command = a;
         } else if (o.command == "cal" && o.calKind.empty() &&
@@ -591,6 +624,32 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             return std::nullopt;
         }
     }
+    if (o.command == "bandscan" || o.command == "generator") {
+        if (o.start <= 0 || o.stop <= 0 || o.step <= 0) {
+            error = o.command + " needs --start, --stop and --step";
+            return std::nullopt;
+        }
+        if (o.stop <= o.start) {
+            error = "--stop must lie above --start";
+            return std::nullopt;
+        }
+        if (o.command == "bandscan" &&
+            (o.stop - o.start) / o.step + 1 > instrument::BandScanSampleLimit + 1e-6) {
+            error = "--step gives more than" + core::NumText(instrument::BandScanSampleLimit, 0) +
+                    " levels: a band scan takes at least" +
+                    core::NumText((o.stop - o.start) / (instrument::BandScanSampleLimit - 1), 6) +
+                    " MHz steps over this span";
+            return std::nullopt;
+        }
+    }
+    if (o.high && o.command != "bandscan") {
+        error = "--high belongs to bandscan";
+        return std::nullopt;
+    }
+    if ((o.settling >= 0 || !o.markers.empty()) && o.command != "generator") {
+        error = "--settling and --marker belong to generator";
+        return std::nullopt;
+    }
     if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" &&
         (o.command != "point" || o.port != 'a')) {
         error = "--cal corrects a Port A point (point --port a)";
@@ -630,6 +689,10 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         result = Calibrate(p, o, out, err);
     } else if (o.command == "sweep") {
         result = SweepToFiles(p, o, out, err);
+    } else if (o.command == "bandscan") {
+        result = BandScanToRows(p, o, out, err);
+    } else if (o.command == "generator") {
+        result = RunSweepGenerator(p, o, out, err);
     } else {
         result = Point(p, o, out, err);
     }

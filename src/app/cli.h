@@ -16,7 +16,7 @@ struct Program;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify", "point", "cal", "sweep" or "convert"
+    std::string command;   // "identify", "point", "cal", "sweep", "bandscan", "generator" or "convert"
     std::string calKind;   // cal: "standard", "custom" or "portb"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
@@ -29,11 +29,14 @@ struct CliOptions {
     std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
                            // cal portb: the Port A calibration the Port B data joins;
                            // sweep: the cal file to sweep with (else the one of the settings)
-    double start = 0;      // sweep: --start MHz
-    double stop = 0;       // sweep: --stop MHz
-    double step = 0;       // sweep: --step MHz
-    std::string input;     // convert: the file to convert
-    std::string output;    // convert, cal, sweep: --out FILE
+    double start = 0;      // sweep, bandscan, generator: --start MHz
+    double stop = 0;       // sweep, bandscan, generator: --stop MHz
+    double step = 0;       // sweep, bandscan: --step MHz; generator: MHz, or above 20 a number of points
+    bool high = false;     // bandscan: --high, the high sensitivity
+    int settling = -1;     // generator: --settling N (-1: the program's setting)
+    std::vector<double> markers; // generator: --marker MHz, up to four
+    std::string input;           // convert: the file to convert
+    std::string output;          // convert, cal, sweep: --out FILE
     // Touchstone files written: --format ri|ma|db.
     files::TouchstoneFormat format = files::TouchstoneFormat::RI;
 };
@@ -52,6 +55,17 @@ int RunCli(core::Program& p, const CliOptions& options, std::FILE* out, std::FIL
 // Touchstone file (WriteScanWithExports). A sweep the instrument broke off keeps the points
 // measured before and is still written, but the result is a failure.
 int SweepToFiles(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// The band scan of the program from `start` to `stop` MHz in steps of `step` on the instrument
+// already connected: one row per level, the frequency in MHz and the raw 16-bit level, on `out` or
+// into the CSV file --out. A pass that ended without the instrument's end marker keeps the rows
+// received and fails.
+int BandScanToRows(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// The sweep generator from `start` to `stop` with its markers and settling on the instrument
+// already connected, until Enter is pressed or SIGINT or SIGTERM arrives; the instrument is told
+// to stop in every one of these cases.
+int RunSweepGenerator(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // Converts the scan in the file `in` to the file `out`, each kind taken from its extension: a scan
 // file (".scn" Port A, ".scnb" Port B), a CSV export (".csv", either port) or a Touchstone file

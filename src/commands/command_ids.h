@@ -45,6 +45,7 @@ enum : int {
     DspFilter1,
     DspFilter2,
     PlotMagRef,
+    SweepGenerator,
 
     // Calibrate.
     StandardCal = 300,

@@ -28,12 +28,14 @@
 #include "instrument/health.h"
 #include "instrument/pending.h"
 #include "instrument/serial_link.h"
+#include "measure/band_scan.h"
 #include "measure/correction.h"
 #include "measure/entry_commands.h"
 #include "measure/pending.h"
 #include "measure/point_data.h"
 #include "measure/scan_limits.h"
 #include "measure/sweep_commands.h"
+#include "measure/sweep_generator.h"
 #include "platform/canvas.h"
 #include "tools/pending.h"
 
@@ -107,11 +109,14 @@ void SetPortBGain(Program& p, int sens, int gain) {
 }
 
 void ScanButton(Program& p) {
+    // A new sweep leaves the band scan.
+    p.st.BandScanRunning = 0;
     measure::ScanCommand(p);
 }
 
 void RescanButton(Program& p) {
     if (p.st.BandScanRunning) {
+        measure::BandScanCommand(p, p.st.bandScanSensitivity);
         return;
     }
     measure::RescanCommand(p);
@@ -205,9 +210,10 @@ void RunButtonOrMenu(Program& p, int id) {
             return;
         case cmd::BandScanNormal:
         case cmd::BandScanHigh:
-            if (RequireHardware(p)) {
-                measure::BandScanCommand(p, id == cmd::BandScanNormal ? 1 : 2);
-            }
+            measure::BandScanCommand(p, id == cmd::BandScanNormal ? 1 : 2);
+            return;
+        case cmd::SweepGenerator:
+            measure::SweepGeneratorCommand(p);
             return;
         case cmd::MeasureCrystal:
             tools::MeasureCrystal(p);

@@ -64,6 +64,7 @@ Menu FunctionsMenu(const AppState& st) {
         Item("Constant Freq", cmd::ConstantFreq),
         Sub("Band Scan", {Item("Normal Sensitivity", cmd::BandScanNormal),
                           Item("High Sensitivity(+12dB)", cmd::BandScanHigh)}),
+        Item("Sweep Generator", cmd::SweepGenerator),
         Item("Measure Crystal", cmd::MeasureCrystal),
         Item("1/4Wave Stub", cmd::QuarterWaveStub),
         Item("Q Measurement", cmd::QMeasurement),

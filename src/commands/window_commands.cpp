@@ -41,9 +41,16 @@ void Quit(Program& p) {
 }
 
 void Halt(Program& p) {
+    // While the instrument sweeps by itself (a band scan pass, the sweep generator) it takes no
+    // other command: the procedure under way stops it and releases it.
+    const bool selfSweep = (p.st.BandScanRunning && p.st.SweepRunning) || p.st.sweepOn;
     p.st.SweepRunning = 0;
     p.st.recycle = 0;
     p.st.BandScanRunning = 0;
+    p.st.sweepOn = 0;
+    if (selfSweep) {
+        return;
+    }
     instrument::SetRelays(p, 0);
     display::RedrawScan(p);
 }

@@ -303,6 +303,17 @@ struct RunState {
     // sensitivity, taken off the S21 level. The Port B calibration puts its own values in place.
     std::array<double, 6> PortB_LevelDb = {0, 0, 13.7, 27.4, 41.3, 53.9};
     double PortB_HighSensDb = 12.1;
+
+    // ---- Band scan and sweep generator ----
+    // `BandScanRunning` (above) is set while the band scan is the mode of the graph: Rescan then
+    // repeats it, Scan and Halt leave it. A pass itself runs with `SweepRunning` set.
+    // Sensitivity of the band scan: 1 normal, 2 high (Port A gain 2 during the scan).
+    std::int32_t bandScanSensitivity = 1;
+    // Sweep generator: the settling value (sent as one byte, 1..255), the four marker frequencies
+    // (MHz; one below the start marks nothing) and whether the instrument is sweeping now.
+    std::int32_t sweepSettling = 10;
+    std::array<double, 4> sweepMarkers{};
+    Flag sweepOn = 0;
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and

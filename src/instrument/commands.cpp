@@ -51,11 +51,10 @@ double SpurNudge(const core::AppState& st, double f) {
     return 0;
 }
 
-std::uint32_t TuningWord(const core::AppState& st, double f, double nudge) {
-    if (st.osc_freq == 0) {
-        return 0;
-    }
-    const double x = 4294967296.0 * (f + nudge) * st.freq_comp / st.osc_freq;
+namespace {
+
+// The word for x = 2^32 * f / osc_freq.
+std::uint32_t WordOf(double x) {
     // nearbyint rounds halves to even in the default rounding mode.
     const double w = std::nearbyint(x + 0.5);
     if (!(w > 0)) {
@@ -65,6 +64,22 @@ std::uint32_t TuningWord(const core::AppState& st, double f, double nudge) {
         return 0xFFFFFFFFu;
     }
     return static_cast<std::uint32_t>(w);
+}
+
+} // namespace
+
+std::uint32_t TuningWord(const core::AppState& st, double f, double nudge) {
+    if (st.osc_freq == 0) {
+        return 0;
+    }
+    return WordOf(4294967296.0 * (f + nudge) * st.freq_comp / st.osc_freq);
+}
+
+std::uint32_t TuningWordCompensated(const core::AppState& st, double f) {
+    if (st.osc_freq == 0) {
+        return 0;
+    }
+    return WordOf(4294967296.0 * f / st.osc_freq);
 }
 
 std::uint32_t TuningWord(const core::AppState& st, double f) {

@@ -23,6 +23,8 @@ double SpurNudge(const core::AppState& st, double f);
 std::uint32_t TuningWord(const core::AppState& st, double f, double nudge);
 // The tuning word of f with the spur nudge that applies at this moment.
 std::uint32_t TuningWord(const core::AppState& st, double f);
+// The tuning word of f MHz already compensated (the frequency correction is not applied again).
+std::uint32_t TuningWordCompensated(const core::AppState& st, double f);
 
 // "G": sets the source to f MHz (nudge 0) without a reading.
 void SetFrequency(core::Program& p, double f);

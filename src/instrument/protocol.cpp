@@ -164,6 +164,53 @@ CommandBytes ByteCommand(std::uint8_t b) {
     return CommandBytes().add(b);
 }
 
+std::array<CommandBytes, 3> BandScanSetup(const BandScanWords& words) {
+    return {BandScanCommand(words.start), HexWordCommand(words.end), HexWordCommand(words.step)};
+}
+
+std::optional<BandScanWords> DecodeBandScanTail(std::uint32_t startWord,
+                                                std::span<const std::uint8_t, BandScanSetupTail> tail) {
+    BandScanWords w;
+    w.start = startWord;
+    if (!ParseHex(tail.subspan(0, 8), w.end) || !ParseHex(tail.subspan(8, 8), w.step) || w.step == 0) {
+        return std::nullopt;
+    }
+    return w;
+}
+
+std::uint8_t SweepGeneratorSettlingByte(int settling) {
+    const double sent = std::nearbyint(static_cast<double>(settling) + 0.5);
+    return static_cast<std::uint8_t>(std::clamp(sent, 1.0, 255.0));
+}
+
+std::array<CommandBytes, 9> SweepGeneratorSetup(const SweepGeneratorWords& words) {
+    return {SweepGeneratorStartCommand(words.start),
+            HexWordCommand(words.stop),
+            HexWordCommand(words.step),
+            HexWordCommand(words.markers[0]),
+            HexWordCommand(words.markers[1]),
+            HexWordCommand(words.markers[2]),
+            HexWordCommand(words.markers[3]),
+            ByteCommand(words.settling),
+            ByteCommand(SweepGeneratorArm)};
+}
+
+std::optional<SweepGeneratorWords>
+DecodeSweepGeneratorTail(std::uint32_t startWord,
+                         std::span<const std::uint8_t, SweepGeneratorSetupTail> tail) {
+    SweepGeneratorWords w;
+    w.start = startWord;
+    bool ok = ParseHex(tail.subspan(0, 8), w.stop) && ParseHex(tail.subspan(8, 8), w.step);
+    for (std::size_t m = 0; m < w.markers.size() && ok; ++m) {
+        ok = ParseHex(tail.subspan(16 + 8 * m, 8), w.markers[m]);
+    }
+    w.settling = tail[48];
+    if (!ok || tail[49] != SweepGeneratorArm) {
+        return std::nullopt;
+    }
+    return w;
+}
+
 std::uint8_t AveragingCode(int n) {
     if (n <= 1) {
         return 1;

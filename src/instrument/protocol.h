@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -125,6 +126,55 @@ CommandBytes BandScanCommand(std::uint32_t startWord);
 CommandBytes HexWordCommand(std::uint32_t word);
 // One binary byte.
 CommandBytes ByteCommand(std::uint8_t b);
+
+// ---- The two modes in which the instrument sweeps by itself ----
+
+// Band scan. The set-up is "N" + hex8 start word, then hex8 end word, then hex8 step word (three
+// writes of 9, 8 and 8 bytes). The instrument then steps from the start word to the end word on
+// its own and sends one 16-bit level per step (high byte first), each only after the
+// acknowledge of the one before, and ends with BandScanEndMarker. Three BandScanLeave bytes take
+// it back to its commands.
+struct BandScanWords {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+    std::uint32_t step = 0;
+};
+std::array<CommandBytes, 3> BandScanSetup(const BandScanWords& words);
+// The part of the set-up after "N" + start word: the end and step words.
+inline constexpr std::size_t BandScanSetupTail = 8 + 8;
+// The end and step words of that part; nothing when it is not hex or the step is 0 (a scan that
+// would never end).
+std::optional<BandScanWords> DecodeBandScanTail(std::uint32_t startWord,
+                                                std::span<const std::uint8_t, BandScanSetupTail> tail);
+
+// Sweep generator. The set-up is "ZA" + hex8 start word, then the hex8 stop and step words, the
+// hex8 words of the four markers, the settling byte and the byte SweepGeneratorArm (nine writes);
+// "Z2" then starts the sweep, which runs until SweepGeneratorStopByte and "Z3" arrive.
+struct SweepGeneratorWords {
+    std::uint32_t start = 0;
+    std::uint32_t stop = 0;
+    std::uint32_t step = 0;
+    std::array<std::uint32_t, 4> markers{};
+    std::uint8_t settling = 1;
+};
+inline constexpr std::uint8_t SweepGeneratorArm = 20;
+// The byte before "Z3". The instrument takes any byte there as the end of its sweep; it is a
+// digit because a digit is what the instrument has always received there (the first character
+// of a hex word) and because no command starts with one: an instrument that has already left
+// its sweep drops it, and the "Z3" after it is a harmless stop. A letter such as "A" or "D"
+// would instead start a gains or power-off command and swallow the "Z3" as its arguments.
+inline constexpr std::uint8_t SweepGeneratorStopByte = '0';
+// The settling byte for a settling value: the nearest integer (ties to even) of the value + 0.5,
+// held to 1..255. An even value is sent as it is, an odd one as the next even one: 0 gives 1,
+// 3 gives 4, 4 gives 4, 300 gives 255.
+std::uint8_t SweepGeneratorSettlingByte(int settling);
+std::array<CommandBytes, 9> SweepGeneratorSetup(const SweepGeneratorWords& words);
+// The part of the set-up after "ZA" + start word: stop, step, markers, settling, the arm byte.
+inline constexpr std::size_t SweepGeneratorSetupTail = 8 + 8 + 4 * 8 + 1 + 1;
+// The words of that part; nothing when a word is not hex or the arm byte is missing.
+std::optional<SweepGeneratorWords>
+DecodeSweepGeneratorTail(std::uint32_t startWord,
+                         std::span<const std::uint8_t, SweepGeneratorSetupTail> tail);
 
 // The averaging code of the "J" command for n readings per point: n <= 1 is 1, 2..255 as they
 // stand, 256 as 200, 257..512 as 210, above 512 as 220 (the instrument's largest, 1024 readings).

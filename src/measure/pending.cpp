@@ -8,10 +8,6 @@ void PointDataAB(core::Program& p) {
     core::NotAvailableYet(p, "Point data of Ports A and B");
 }
 
-void BandScanCommand(core::Program& p, int) {
-    core::NotAvailableYet(p, "The band scan");
-}
-
 void DspFilterRescan(core::Program& p, int) {
     core::NotAvailableYet(p, "The DSP filter rescan");
 }

@@ -71,6 +71,13 @@ ControlResult ApplyFault(Instrument& unit, const std::string& item) {
             return Fail("extra needs a byte count up to 1000");
         }
         f.extraBytes = static_cast<int>(n);
+    } else if (name == "bandendless") {
+        f.bandEndless = true;
+    } else if (name == "bandbreak") {
+        if (!Number(arg, n) || n < 0) {
+            return Fail("bandbreak needs a count of levels");
+        }
+        f.bandBreakAfter = static_cast<int>(n);
     } else {
         return Fail("unknown fault \"" + name + "\"");
     }
@@ -84,6 +91,7 @@ std::string ControlHelp() {
            "LSB|baud 57600|115000 |\n"
            "mux on|off|K db=X deg=Y | power on|off | status\n"
            "faults: silence truncate=N[:TIMES] badsum=N refloss deadadc overload stuckbaud extra=N\n"
+           "        bandendless bandbreak=N\n"
            "devices: " +
            DutHelp();
 }

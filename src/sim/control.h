@@ -17,7 +17,9 @@ struct ControlResult {
 // Carries out one control command on the unit:
 //   dut SPEC                      the device under test (see DutHelp)
 //   fault NAME[=N] ...            silence, truncate=N[:COUNT], badsum=N, refloss, deadadc, overload,
-//                                 stuckbaud, extra=N; "fault clear" removes them all
+//                                 stuckbaud, extra=N, bandendless (a band scan without end
+//                                 marker), bandbreak=N (a band scan that breaks off after N
+//                                 levels); "fault clear" removes them all
 //   set temp F | supply V | analog V | input N | ppm X | noise LSB
 //   mux on | off | K db=X deg=Y   the six-way MUX and its channel paths
 //   power on | off

@@ -21,15 +21,17 @@ constexpr int HighBaud = 115000;
 constexpr double InterByteTimeout = 0.05;
 // Bytes sent at a line speed more than this far from the unit's own are framing garbage.
 constexpr double BaudTolerance = 0.03;
-// Fixed part of the sweep generator set-up after "ZA" + start word: stop, step, four markers,
-// settling byte, and the constant 20.
-constexpr std::size_t SweepSetupBytes = 8 + 8 + 4 * 8 + 1 + 1;
-constexpr std::size_t BandSetupBytes = 8 + 8;
 // The band scan sends at most this many levels, like the firmware's buffer of steps.
 constexpr int BandScanMaxSamples = 10000;
 
 bool Hex8(std::span<const std::uint8_t> digits, std::uint32_t& value) {
     return digits.size() == 8 && ParseHex(digits, value);
+}
+
+std::string Hex(std::uint32_t word) {
+    char buf[12];
+    std::snprintf(buf, sizeof buf, "%08X", word);
+    return buf;
 }
 
 } // namespace
@@ -165,24 +167,29 @@ void Instrument::receive(std::span<const std::uint8_t> bytes, double now, int ho
                 break;
             }
             case Mode::SweepSetup: {
-                if (pending_.size() < SweepSetupBytes) {
+                if (pending_.size() < SweepGeneratorSetupTail) {
                     return;
                 }
                 auto& sg = state_.sweepGenerator;
-                const std::span<const std::uint8_t> b(pending_);
-                bool ok = Hex8(b.subspan(0, 8), sg.stop) && Hex8(b.subspan(8, 8), sg.step);
-                for (int m = 0; m < 4 && ok; ++m) {
-                    ok = Hex8(b.subspan(16 + 8 * static_cast<std::size_t>(m), 8),
-                              sg.markers[static_cast<std::size_t>(m)]);
-                }
-                sg.settling = b[48];
-                ok = ok && b[49] == 20;
-                sg.armed = ok;
-                if (!ok) {
+                const std::span<const std::uint8_t, SweepGeneratorSetupTail> tail(pending_.data(),
+                                                                                  SweepGeneratorSetupTail);
+                note("<- " + Printable(tail, SweepGeneratorSetupTail));
+                const auto words = DecodeSweepGeneratorTail(sg.start, tail);
+                sg.armed = words.has_value();
+                if (words) {
+                    sg.stop = words->stop;
+                    sg.step = words->step;
+                    sg.markers = words->markers;
+                    sg.settling = words->settling;
+                    note("sweep generator set-up: start=" + Hex(sg.start) + " stop=" + Hex(sg.stop) +
+                         " step=" + Hex(sg.step) + " markers=" + Hex(sg.markers[0]) + "," +
+                         Hex(sg.markers[1]) + "," + Hex(sg.markers[2]) + "," + Hex(sg.markers[3]) +
+                         " settling=" + std::to_string(sg.settling));
+                } else {
                     state_.protocolErrors++;
+                    note("sweep generator set-up damaged");
                 }
-                note(std::string("sweep generator set-up ") + (ok ? "complete" : "damaged"));
-                used = SweepSetupBytes;
+                used = SweepGeneratorSetupTail;
                 mode_ = Mode::Commands;
                 break;
             }
@@ -198,28 +205,36 @@ void Instrument::receive(std::span<const std::uint8_t> bytes, double now, int ho
                     return;
                 }
                 used = static_cast<std::size_t>(it - pending_.begin()) + 2;
+                note("<- " + Printable(std::span(pending_).first(used)));
                 state_.sweepGenerator.running = false;
                 mode_ = Mode::Commands;
                 note("sweep generator stopped");
                 break;
             }
             case Mode::BandSetup: {
-                if (pending_.size() < BandSetupBytes) {
+                if (pending_.size() < BandScanSetupTail) {
                     return;
                 }
-                const std::span<const std::uint8_t> b(pending_);
-                used = BandSetupBytes;
-                if (!Hex8(b.subspan(0, 8), bandEnd_) || !Hex8(b.subspan(8, 8), bandStep_) || bandStep_ == 0) {
+                const std::span<const std::uint8_t, BandScanSetupTail> tail(pending_.data(),
+                                                                            BandScanSetupTail);
+                used = BandScanSetupTail;
+                note("<- " + Printable(tail));
+                const auto words = DecodeBandScanTail(bandStart_, tail);
+                if (!words) {
                     state_.protocolErrors++;
                     note("band scan set-up damaged");
                     mode_ = Mode::Commands;
                     state_.bandScan = false;
                     break;
                 }
+                bandEnd_ = words->end;
+                bandStep_ = words->step;
                 mode_ = Mode::BandStreaming;
                 bandWord_ = bandStart_;
                 bandSamples_ = 0;
-                note("band scan started");
+                bandBroken_ = false;
+                note("band scan started: start=" + Hex(bandStart_) + " end=" + Hex(bandEnd_) +
+                     " step=" + Hex(bandStep_));
                 bandScanNext();
                 break;
             }
@@ -231,13 +246,21 @@ void Instrument::receive(std::span<const std::uint8_t> bytes, double now, int ho
                 const std::uint8_t b = pending_[0];
                 used = 1;
                 if (b == BandScanAck && mode_ == Mode::BandStreaming) {
+                    note("band ack " + std::to_string(bandSamples_));
                     bandScanNext();
                 } else if (b == BandScanLeave) {
+                    if (mode_ == Mode::BandStreaming) {
+                        note("band scan left after " + std::to_string(bandSamples_) + " levels");
+                    }
                     mode_ = Mode::BandLeaving;
                     state_.bandScan = false;
                 } else if (mode_ == Mode::BandLeaving) {
                     mode_ = Mode::Commands;
                     used = 0; // the next command begins here
+                } else {
+                    // A scan takes nothing but its acknowledges and the leave bytes.
+                    state_.protocolErrors++;
+                    note("band scan: stray byte " + Printable(std::span(pending_).first(1)));
                 }
                 break;
             }
@@ -499,16 +522,33 @@ double Instrument::bandLevel(double fHz) {
 }
 
 void Instrument::bandScanNext() {
-    if (bandWord_ > bandEnd_ || bandSamples_ >= BandScanMaxSamples) {
+    if (faults.bandBreakAfter >= 0 && bandSamples_ >= faults.bandBreakAfter) {
+        // The high byte of one more level, then nothing until the leave bytes.
+        if (!bandBroken_) {
+            bandBroken_ = true;
+            const std::uint8_t high = 0x01;
+            send({&high, 1});
+            note("band scan broke off after " + std::to_string(bandSamples_) + " levels");
+        }
+        return;
+    }
+    const bool pastEnd = bandWord_ > bandEnd_;
+    if ((pastEnd || bandSamples_ >= BandScanMaxSamples) && !faults.bandEndless) {
         sendWord(BandScanEndMarker);
         mode_ = Mode::BandStreaming; // waits for the leave bytes
         bandWord_ = std::uint64_t{bandEnd_} + 1;
+        note("band end marker after " + std::to_string(bandSamples_) + " levels");
         return;
     }
+    if (pastEnd) {
+        bandWord_ = bandStart_; // no end marker: round and round
+    }
     const double f = frontEnd.FrequencyHz(static_cast<std::uint32_t>(bandWord_));
-    sendWord(static_cast<std::uint16_t>(std::lround(bandLevel(f))));
+    const auto level = static_cast<std::uint16_t>(std::lround(bandLevel(f)));
+    sendWord(level);
     bandWord_ += bandStep_;
     bandSamples_++;
+    note("band level " + std::to_string(bandSamples_ - 1) + ": " + std::to_string(level));
 }
 
 void Instrument::loadFlash() {
@@ -595,6 +635,12 @@ std::string Instrument::status() const {
     }
     if (faults.extraBytes > 0) {
         s << " extra=" << faults.extraBytes;
+    }
+    if (faults.bandEndless) {
+        s << " bandendless";
+    }
+    if (faults.bandBreakAfter >= 0) {
+        s << " bandbreak=" << faults.bandBreakAfter;
     }
     s << "\n";
     return s.str();

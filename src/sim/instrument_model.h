@@ -43,6 +43,8 @@ struct Faults {
     bool overload = false;      // the converter is driven into its rails
     bool stuckBaud = false;     // "C" 5 is not followed
     int extraBytes = 0;         // garbage after every reply
+    bool bandEndless = false;   // the band scan never sends its end marker
+    int bandBreakAfter = -1;    // the band scan breaks off after this many levels, mid-level
 };
 
 // The world around the unit.
@@ -155,6 +157,7 @@ private:
     std::uint32_t bandStart_ = 0, bandEnd_ = 0, bandStep_ = 0;
     std::uint64_t bandWord_ = 0;
     int bandSamples_ = 0;
+    bool bandBroken_ = false;
 };
 
 // The byte tag of a command for logs: printable bytes as they are, others as <hex>.

@@ -32,6 +32,13 @@ TEST(Cli, OptionsAndTheirMistakes) {
     EXPECT_EQ(o->port, 'b');
     EXPECT_EQ(o->freq, 14.2);
     EXPECT_EQ(o->average, 8);
+    o = app::ParseCliOptions({"generator", "--start", "1", "--stop", "11", "--step", "50", "--marker", "5",
+                              "--marker", "0", "--settling", "3"},
+                             nullptr, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->markers, (std::vector<double>{5, 0}));
+    EXPECT_EQ(o->settling, 3);
+    EXPECT_EQ(o->step, 50);
     const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
         {{}, "no command given"},
         {{"point"}, "point needs --freq"},
@@ -43,6 +50,16 @@ TEST(Cli, OptionsAndTheirMistakes) {
         {{"point", "--port", "b", "--freq", "1", "--cal", "x.acal"},
          "--cal corrects a Port A point (point --port a)"},
         {{"identify", "--cal", "x.acal"}, "--cal corrects a Port A point (point --port a)"},
+        {{"bandscan", "--start", "14", "--stop", "13", "--step", "0.001"}, "--stop must lie above --start"},
+        {{"bandscan", "--start", "1", "--stop", "30", "--step", "0.001"},
+         "--step gives more than 10000 levels: a band scan takes at least 0.002900 MHz steps over this span"},
+        {{"generator", "--start", "1", "--stop", "11"}, "generator needs --start, --stop and --step"},
+        {{"generator", "--start", "1", "--stop", "11", "--step", "0"}, "--step needs a frequency in MHz"},
+        {{"generator", "--start", "1", "--stop", "11", "--step", "1", "--settling", "-3"},
+         "--settling needs a whole number of 0 or more"},
+        {{"generator", "--start", "1", "--stop", "11", "--step", "1", "--marker", "abc"},
+         "--marker needs a frequency in MHz (at most four markers)"},
+        {{"identify", "--high"}, "--high belongs to bandscan"},
     };
     for (const auto& [args, why] : bad) {
         EXPECT_FALSE(app::ParseCliOptions(args, nullptr, error));

@@ -2,6 +2,7 @@
 // adapter on the other side, and vna-cli as a process.
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <complex>
@@ -61,14 +62,17 @@ struct TerminalStep {
 };
 
 // Runs a program whose questions come on its error output and whose answers are read from its
-// input, answering the steps in order.
+// input, answering the steps in order. `child` receives the program's process id.
 Output RunAtTerminal(const std::vector<std::string>& args, const std::vector<TerminalStep>& steps,
-                     std::chrono::milliseconds limit = std::chrono::seconds(120)) {
+                     std::chrono::milliseconds limit = std::chrono::seconds(120), pid_t* child = nullptr) {
     int inPipe[2], outPipe[2], errPipe[2];
     EXPECT_EQ(::pipe(inPipe), 0);
     EXPECT_EQ(::pipe(outPipe), 0);
     EXPECT_EQ(::pipe(errPipe), 0);
     const pid_t pid = ::fork();
+    if (child) {
+        *child = pid;
+    }
     if (pid == 0) {
         ::dup2(inPipe[0], 0);
         ::dup2(outPipe[1], 1);
@@ -209,6 +213,8 @@ public:
         return RunProgram(args).out;
     }
     std::string folder() const { return dir_.folder(); }
+    // The protocol log so far.
+    std::string log() const { return test::ReadFile(dir_.file("sim.log")); }
 
 private:
     test::TempDir dir_;
@@ -599,5 +605,175 @@ TEST(LinkEndToEnd, SweepsUpToTheTopOfTheRangeAreMeasuredAndCorrected) {
                 std::polar(a->zmag[static_cast<std::size_t>(i)], a->phase[static_cast<std::size_t>(i)]);
             EXPECT_LE(std::abs(z - 50.0), SweepTolerance(50)) << grid << " point " << i << ": " << z;
         }
+    }
+}
+
+namespace {
+
+// What the simulator's log says of the band scans from `from` on: the levels it sent, in order,
+// and the acknowledges it received.
+struct BandLog {
+    std::vector<int> levels;
+    int acks = 0;
+};
+
+BandLog ReadBandLog(const std::string& log, std::size_t from) {
+    BandLog b;
+    std::size_t at = from;
+    while ((at = log.find(" band ", at)) != std::string::npos) {
+        if (log.compare(at, 12, " band level ") == 0) {
+            b.levels.push_back(std::stoi(log.substr(log.find(':', at) + 1)));
+        } else if (log.compare(at, 10, " band ack ") == 0) {
+            ++b.acks;
+        }
+        ++at;
+    }
+    return b;
+}
+
+// The levels of vna-cli's rows "MHz,level", checking that the frequencies step from `start`.
+std::vector<int> RowLevels(const std::string& rows, double start, double step) {
+    std::vector<int> levels;
+    std::size_t at = 0;
+    while (at < rows.size()) {
+        const auto end = rows.find('\n', at);
+        const std::string row = rows.substr(at, end - at);
+        const auto comma = row.find(',');
+        EXPECT_NE(comma, std::string::npos) << row;
+        EXPECT_NEAR(std::stod(row), start + step * static_cast<double>(levels.size()), 1e-6) << row;
+        levels.push_back(std::stoi(row.substr(comma + 1)));
+        at = end == std::string::npos ? rows.size() : end + 1;
+    }
+    return levels;
+}
+
+std::string Hex8(std::uint32_t w) {
+    char buf[12];
+    std::snprintf(buf, sizeof buf, "%08X", w);
+    return buf;
+}
+
+} // namespace
+
+TEST(LinkEndToEnd, BandScanOfTheCommandLineToolReturnsWhatTheUnitStreamed) {
+    test::TempDir files;
+    const std::string cal = files.file("sim.acal");
+    Simulator sim({"--dut", "antenna:f0=14.1", "--write-cal", cal});
+    const std::string data = sim.folder() + "data";
+    const std::vector<std::string> scan = {VNA_CLI_EXE, "--data-dir", data,      "--serial",
+                                           sim.link(),  "bandscan",   "--start", "14",
+                                           "--stop",    "14.2",       "--step",  "0.001"};
+    auto withArgs = [&scan](std::vector<std::string> more) {
+        std::vector<std::string> args = scan;
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    Output o = RunProgram(withArgs({"--high"}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const BandLog streamed = ReadBandLog(sim.log(), 0);
+    ASSERT_GE(streamed.levels.size(), 199u);
+    EXPECT_EQ(RowLevels(o.out, 14, 0.001), streamed.levels);
+    EXPECT_EQ(streamed.acks, static_cast<int>(streamed.levels.size())) << "one acknowledge per level";
+    EXPECT_NE(sim.ctl("status").find("gainA=1 sensA=2"), std::string::npos) << "the gains are back";
+
+    // The link is in step for a normal sweep right after.
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "sweep", "a", "--start", "13",
+                    "--stop", "15", "--step", "0.1", "--cal", cal, "--out", files.file("after.scn")},
+                   std::chrono::seconds(60));
+    EXPECT_EQ(o.status, 0) << o.err;
+
+    // The rows into a CSV file.
+    std::size_t from = sim.log().size();
+    o = RunProgram(withArgs({"--out", files.file("band.csv")}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::string csv = test::ReadFile(files.file("band.csv"));
+    EXPECT_NE(csv.find("14.000000,"), std::string::npos);
+    csv.erase(std::remove(csv.begin(), csv.end(), '\r'), csv.end());
+    EXPECT_EQ(RowLevels(csv, 14, 0.001), ReadBandLog(sim.log(), from).levels);
+
+    // A stream without end marker ends after 10000 levels, each acknowledged; the link is usable.
+    sim.ctl("fault bandendless");
+    from = sim.log().size();
+    auto start = Clock::now();
+    o = RunProgram(scan, std::chrono::seconds(60));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("vna-cli: error 1: the instrument sent no end of scan after 10000 levels"),
+              std::string::npos)
+        << o.err;
+    const BandLog endless = ReadBandLog(sim.log(), from);
+    EXPECT_EQ(RowLevels(o.out, 14, 0.001).size(), 10000u);
+    EXPECT_EQ(endless.acks, 10000);
+    RecordProperty("endless_band_scan_seconds", std::to_string(Seconds(start)));
+    sim.ctl("fault clear");
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "identify"});
+    EXPECT_EQ(o.status, 0) << o.err;
+
+    // A stream that breaks off in the middle of a level: the 50000 empty reads, code 10, the rows
+    // before it, and the link usable.
+    sim.ctl("fault bandbreak=5");
+    start = Clock::now();
+    o = RunProgram(scan, std::chrono::seconds(150));
+    const double silentSeconds = Seconds(start);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("vna-cli: error 10: the instrument stopped sending after 5 levels"),
+              std::string::npos)
+        << o.err;
+    EXPECT_EQ(RowLevels(o.out, 14, 0.001).size(), 5u);
+    EXPECT_GT(silentSeconds, 40);
+    EXPECT_LT(silentSeconds, 120);
+    RecordProperty("silent_band_scan_seconds", std::to_string(silentSeconds));
+    sim.ctl("fault clear");
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "--serial", sim.link(), "identify"});
+    EXPECT_EQ(o.status, 0) << o.err;
+}
+
+TEST(LinkEndToEnd, SweepGeneratorSendsItsExactBytesAndAlwaysStopsTheUnit) {
+    Simulator sim;
+    const std::string data = sim.folder() + "data";
+    const std::vector<std::string> args = {VNA_CLI_EXE, "--data-dir", data,         "--serial", sim.link(),
+                                           "generator", "--start",    "1",          "--stop",   "11",
+                                           "--step",    "50",         "--settling", "3",        "--marker",
+                                           "5",         "--marker",   "0"};
+    core::AppState st; // the tuning words of a unit without frequency correction
+    const std::string off = Hex8(instrument::TuningWord(st, 195, 0));
+    const std::vector<std::string> expected = {
+        "<- ZA" + Hex8(instrument::TuningWord(st, 1, 0)),
+        "<- " + Hex8(instrument::TuningWord(st, 11, 0)) + Hex8(instrument::TuningWord(st, 0.2, 0)) +
+            Hex8(instrument::TuningWord(st, 5, 0)) + off + off + off + "<04><14>",
+        "<- Z2",
+        "sweep generator running",
+        "<- 0Z3",
+        "sweep generator stopped"};
+    auto inOrder = [&expected](const std::string& log, std::size_t from) {
+        for (const std::string& line : expected) {
+            from = log.find(line, from);
+            if (from == std::string::npos) {
+                return line;
+            }
+        }
+        return std::string();
+    };
+
+    // Enter stops it.
+    std::size_t from = sim.log().size();
+    Output o = RunAtTerminal(
+        args,
+        {{"Press Enter to stop it.",
+          [&sim] { EXPECT_NE(sim.ctl("status").find("sweepgen=running"), std::string::npos); }, "\n"}},
+        std::chrono::seconds(30));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(inOrder(sim.log(), from), "") << "missing from the log";
+    EXPECT_NE(sim.ctl("status").find("sweepgen=off"), std::string::npos);
+
+    // SIGTERM (and SIGINT) while it sweeps: the stop goes out before the tool ends.
+    for (int sig : {SIGTERM, SIGINT}) {
+        from = sim.log().size();
+        pid_t pid = -1;
+        o = RunAtTerminal(args, {{"Press Enter to stop it.", [&pid, sig] { ::kill(pid, sig); }, ""}},
+                          std::chrono::seconds(30), &pid);
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_NE(o.out.find("generator:   stopped (signal)"), std::string::npos) << o.out;
+        EXPECT_EQ(inOrder(sim.log(), from), "") << "missing from the log after signal " << sig;
+        EXPECT_NE(sim.ctl("status").find("sweepgen=off"), std::string::npos);
     }
 }

@@ -3,9 +3,14 @@
 
 #include <QColor>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "commands/command_ids.h"
+#include "commands/commands.h"
 #include "commands/scan_commands.h"
 #include "core/freq_axis.h"
 #include "display/graph_draw.h"
@@ -13,6 +18,8 @@
 #include "display/scan_plot.h"
 #include "files/scan_file.h"
 #include "gui_rig.h"
+#include "support/band_stream.h"
+#include "support/scripted_serial_port.h"
 
 using namespace vna;
 
@@ -266,4 +273,61 @@ TEST(GraphPicture, ResizedGraphIsRebuiltOnABlankWindow) {
         EXPECT_TRUE(rebuilt == rig.image())
             << "remains of the graph before the resize to " << width << "x" << height;
     }
+}
+
+TEST(GraphPicture, BandScanDrawsItsGreenTraceAtTheComputedRows) {
+    test::GuiRigOn<test::ScriptedSerialPort> rig;
+    rig.StartDemo();
+    core::AppState& st = rig.st();
+    // A unit on the line that streams known levels: rising to 1205 (1200 after the 5 taken off,
+    // the top of the box) and falling again.
+    std::vector<std::uint16_t> levels;
+    for (int k = 0; k < 40; ++k) {
+        levels.push_back(static_cast<std::uint16_t>(k <= 20 ? 105 + 55 * k : 1205 - 50 * (k - 20)));
+    }
+    auto stream = std::make_shared<test::BandStream>(test::BandStream{.levels = levels});
+    rig.serial.answer = [stream](const std::vector<std::uint8_t>& c) { return (*stream)(c); };
+    rig.serial.open("unit", 57600);
+    st.InstrumentPresent = 1;
+    st.ProgramRunning = 1;
+    st.start_freq = 14;
+    st.end_freq = 14.1;
+    st.delta_freq = 0.002;
+    commands::RunCommand(rig.p(), commands::cmd::BandScanNormal);
+    rig.Pump();
+    const QImage& img = rig.image();
+    SaveIfAsked(img, "band_scan.png");
+    ASSERT_EQ(stream->acks, 40);
+
+    // 5 dB a division: h pixels from the centre line to the top are 50 dB, 2.5 decades, and a
+    // level of 1200 reaches the top.
+    const core::GraphGeometry& g = rig.p().display.g;
+    const core::GraphBox& b = g.box;
+    const double h = g.centreY - b.top;
+    const double perDecade = 0.4 * h;
+    const double factor = std::pow(10.0, 2.5) / 1200;
+    const QColor green(QRgb(0xFF009600));
+    for (std::size_t k = 2; k < levels.size(); ++k) { // strong from the first: shown from the third
+        const double level = std::max({levels[k] - 5.0, levels[k - 1] - 5.0, 2.0});
+        const int y = std::max(b.top, g.centreY - core::NearestEven(std::log10(factor * level) * perDecade));
+        const int x =
+            core::NearestEven((14 + 0.002 * static_cast<double>(k) - g.axis.plotStart) * g.pxPerMHz + b.left);
+        EXPECT_TRUE(ColorNear(img, x, y, green.red(), green.green(), green.blue()))
+            << "level " << k << " at " << x << "," << y;
+    }
+    // The highest green pixel of the box is the peak, at the top; the first two levels stay on the
+    // centre line.
+    int highest = b.bottom;
+    for (int x = b.left + 1; x < b.right; ++x) {
+        for (int y = b.top - 2; y < highest; ++y) {
+            if (IsColor(Px(img, x, y), green.red(), green.green(), green.blue())) {
+                highest = y;
+                break;
+            }
+        }
+    }
+    EXPECT_NEAR(highest, b.top, 1);
+    const int x0 = core::NearestEven((14 - g.axis.plotStart) * g.pxPerMHz + b.left);
+    EXPECT_TRUE(ColorNear(img, x0, g.centreY, green.red(), green.green(), green.blue()));
+    EXPECT_EQ(st.delta_freq, 0.002);
 }

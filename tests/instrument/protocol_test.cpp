@@ -135,3 +135,51 @@ TEST(Protocol, HexFieldsAndHealthValues) {
     EXPECT_NEAR(TemperatureFOfWord(TemperatureWordOfF(77)), 77, 0.5);
     EXPECT_NEAR(TemperatureFOfWord(1376), ((1376 * 3.2 / 4096 - 0.986) / 0.00355 + 40) * 1.8 - 40, 1e-12);
 }
+
+TEST(Protocol, BandScanAndSweepGeneratorSetUps) {
+    auto span = [](const std::string& s) {
+        return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+    };
+    const auto band = BandScanSetup({0x01000000, 0x0200ABCD, 0x00010000});
+    EXPECT_EQ(band[0].text(), "N01000000");
+    EXPECT_EQ(band[1].text(), "0200ABCD");
+    EXPECT_EQ(band[2].text(), "00010000");
+    const std::string tail = band[1].text() + band[2].text();
+    const auto decoded = DecodeBandScanTail(0x01000000, span(tail).first<BandScanSetupTail>());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->end, 0x0200ABCDu);
+    EXPECT_EQ(decoded->step, 0x00010000u);
+    // A step of 0 would never end; a damaged word is no set-up.
+    EXPECT_FALSE(DecodeBandScanTail(0, span("0200ABCD00000000").first<BandScanSetupTail>()));
+    EXPECT_FALSE(DecodeBandScanTail(0, span("0200ABCD0001000X").first<BandScanSetupTail>()));
+
+    SweepGeneratorWords w{0x00A3D70B, 0x07052BF6, 0x0008637C, {0x0333334, 0x7CCCCCCD, 1, 2}, 4};
+    const auto parts = SweepGeneratorSetup(w);
+    std::string all;
+    for (const CommandBytes& c : parts) {
+        all += c.text();
+    }
+    EXPECT_EQ(all, "ZA00A3D70B"
+                   "07052BF6"
+                   "0008637C"
+                   "00333334"
+                   "7CCCCCCD"
+                   "00000001"
+                   "00000002"
+                   "\x04\x14");
+    const auto back =
+        DecodeSweepGeneratorTail(w.start, span(all.substr(10)).first<SweepGeneratorSetupTail>());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->markers, w.markers);
+    EXPECT_EQ(back->settling, 4);
+    all.back() = 21; // no arm byte: the set-up is damaged
+    EXPECT_FALSE(DecodeSweepGeneratorTail(w.start, span(all.substr(10)).first<SweepGeneratorSetupTail>()));
+    // The settling byte: an even value as it is, an odd one as the next even one, within 1..255.
+    for (const auto& [settling, sent] : std::vector<std::pair<int, int>>{
+             {0, 1}, {1, 2}, {3, 4}, {4, 4}, {254, 254}, {255, 255}, {300, 255}, {-9, 1}}) {
+        EXPECT_EQ(SweepGeneratorSettlingByte(settling), sent) << settling;
+    }
+    // The stop byte starts no command: an instrument that already stopped drops it.
+    const std::uint8_t stop[] = {SweepGeneratorStopByte};
+    EXPECT_EQ(CommandLength(stop), -1);
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -235,6 +236,48 @@ TEST(SimUnit, BandScanStreamsLevelsAgainstAcknowledges) {
     Send(unit, VersionCommand());
     EXPECT_EQ(Text(Drain(unit)).back(), '@');
     EXPECT_FALSE(unit.state().bandScan);
+
+    // The faults of the stream, with the protocol log of what was sent and acknowledged.
+    std::vector<std::string> log;
+    unit.log = [&log](const std::string& line) { log.push_back(line); };
+    auto scan = [&](const char* fault, int acks) {
+        EXPECT_TRUE(sim::ApplyControl(unit, std::string("fault clear ") + fault, 0).ok);
+        for (const CommandBytes& c : BandScanSetup({static_cast<std::uint32_t>(13.0 * scale),
+                                                    static_cast<std::uint32_t>(13.2 * scale),
+                                                    static_cast<std::uint32_t>(0.1 * scale)})) {
+            Send(unit, c);
+        }
+        for (int i = 0; i < acks; ++i) {
+            Send(unit, ByteCommand(BandScanAck));
+        }
+        const auto out = Drain(unit);
+        Send(unit, ByteCommand(BandScanLeave));
+        return out;
+    };
+    // Without an end marker the levels go round and round: 30 acknowledges, 31 levels.
+    auto out = scan("bandendless", 30);
+    EXPECT_EQ(out.size(), 62u);
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+        EXPECT_NE(Word(out, i), BandScanEndMarker);
+    }
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.starts_with("band level "); }),
+              31);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.starts_with("band ack "); }),
+              30);
+    // Broken off after two levels: one byte of the third, then nothing.
+    out = scan("bandbreak=2", 5);
+    EXPECT_EQ(out.size(), 5u);
+    // A byte that is neither an acknowledge nor a leave byte is a protocol error.
+    sim::ApplyControl(unit, "fault clear", 0);
+    for (const CommandBytes& c : BandScanSetup({1000, 2000, 100})) {
+        Send(unit, c);
+    }
+    const long errors = unit.state().protocolErrors;
+    Send(unit, ByteCommand('K'));
+    EXPECT_EQ(unit.state().protocolErrors, errors + 1);
+    EXPECT_TRUE(log.back().starts_with("band scan: stray byte K")) << log.back();
 }
 
 TEST(SimUnit, ControlCommands) {
