@@ -441,6 +441,7 @@ std::string CliUsage() {
            "       vna-cli [...] sweep a|b --start F1 --stop F2 --step DF [--average N] [--cal FILE] --out "
            "FILE\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
+           "       vna-cli [--data-dir DIR] request --port a|b --start F1 --stop F2 --step DF [--timeout S]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
@@ -451,7 +452,9 @@ std::string CliUsage() {
            "(else the one of the settings) and writes the scan file FILE (.scn or .scnb), its CSV export\n"
            "and its Touchstone file (.s1p or .s2p) beside it.\n"
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
-           "into another of these kinds, by the extensions; it needs no instrument.\n";
+           "into another of these kinds, by the extensions; it needs no instrument.\n"
+           "request asks the program running on the same data folder (with externalControl 2 or 3 in\n"
+           "its config file) for one sweep and prints the path of the CSV file it wrote.\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -476,7 +479,18 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             }
             return args[++i];
         };
-        if (a == "--start" || a == "--stop" || a == "--step") {
+        if (a == "--timeout") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            o.timeout = std::strtod(v->c_str(), &end);
+            if (end == v->c_str() || *end != '\0' || !(o.timeout > 0) || o.timeout > 86400) {
+                error = "--timeout needs seconds (up to 86400)";
+                return std::nullopt;
+            }
+        } else if (a == "--start" || a == "--stop" || a == "--step") {
             const auto v = value();
             if (!v) {
                 return std::nullopt;
@@ -536,7 +550,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.verbose = true;
         } else if (a == "--yes") {
             o.yes = true;
-        } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal") &&
+        } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal" ||
+                    a == "request") &&
                    o.command.empty()) {
             o.command = a;
         } else if (o.command == "cal" && o.calKind.empty() &&
@@ -570,6 +585,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
     if (!o.calFile.empty() && o.command == "cal" && o.calKind != "portb") {
         error = "--cal names the Port A calibration of cal portb";
+        return std::nullopt;
+    }
+    if (o.command == "request" && (o.start <= 0 || o.stop <= 0 || o.step <= 0)) {
+        error = "request needs --start, --stop and --step";
         return std::nullopt;
     }
     if (o.command == "sweep") {
@@ -606,6 +625,10 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
     if (o.command == "convert") {
         // A conversion depends on the files alone, not on the settings of this machine.
         return ConvertScanFile(p, o.input, o.output, o.format, out, err);
+    }
+    if (o.command == "request") {
+        // The running program does the work; this side only talks to its registry.
+        return RequestFromProgram(p, o, out, err);
     }
     files::ReadInitFile(p);
     if (o.command == "cal" || o.command == "sweep") {

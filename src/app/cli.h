@@ -16,7 +16,7 @@ struct Program;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify", "point", "cal", "sweep" or "convert"
+    std::string command;   // "identify", "point", "cal", "sweep", "convert" or "request"
     std::string calKind;   // cal: "standard", "custom" or "portb"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
@@ -29,7 +29,8 @@ struct CliOptions {
     std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
                            // cal portb: the Port A calibration the Port B data joins;
                            // sweep: the cal file to sweep with (else the one of the settings)
-    double start = 0;      // sweep: --start MHz
+    double timeout = 120;  // request: --timeout S, seconds to wait for the answer
+    double start = 0;      // sweep, request: --start MHz
     double stop = 0;       // sweep: --stop MHz
     double step = 0;       // sweep: --step MHz
     std::string input;     // convert: the file to convert
@@ -52,6 +53,11 @@ int RunCli(core::Program& p, const CliOptions& options, std::FILE* out, std::FIL
 // Touchstone file (WriteScanWithExports). A sweep the instrument broke off keeps the points
 // measured before and is still written, but the result is a failure.
 int SweepToFiles(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// Asks a running program for one sweep through registry external control (the registry of the
+// data folder), waits up to `timeout` seconds for the answer and prints the path of the CSV file;
+// on failure prints "vna-cli: error CODE: why" on `err` and returns 1.
+int RequestFromProgram(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // Converts the scan in the file `in` to the file `out`, each kind taken from its extension: a scan
 // file (".scn" Port A, ".scnb" Port B), a CSV export (".csv", either port) or a Touchstone file

@@ -2,8 +2,6 @@
 
 namespace vna::instrument {
 
-void WriteControlDataFile(core::Program&) {}
-
 void VnaTestDialog(core::Program&) {}
 
 } // namespace vna::instrument

@@ -8,7 +8,6 @@ struct Program;
 // Each one does nothing until the issue that builds its subsystem replaces it.
 namespace vna::instrument {
 
-void WriteControlDataFile(core::Program& p);
 void VnaTestDialog(core::Program& p);
 
 } // namespace vna::instrument
