@@ -159,7 +159,9 @@ bool PollRegistry(core::Program& p) {
         PrintTime(p);
     }
     const std::string ready = Value(p, DataReadyValue, "null");
-    if (ready.find(NoRequest) != std::string::npos || st.SweepRunning) {
+    // A blank value is no request either: a shell empties a file before it writes the new text.
+    if (ready.find(NoRequest) != std::string::npos || ready.find_first_not_of(" \t\r\n") == std::string::npos ||
+        st.SweepRunning) {
         return false;
     }
     Request r;

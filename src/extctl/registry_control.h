@@ -36,7 +36,8 @@ int LimitCode(const core::AppState& st, double start, double end, double step);
 // The reason for a limit code, followed by the value text the client wrote.
 std::string LimitMessage(const core::AppState& st, int code, std::string_view value);
 
-// One look at the key. A request waiting in `dataready` (any text without "null") is taken and
+// One look at the key. A request waiting in `dataready` (any text without "null" that is not
+// blank) is taken and
 // answered: the limits are checked (a refusal is printed on the graph and nothing is swept or
 // changed), the port asked for is swept over them, the control CSV file is written and `csvready`
 // names it. A request that arrives while a sweep runs waits for the next look. True when a

@@ -194,4 +194,62 @@ private:
     int out_ = -1;
 };
 
+// A program running in the background for the length of a test (its outputs go to `log`), ended
+// with SIGTERM.
+class Background {
+public:
+    Background(const std::vector<std::string>& args, const std::string& log) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                ::dup2(fd, 1);
+                ::dup2(fd, 2);
+            }
+            std::vector<std::string> copy = args;
+            std::vector<char*> argv;
+            for (auto& a : copy) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~Background() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    bool running() {
+        if (pid_ > 0 && ::waitpid(pid_, &status_, WNOHANG) == pid_) {
+            pid_ = -1;
+        }
+        return pid_ > 0;
+    }
+    // SIGTERM, then its exit code within `limit` (-1 when it had to be killed).
+    int terminate(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        if (pid_ <= 0) {
+            return -1;
+        }
+        ::kill(pid_, SIGTERM);
+        const auto end = ProcessClock::now() + limit;
+        while (ProcessClock::now() < end) {
+            if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+            }
+            ::usleep(20000);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = 0;
+};
+
 } // namespace vna::test

@@ -107,9 +107,10 @@ TEST_F(SimTest, RegistryRequestIsSweptAndAnsweredWithTheControlCsvFile) {
     EXPECT_EQ(st.start_freq, 12);
     EXPECT_EQ(st.end_freq, 20);
 
-    // "null" anywhere in dataready asks for nothing.
+    // "null" anywhere in dataready asks for nothing, and so does a blank text (a shell's file
+    // between its truncation and its new text).
     const long readings = r.serial.unit.state().measurements;
-    for (const char* idle : {"null", "null0042", "xxnullxx"}) {
+    for (const char* idle : {"null", "null0042", "xxnullxx", "", " \n"}) {
         r.registry.set(st.registryPath, extctl::DataReadyValue, idle);
         EXPECT_FALSE(extctl::PollRegistry(r.p())) << idle;
     }
