@@ -1,5 +1,6 @@
 #include "platform/posix/posix_serial_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -18,6 +19,9 @@ namespace {
 constexpr int EmptyReadMs = 1;
 // A command is a few bytes; a device that has not taken them in this time is stuck.
 constexpr int WriteTimeoutMs = 200;
+// A wait for the rest of a reply is capped: a device that stops sending is then found by the
+// ordinary empty reads.
+constexpr double MaxRestWaitSeconds = 0.05;
 
 std::string Why(const std::string& what) {
     return what + ": " + std::strerror(errno);
@@ -27,6 +31,14 @@ double MonotonicSeconds() {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void SleepUntil(double seconds) {
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(seconds);
+    ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
 }
 
 bool ApplyLineSettings(int fd, int baud) {
@@ -52,6 +64,7 @@ bool PosixSerialPort::open(const std::string& device, int baudRate) {
     close();
     gone_ = false;
     error_.clear();
+    baud_ = baudRate > 0 ? baudRate : 57600;
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = Why("cannot open " + device);
@@ -69,7 +82,7 @@ bool PosixSerialPort::open(const std::string& device, int baudRate) {
     // The settings are applied twice: some adapters take the speed only on the second try.
     bool ok = true;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        ok = ApplyLineSettings(fd_, baudRate > 0 ? baudRate : 57600);
+        ok = ApplyLineSettings(fd_, baud_);
     }
     settingsApplied_ = ok;
     if (!ok) {
@@ -80,6 +93,8 @@ bool PosixSerialPort::open(const std::string& device, int baudRate) {
 
 void PosixSerialPort::close() {
     start_ = end_ = 0;
+    expected_ = 0;
+    replyDoneEarliest_ = 0;
     if (fd_ >= 0) {
         // The exclusive mode outlives the descriptor while the device stays open elsewhere.
         ::ioctl(fd_, TIOCNXCL);
@@ -121,11 +136,27 @@ int PosixSerialPort::write(std::span<const std::uint8_t> bytes) {
             break;
         }
     }
+    lastWriteAt_ = MonotonicSeconds();
+    lastWriteBytes_ = done;
     return static_cast<int>(done);
+}
+
+void PosixSerialPort::expectBytes(std::size_t count) {
+    expected_ = count;
+    replyDoneEarliest_ = lastWriteAt_ + static_cast<double>(lastWriteBytes_ + count) * 10.0 / baud_;
 }
 
 int PosixSerialPort::fill() {
     start_ = end_ = 0;
+    // A reply that cannot have crossed the line yet is not looked for: one wake-up when it can be
+    // complete costs far less than one for every fragment the adapter delivers.
+    if (expected_ > 0 && replyDoneEarliest_ > 0) {
+        const double now = MonotonicSeconds();
+        if (replyDoneEarliest_ > now) {
+            SleepUntil(std::min(replyDoneEarliest_, now + MaxRestWaitSeconds));
+        }
+        replyDoneEarliest_ = 0;
+    }
     auto readMore = [&]() -> int {
         const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
         if (n > 0) {
@@ -152,6 +183,16 @@ int PosixSerialPort::fill() {
     if (r == 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
         return -1;
     }
+    // A reply that began later than the line alone explains (the instrument was still measuring)
+    // is now on its way at the line rate: wait for the line time of what is still missing.
+    if (r > 0 && expected_ > end_ && end_ < buffer_.size()) {
+        const double rest = std::min(static_cast<double>(expected_ - end_) * 10.0 / baud_, MaxRestWaitSeconds);
+        SleepUntil(MonotonicSeconds() + rest);
+        const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        if (n > 0) {
+            end_ += static_cast<std::size_t>(n);
+        }
+    }
     return r;
 }
 
@@ -171,11 +212,13 @@ int PosixSerialPort::readByte(std::uint8_t& byte) {
         }
     }
     byte = buffer_[start_++];
+    expected_ -= expected_ > 0 ? 1 : 0;
     return 1;
 }
 
 void PosixSerialPort::discardInput() {
     start_ = end_ = 0;
+    expected_ = 0;
     if (fd_ >= 0) {
         ::tcflush(fd_, TCIFLUSH);
     }

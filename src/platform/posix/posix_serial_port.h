@@ -27,6 +27,7 @@ public:
     std::string errorText() const override { return error_; }
     bool lineSettingsApplied() const override { return settingsApplied_; }
     void discardInput() override;
+    void expectBytes(std::size_t count) override;
 
 private:
     // Reads what the device has, waiting up to the empty-read time: 1 with bytes, 0 for an empty
@@ -34,7 +35,14 @@ private:
     int fill();
 
     int fd_ = -1;
+    int baud_ = 57600;
     bool gone_ = false;
+    // The reply awaited: bytes still missing, and the moment its last byte can have crossed the
+    // line at the earliest (0 once it has been waited for), from the last write.
+    std::size_t expected_ = 0;
+    double replyDoneEarliest_ = 0;
+    double lastWriteAt_ = 0;
+    std::size_t lastWriteBytes_ = 0;
     bool settingsApplied_ = true;
     std::string error_;
     std::array<std::uint8_t, 512> buffer_{};
