@@ -43,8 +43,9 @@ pid_t StartSim(const std::string& link, const std::string& cal) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(out[1], 1);
-        std::vector<std::string> args = {VNA_SIM_EXE, "--link", link,         "--no-flash-file", "--pace",
-                                         "--dut",     "resistor:r=75", "--write-cal", cal};
+        std::vector<std::string> args = {VNA_SIM_EXE,       "--link",      link,
+                                         "--no-flash-file", "--pace",      "--dut",
+                                         "resistor:r=75",   "--write-cal", cal};
         std::vector<char*> argv;
         for (auto& a : args) {
             argv.push_back(a.data());

@@ -20,7 +20,8 @@ int RequestFromProgram(core::Program& p, const CliOptions& o, std::FILE* out, st
     // A text of this request alone, so that the answer to another client's request is not taken
     // for this one's.
     std::random_device random;
-    const std::string token = "vna-cli request " + std::to_string(random()) + " " + std::to_string(p.clock.tickMs());
+    const std::string token =
+        "vna-cli request " + std::to_string(random()) + " " + std::to_string(p.clock.tickMs());
     const int timeoutMs = static_cast<int>(std::ceil(o.timeout * 1000));
     const extctl::RequestOutcome r =
         extctl::RequestSweep(p.registry, p.clock, p.st.registryPath, request, token, timeoutMs);
@@ -32,9 +33,8 @@ int RequestFromProgram(core::Program& p, const CliOptions& o, std::FILE* out, st
     }
     std::string why = r.reason;
     if (!r.taken) {
-        why += " within" + core::NumText(o.timeout, 0) +
-               " s: is vna running on the data folder " + p.st.ProgramFolder +
-               " with externalControl 2 or 3 in its config file?";
+        why += " within" + core::NumText(o.timeout, 0) + " s: is vna running on the data folder " +
+               p.st.ProgramFolder + " with externalControl 2 or 3 in its config file?";
     }
     std::fprintf(err, "vna-cli: error %d: %s\n", r.code, why.c_str());
     return 1;

@@ -34,8 +34,8 @@ const char* GetEnv(const char* name) {
 class Library {
 public:
     Library() {
-        const vna::core::DataFolderResult data = vna::core::ChooseDataFolder(
-            GetEnv("VNA_HOME") ? GetEnv("VNA_HOME") : "", std::string(), GetEnv);
+        const vna::core::DataFolderResult data =
+            vna::core::ChooseDataFolder(GetEnv("VNA_HOME") ? GetEnv("VNA_HOME") : "", std::string(), GetEnv);
         registry_ = std::make_unique<vna::platform::FileRegistry>(data.folder + "registry");
         program_ = std::make_unique<Program>(vna::core::Platform{ui_, clock_, serial_, *registry_, sound_});
         vna::core::AppState& st = program_->st;

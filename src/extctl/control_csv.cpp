@@ -50,7 +50,8 @@ bool WriteControlCsv(core::Program& p) {
     if (!core::FileIsWriteProtected(path) && core::WriteFileAtomic(path, ControlCsvText(p, p.clock.now()))) {
         return true;
     }
-    p.ui.message("Data file: " + path + " is not available for writing.\rIt may be in use by another program.",
+    p.ui.message("Data file: " + path +
+                     " is not available for writing.\rIt may be in use by another program.",
                  "No control file");
     return false;
 }

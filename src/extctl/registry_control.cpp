@@ -160,8 +160,8 @@ bool PollRegistry(core::Program& p) {
     }
     const std::string ready = Value(p, DataReadyValue, "null");
     // A blank value is no request either: a shell empties a file before it writes the new text.
-    if (ready.find(NoRequest) != std::string::npos || ready.find_first_not_of(" \t\r\n") == std::string::npos ||
-        st.SweepRunning) {
+    if (ready.find(NoRequest) != std::string::npos ||
+        ready.find_first_not_of(" \t\r\n") == std::string::npos || st.SweepRunning) {
         return false;
     }
     Request r;

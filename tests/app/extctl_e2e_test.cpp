@@ -47,8 +47,9 @@ std::vector<std::pair<double, std::complex<double>>> Points(const std::string& o
         const auto rs = line.find("Rs= ");
         const auto xs = line.find("Xs= ");
         if (rs != std::string::npos && xs != std::string::npos) {
-            points.push_back({core::TextToNumber(line), {core::TextToNumber(line.substr(rs + 4)),
-                                                         core::TextToNumber(line.substr(xs + 4))}});
+            points.push_back(
+                {core::TextToNumber(line),
+                 {core::TextToNumber(line.substr(rs + 4)), core::TextToNumber(line.substr(xs + 4))}});
         }
     }
     return points;
@@ -86,9 +87,9 @@ TEST(ExternalControlEndToEnd, TheLibraryExportsExactlyItsDocumentedFunctions) {
         names.insert(name);
     }
     const std::set<std::string> documented = {
-        "VNA_InitVars",   "VNA_Sync",      "VNA_ScanPointA",   "VNA_ScanPointB",     "VNA_AvgReadings",
-        "VNA_CommPort",   "VNA_LoadCalFile", "VNA_ProgRelay",  "VNA_ConstantFreq",   "VNA_GetVersion",
-        "VNA_GetTemperature", "VNA_FreeText", "VNA_LastMessage"};
+        "VNA_InitVars",       "VNA_Sync",        "VNA_ScanPointA", "VNA_ScanPointB",   "VNA_AvgReadings",
+        "VNA_CommPort",       "VNA_LoadCalFile", "VNA_ProgRelay",  "VNA_ConstantFreq", "VNA_GetVersion",
+        "VNA_GetTemperature", "VNA_FreeText",    "VNA_LastMessage"};
     EXPECT_EQ(names, documented) << o.out;
 }
 
@@ -183,17 +184,16 @@ lib.VNA_FreeText(None)
     const Output o = RunProgram({"/usr/bin/env", "VNA_SERIAL=" + sim.link(), "VNA_HOME=" + files.file("data"),
                                  "/usr/bin/python3", "-c", script, VNACTL_LIB, other});
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out,
-              "point 10\n"
-              "sync 34524\n"
-              "celsius 31.600000\n"
-              "nocal 35921 35921\n"
-              "port 10 Comm port must between 1 and 65000\n"
-              "open 0\n"
-              "other 26903 Invalid cal file: This cal file is for a different instrument.\n"
-              "point 0\n"
-              "close 34503 0\n"
-              "version 34506\n")
+    EXPECT_EQ(o.out, "point 10\n"
+                     "sync 34524\n"
+                     "celsius 31.600000\n"
+                     "nocal 35921 35921\n"
+                     "port 10 Comm port must between 1 and 65000\n"
+                     "open 0\n"
+                     "other 26903 Invalid cal file: This cal file is for a different instrument.\n"
+                     "point 0\n"
+                     "close 34503 0\n"
+                     "version 34506\n")
         << o.err;
 }
 
@@ -214,8 +214,8 @@ TEST(ExternalControlEndToEnd, ARunningProgramAnswersRegistryRequestsOfTheCommand
         config[entry] = '2';
         test::WriteFile(data + "/_VNA_Default.cfg", config);
     }
-    test::Background vna({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", VNA_EXE, "--data-dir", data, "--serial",
-                          sim.link(), "--cal", cal},
+    test::Background vna({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", VNA_EXE, "--data-dir", data,
+                          "--serial", sim.link(), "--cal", cal},
                          files.file("vna.log"));
     // The key's folder appears when the watch loop begins.
     const std::string key = data + "/registry/hkey_current_user/software/morvane";
@@ -233,8 +233,8 @@ TEST(ExternalControlEndToEnd, ARunningProgramAnswersRegistryRequestsOfTheCommand
             start += 0.25;
         }
     };
-    Output o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "request", "--port", "a", "--start", "12", "--stop",
-                           "20", "--step", "0.25", "--timeout", "60"},
+    Output o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "request", "--port", "a", "--start", "12",
+                           "--stop", "20", "--step", "0.25", "--timeout", "60"},
                           std::chrono::seconds(70));
     ASSERT_EQ(o.status, 0) << o.err << test::ReadFile(files.file("vna.log"));
     EXPECT_EQ(o.out, data + "/AutoScan.csv\n");
@@ -259,8 +259,8 @@ cat "$key/csvready"
 
     // Invalid limits: the reason, and no sweep.
     const std::string before = test::ReadFile(data + "/AutoScan.csv");
-    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "request", "--port", "a", "--start", "12", "--stop", "20",
-                    "--step", "0.0005", "--timeout", "30"},
+    o = RunProgram({VNA_CLI_EXE, "--data-dir", data, "request", "--port", "a", "--start", "12", "--stop",
+                    "20", "--step", "0.0005", "--timeout", "30"},
                    std::chrono::seconds(40));
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "vna-cli: error 1: Delta Freq is outside of limits, 1KHz to 1MHz 0.0005\n");

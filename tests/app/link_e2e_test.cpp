@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/process_support.h"
 #include "core/program.h"
 #include "files/scan_format.h"
 #include "instrument/commands.h"
@@ -32,7 +33,6 @@
 #include "platform/system_clock.h"
 #include "sim/dut.h"
 #include "sim/front_end.h"
-#include "app/process_support.h"
 #include "support/test_rig.h"
 
 using namespace vna;

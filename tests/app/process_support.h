@@ -39,7 +39,7 @@ struct TerminalStep {
 // Runs a program whose questions come on its error output and whose answers are read from its
 // input, answering the steps in order.
 inline Output RunAtTerminal(const std::vector<std::string>& args, const std::vector<TerminalStep>& steps,
-                     std::chrono::milliseconds limit = std::chrono::seconds(120)) {
+                            std::chrono::milliseconds limit = std::chrono::seconds(120)) {
     int inPipe[2], outPipe[2], errPipe[2];
     EXPECT_EQ(::pipe(inPipe), 0);
     EXPECT_EQ(::pipe(outPipe), 0);
@@ -114,7 +114,7 @@ inline Output RunAtTerminal(const std::vector<std::string>& args, const std::vec
 
 // Runs a program to its end (at most `limit`), collecting both outputs.
 inline Output RunProgram(const std::vector<std::string>& args,
-                  std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+                         std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     return RunAtTerminal(args, {}, limit);
 }
 

@@ -35,7 +35,8 @@ TEST_F(SimTest, ExportedPointsAreThisPointCorrectedWithTheLoadedCal) {
     double rs = 0, xs = 0;
     // Each point is its own: a device changed between two points shows at once, whatever an
     // earlier sweep or point left in the program.
-    for (const char* device : {"rlc-series:r=30,l=1.2u,c=80p", "resistor:r=75", "rlc-parallel:r=2000,l=1u,c=100p"}) {
+    for (const char* device :
+         {"rlc-series:r=30,l=1.2u,c=80p", "resistor:r=75", "rlc-parallel:r=2000,l=1u,c=100p"}) {
         r.serial.unit.dut = *sim::ParseDut(device);
         for (double f : {3.5, 16.244, 29.9}) {
             ASSERT_EQ(Call(r, [&](core::Program& p) { return extctl::ScanPointA(p, 1, f, &rs, &xs); }), 0)
@@ -56,7 +57,8 @@ TEST_F(SimTest, ExportedPointsAreThisPointCorrectedWithTheLoadedCal) {
     r.serial.unit.dut = *sim::ParseDut("attenuator:db=20");
     double db = 0, phase = 0;
     for (double f : {0.5, 10.0, 100.0}) {
-        ASSERT_EQ(Call(r, [&](core::Program& p) { return extctl::ScanPointB(p, 1, f, &db, &phase); }), 0) << f;
+        ASSERT_EQ(Call(r, [&](core::Program& p) { return extctl::ScanPointB(p, 1, f, &db, &phase); }), 0)
+            << f;
         EXPECT_NEAR(db, -20, 0.3) << f << " MHz";
         EXPECT_NEAR(phase, 0, 0.05) << f << " MHz";
     }

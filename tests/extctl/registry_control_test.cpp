@@ -159,10 +159,11 @@ TEST_F(SimTest, RegistryRequestsWithInvalidLimitsOrAnUnwritableFileAreRefusedAnd
         int code;
         std::string reason;
     };
-    for (const Case& c : {Case{"1", "2", "0.0005", 1, "Delta Freq is outside of limits, 1KHz to 1MHz 0.0005"},
-                          Case{"1", "0.005", "0.001", 2, "End Freq is outside of limits, 10KHz to  180  0.005"},
-                          Case{"0.001", "2", "0.1", 3, "Start Freq is outside of limits, 5KHz to  180  0.001"},
-                          Case{"abc", "2", "0.1", 3, "Start Freq is outside of limits, 5KHz to  180  abc"}}) {
+    for (const Case& c :
+         {Case{"1", "2", "0.0005", 1, "Delta Freq is outside of limits, 1KHz to 1MHz 0.0005"},
+          Case{"1", "0.005", "0.001", 2, "End Freq is outside of limits, 10KHz to  180  0.005"},
+          Case{"0.001", "2", "0.1", 3, "Start Freq is outside of limits, 5KHz to  180  0.001"},
+          Case{"abc", "2", "0.1", 3, "Start Freq is outside of limits, 5KHz to  180  abc"}}) {
         Ask(r, c.start, c.end, c.step, "0");
         r.registry.set(st.registryPath, extctl::CsvReadyValue, "");
         ASSERT_TRUE(extctl::PollRegistry(r.p()));
@@ -178,7 +179,8 @@ TEST_F(SimTest, RegistryRequestsWithInvalidLimitsOrAnUnwritableFileAreRefusedAnd
     }
     r.registry.set(st.registryPath, extctl::DataReadyValue, "go");
     ASSERT_TRUE(extctl::PollRegistry(r.p()));
-    EXPECT_EQ(Get(r, extctl::StatusValue), "3 Start Freq is outside of limits, 5KHz to  180  Start not found");
+    EXPECT_EQ(Get(r, extctl::StatusValue),
+              "3 Start Freq is outside of limits, 5KHz to  180  Start not found");
     // Nothing was measured and the user's limits stand.
     EXPECT_EQ(r.serial.unit.state().measurements, readings);
     EXPECT_EQ(st.start_freq, 1);
@@ -192,7 +194,8 @@ TEST_F(SimTest, RegistryRequestsWithInvalidLimitsOrAnUnwritableFileAreRefusedAnd
     ASSERT_TRUE(extctl::PollRegistry(r.p()));
     EXPECT_EQ(r.ui.messages().back().caption, "No control file");
     EXPECT_EQ(r.ui.messages().back().text,
-              "Data file: " + folder + "/out.csv is not available for writing.\rIt may be in use by another program.");
+              "Data file: " + folder +
+                  "/out.csv is not available for writing.\rIt may be in use by another program.");
     EXPECT_EQ(Get(r, extctl::CsvReadyValue), "");
     EXPECT_EQ(Get(r, extctl::StatusValue).rfind("4 Data file: ", 0), 0u);
     // The next request is answered once the folder is there.

@@ -186,7 +186,8 @@ int PosixSerialPort::fill() {
     // A reply that began later than the line alone explains (the instrument was still measuring)
     // is now on its way at the line rate: wait for the line time of what is still missing.
     if (r > 0 && expected_ > end_ && end_ < buffer_.size()) {
-        const double rest = std::min(static_cast<double>(expected_ - end_) * 10.0 / baud_, MaxRestWaitSeconds);
+        const double rest =
+            std::min(static_cast<double>(expected_ - end_) * 10.0 / baud_, MaxRestWaitSeconds);
         SleepUntil(MonotonicSeconds() + rest);
         const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
         if (n > 0) {
