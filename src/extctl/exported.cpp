@@ -114,7 +114,8 @@ int Sync(core::Program& p, int mode) {
 
 int ScanPointA(core::Program& p, int mode, double freq, double* first, double* second) {
     core::AppState& st = p.st;
-    if (!StartPoint(p, mode, freq, st.porta_cal_ok != 0)) {
+    // A table that cannot be interpolated would leave an older point's values in place.
+    if (!StartPoint(p, mode, freq, st.porta_cal_ok != 0 && measure::CalTableUsable(p.cal))) {
         st.Measuring = 0;
         return st.LastError;
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "extctl/registry_client.h"
 #include "extctl/registry_control.h"
 #include "measure/sweep_support.h"
+#include "platform/fake/memory_registry.h"
 #include "platform/file_registry.h"
 
 using namespace vna;
@@ -68,6 +70,31 @@ void Ask(test::SimRig& r, const std::string& start, const std::string& end, cons
 std::string Get(test::SimRig& r, std::string_view name) {
     return r.registry.get(r.st().registryPath, name).value_or("<none>");
 }
+
+// A registry in which, while a client waits, the program first answers another client's request
+// and then the waiting one's.
+class BusyRegistry final : public platform::Registry {
+public:
+    platform::fake::MemoryRegistry values;
+    int looks = 0;
+    bool createKey(std::string_view key) override { return values.createKey(key); }
+    bool keyExists(std::string_view key) override { return values.keyExists(key); }
+    bool set(std::string_view key, std::string_view name, std::string_view value) override {
+        return values.set(key, name, value);
+    }
+    std::optional<std::string> get(std::string_view key, std::string_view name) override {
+        if (name == extctl::AnsweredValue && ++looks == 3) {
+            values.set(key, extctl::CsvReadyValue, "/other.csv");
+            values.set(key, extctl::StatusValue, "0");
+            values.set(key, extctl::AnsweredValue, "someone else");
+        } else if (name == extctl::AnsweredValue && looks == 6) {
+            values.set(key, extctl::CsvReadyValue, "/mine.csv");
+            values.set(key, extctl::StatusValue, "17 The Port B sweep stopped after 4 points.");
+            values.set(key, extctl::AnsweredValue, values.get(key, extctl::DataReadyValue).value_or(""));
+        }
+        return values.get(key, name);
+    }
+};
 
 } // namespace
 
@@ -268,4 +295,12 @@ TEST_F(SimTest, RegistryWatchLoopRunsWhileConfiguredAndTheClientWithdrawsAnUnans
     EXPECT_EQ(quiet.get(key, extctl::DataReadyValue), "null");
     EXPECT_EQ(quiet.get(key, extctl::ScanPortValue), "1");
     EXPECT_EQ(quiet.get(key, extctl::DeltaFreqValue), "0.1");
+    // Another client's answer is not taken for this one's.
+    BusyRegistry busy;
+    const extctl::RequestOutcome mine =
+        extctl::RequestSweep(busy, r.clock, key, {true, 1, 2, 0.1}, "request 8", 2000);
+    EXPECT_TRUE(mine.taken);
+    EXPECT_EQ(mine.csvPath, "/mine.csv");
+    EXPECT_EQ(mine.code, 17);
+    EXPECT_EQ(mine.reason, "The Port B sweep stopped after 4 points.");
 }
