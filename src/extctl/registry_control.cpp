@@ -90,8 +90,14 @@ std::pair<int, std::string> Sweep(core::Program& p, const Request& r) {
         instrument::StatusText(p, 100, 100, "   External control: " + reason, instrument::WarningColor(st));
         return {PortNotCalibrated, reason};
     }
-    st.start_freq = r.start;
-    st.end_freq = r.end;
+    // Limits in the wrong order are taken the other way round, as the limits dialog takes them,
+    // and a span below one step becomes one step: the sweep would otherwise fall back to its
+    // default span.
+    st.start_freq = std::min(r.start, r.end);
+    st.end_freq = std::max(r.start, r.end);
+    if (st.end_freq - st.start_freq < r.step) {
+        st.end_freq = st.start_freq + r.step;
+    }
     st.delta_freq = r.step;
     st.delta_freq_text.clear();
     st.PortB_on = r.portB ? 1 : 0;

@@ -133,6 +133,17 @@ TEST_F(SimTest, RegistryRequestIsSweptAndAnsweredWithTheControlCsvFile) {
     }
     EXPECT_EQ(st.start_freq, 12);
     EXPECT_EQ(st.end_freq, 20);
+    // Limits the wrong way round are swept the right way; a span below a step becomes one step.
+    Ask(r, "20", "12", "0.5", "0");
+    ASSERT_TRUE(extctl::PollRegistry(r.p()));
+    a = ReadCsv(csv);
+    ASSERT_EQ(a.values.size(), 17u);
+    EXPECT_NEAR(a.values.front()[0], 12, 1e-5);
+    Ask(r, "15", "15", "0.5", "0");
+    ASSERT_TRUE(extctl::PollRegistry(r.p()));
+    a = ReadCsv(csv);
+    ASSERT_EQ(a.values.size(), 2u);
+    EXPECT_NEAR(a.values.back()[0], 15.5, 1e-5);
 
     // "null" anywhere in dataready asks for nothing, and so does a blank text (a shell's file
     // between its truncation and its new text).
