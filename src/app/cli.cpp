@@ -444,6 +444,7 @@ std::string CliUsage() {
            "       vna-cli [...] bandscan --start F1 --stop F2 --step DF [--high] [--out FILE.csv]\n"
            "       vna-cli [...] generator --start F1 --stop F2 --step DF [--settling N] [--marker F]...\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
+           "       vna-cli [--data-dir DIR] request --port a|b --start F1 --stop F2 --step DF [--timeout S]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
@@ -458,7 +459,9 @@ std::string CliUsage() {
            "generator makes the instrument a swept source from F1 to F2 (a step above 20 is a number of\n"
            "points) with up to four --marker frequencies, until Enter, SIGINT or SIGTERM stops it.\n"
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
-           "into another of these kinds, by the extensions; it needs no instrument.\n";
+           "into another of these kinds, by the extensions; it needs no instrument.\n"
+           "request asks the program running on the same data folder (with externalControl 2 or 3 in\n"
+           "its config file) for one sweep and prints the path of the CSV file it wrote.\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -483,7 +486,18 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             }
             return args[++i];
         };
-        if (a == "--start" || a == "--stop" || a == "--step") {
+        if (a == "--timeout") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            o.timeout = std::strtod(v->c_str(), &end);
+            if (end == v->c_str() || *end != '\0' || !(o.timeout > 0) || o.timeout > 86400) {
+                error = "--timeout needs seconds (up to 86400)";
+                return std::nullopt;
+            }
+        } else if (a == "--start" || a == "--stop" || a == "--step") {
             const auto v = value();
             if (!v) {
                 return std::nullopt;
@@ -569,7 +583,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if (a == "--yes") {
             o.yes = true;
         } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal" ||
-                    a == "bandscan" || a == "generator") &&
+                    a == "bandscan" || a == "generator" || a == "request") &&
                    o.command.empty()) {
             o.command = a;
         } else if (o.command == "cal" && o.calKind.empty() &&
@@ -603,6 +617,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
     if (!o.calFile.empty() && o.command == "cal" && o.calKind != "portb") {
         error = "--cal names the Port A calibration of cal portb";
+        return std::nullopt;
+    }
+    if (o.command == "request" && (o.start <= 0 || o.stop <= 0 || o.step <= 0)) {
+        error = "request needs --start, --stop and --step";
         return std::nullopt;
     }
     if (o.command == "sweep") {
@@ -665,6 +683,10 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
     if (o.command == "convert") {
         // A conversion depends on the files alone, not on the settings of this machine.
         return ConvertScanFile(p, o.input, o.output, o.format, out, err);
+    }
+    if (o.command == "request") {
+        // The running program does the work; this side only talks to its registry.
+        return RequestFromProgram(p, o, out, err);
     }
     files::ReadInitFile(p);
     if (o.command == "cal" || o.command == "sweep") {

@@ -16,7 +16,8 @@ struct Program;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify", "point", "cal", "sweep", "bandscan", "generator" or "convert"
+    std::string command;   // "identify", "point", "cal", "sweep", "bandscan", "generator", "convert" or
+                           // "request"
     std::string calKind;   // cal: "standard", "custom" or "portb"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
@@ -29,7 +30,8 @@ struct CliOptions {
     std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
                            // cal portb: the Port A calibration the Port B data joins;
                            // sweep: the cal file to sweep with (else the one of the settings)
-    double start = 0;      // sweep, bandscan, generator: --start MHz
+    double timeout = 120;  // request: --timeout S, seconds to wait for the answer
+    double start = 0;      // sweep, request, bandscan, generator: --start MHz
     double stop = 0;       // sweep, bandscan, generator: --stop MHz
     double step = 0;       // sweep, bandscan: --step MHz; generator: MHz, or above 20 a number of points
     bool high = false;     // bandscan: --high, the high sensitivity
@@ -66,6 +68,11 @@ int BandScanToRows(core::Program& p, const CliOptions& options, std::FILE* out, 
 // already connected, until Enter is pressed or SIGINT or SIGTERM arrives; the instrument is told
 // to stop in every one of these cases.
 int RunSweepGenerator(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// Asks a running program for one sweep through registry external control (the registry of the
+// data folder), waits up to `timeout` seconds for the answer and prints the path of the CSV file;
+// on failure prints "vna-cli: error CODE: why" on `err` and returns 1.
+int RequestFromProgram(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // Converts the scan in the file `in` to the file `out`, each kind taken from its extension: a scan
 // file (".scn" Port A, ".scnb" Port B), a CSV export (".csv", either port) or a Touchstone file

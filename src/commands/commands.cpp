@@ -23,6 +23,7 @@
 #include "display/pending.h"
 #include "display/scan_plot.h"
 #include "display/status_panel.h"
+#include "extctl/control_csv.h"
 #include "files/config_file.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
@@ -531,7 +532,7 @@ void KeyDown(Program& p, int key) {
         case 'U':
             if (!st.TdrActive) {
                 ScanButton(p);
-                instrument::WriteControlDataFile(p);
+                extctl::WriteControlCsv(p);
             }
             break;
         case 'P':

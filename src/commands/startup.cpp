@@ -13,13 +13,13 @@
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/status_panel.h"
+#include "extctl/registry_control.h"
 #include "files/config_file.h"
 #include "files/default_config.h"
 #include "files/init_file.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
 #include "instrument/date_code.h"
-#include "instrument/external_control.h"
 #include "instrument/health.h"
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
@@ -313,7 +313,7 @@ void Startup(Program& p, const StartOptions& options) {
     AttachToolTips(p);
     // 29. External control.
     if (st.externalControl > 1 && st.InstrumentPresent && st.ProgramRunning) {
-        instrument::RunRegistryExternalControl(p);
+        extctl::RunRegistryExternalControl(p);
     }
     // 30. Cal data on the sweep grid.
     measure::BuildInterpolation(p);

@@ -260,6 +260,15 @@ struct RunState {
     double XsRaw = 0;
     double PhaseDeg = 0;
 
+    // ---- External control ----
+    // 1 for the duration of every exported function (a host program is calling, no user).
+    Flag ExternalCall = 0;
+    // A "Z2" sync pulse before each external point while positive (with `SyncSupported`); 1 means
+    // once: it falls back to 0 after the first pulse.
+    std::int32_t SyncMode = 0;
+    // The source is held at a constant frequency for a host; the point functions clear it.
+    Flag ConstantFreqMode = 0;
+
     // ---- Calibration data, interpolation and reading correction ----
     Flag cal_loaded = 0; // a cal file was accepted
     // 0 for an ordinary cal file; 1..6 while a multichannel cal saves the file of channel k.

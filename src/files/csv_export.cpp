@@ -25,6 +25,8 @@ constexpr const char* HeaderB =
     "Freq(MHz), S11mag(dB), S11phase(deg), S21mag(dB), S21phase(deg), Delay(usec)";
 // What a row shows as the return loss of a perfect match.
 constexpr double PerfectMatchReturnLoss = 999;
+// The control file's frequencies are written half a unit of the sixth decimal up.
+constexpr double ControlFreqOffset = 0.0000005;
 
 std::string CreatedLine(const platform::LocalTime& t, const char* gap) {
     char buf[80];
@@ -88,7 +90,11 @@ std::string CsvNameB(std::string_view scanPath) {
     return std::string(scanPath) + "_B.csv";
 }
 
-std::string CsvTextA(const core::Program& p, const platform::LocalTime& created) {
+namespace {
+
+// The Port A rows as the export writes them, or as the control file of external control writes
+// them (the frequency in full precision and another factor for the phase).
+std::string TextA(const core::Program& p, const platform::LocalTime& created, bool control) {
     const core::AppState& st = p.st;
     const core::ScanArrays& s = p.scan;
     std::string out;
@@ -100,8 +106,10 @@ std::string CsvTextA(const core::Program& p, const platform::LocalTime& created)
     out += "\r\n";
     for (int k = 0; k <= last; ++k) {
         const auto i = static_cast<std::size_t>(k);
-        // The frequency column has always been written in single precision.
-        const double f = static_cast<float>(grid.step * k + grid.start);
+        // The export's frequency column has always been written in single precision; the control
+        // file's in full precision, half a unit of its last decimal up.
+        const double f = control ? grid.start + grid.step * k + ControlFreqOffset
+                                 : static_cast<float>(grid.step * k + grid.start);
         const double swr = s.scan_swr[i];
         const double rho = (swr - 1) / (swr + 1);
         const double returnLoss =
@@ -111,13 +119,23 @@ std::string CsvTextA(const core::Program& p, const platform::LocalTime& created)
         Value(out, s.scan_rs[i]);
         Value(out, s.scan_xs[i]);
         Value(out, s.scan_zmag[i]);
-        Value(out, s.scan_phase[i] * CsvDegrees);
+        Value(out, s.scan_phase[i] * (control ? ControlCsvDegrees : CsvDegrees));
         Value(out, rho);
         Value(out, returnLoss);
         Value(out, rho * rho * 100);
         out += "\r\n";
     }
     return out;
+}
+
+} // namespace
+
+std::string CsvTextA(const core::Program& p, const platform::LocalTime& created) {
+    return TextA(p, created, false);
+}
+
+std::string ControlCsvTextA(const core::Program& p, const platform::LocalTime& created) {
+    return TextA(p, created, true);
 }
 
 std::string CsvTextB(const core::Program& p, const platform::LocalTime& created) {

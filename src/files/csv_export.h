@@ -18,13 +18,19 @@ struct LocalTime;
 // "name_B.csv" beside a Port B scan file.
 namespace vna::files {
 
-// Degrees per radian of the CSV exports.
+// Degrees per radian of the CSV exports, and of the control file of external control.
 inline constexpr double CsvDegrees = 57.29588;
+inline constexpr double ControlCsvDegrees = 57.2958;
 
 // The CSV export of the Port A scan (points 0..`last_scan_index` of the scan arrays), created at
 // `created`. A point of SWR 1 (no reflection) has an infinite return loss; its row shows 999, the
 // value the graph uses for it.
 std::string CsvTextA(const core::Program& p, const platform::LocalTime& created);
+// The CSV file external control writes after a Port A sweep: the lines of the Port A export, but
+// the frequency of row k is start + step x k in full precision (half a unit of the sixth decimal
+// up) and the phases are converted with ControlCsvDegrees. (After a Port B sweep it writes the
+// Port B export.)
+std::string ControlCsvTextA(const core::Program& p, const platform::LocalTime& created);
 // The CSV export of the Port B scan.
 std::string CsvTextB(const core::Program& p, const platform::LocalTime& created);
 

@@ -9,7 +9,6 @@ struct Program;
 // is not available yet (core::NotAvailableYet).
 namespace vna::instrument {
 
-void WriteControlDataFile(core::Program& p);
 void VnaTestDialog(core::Program& p);
 
 } // namespace vna::instrument

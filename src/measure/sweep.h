@@ -22,15 +22,24 @@ void checkSweepSettings(core::Program& p);
 // right edge of the graph). The sweep ends at the last point, when the user clears `SweepRunning`
 // (a key or a click), at an instrument error (left in `LastError`; the points measured before it
 // are kept) or when the reference signal is missing. A replay draws the stored scan at once,
-// without looking at window messages, and leaves its number of points as it was.
-void sweepPortA(core::Program& p, int pointLimit = 0);
+// without looking at window messages, and leaves its number of points as it was. Returns the
+// number of points a live sweep measured and stored (0 for a replay).
+int sweepPortA(core::Program& p, int pointLimit = 0);
 
 // One Port B sweep over the present grid, live or replayed, with autoranging of the receiver,
 // automatic averaging, group delay and, when its traces are on, S11 and the insertion loss.
-// `average` and `trend` are the user's again afterwards.
-void sweepPortB(core::Program& p, int pointLimit = 0);
+// `average` and `trend` are the user's again afterwards. Returns the number of points a live sweep
+// measured and stored (0 for a replay).
+int sweepPortB(core::Program& p, int pointLimit = 0);
+
+// One Port B point at `freq`, as a sweep measures it, for a host program: the receiver starts at
+// its lowest range and is brought into its good range (autoranging is on outside diagnostic
+// mode). Gives S21 in dB and its phase in radians, corrected with the through-cable data when
+// `corrected` (else the plain ratio less the receiver's gain, and the raw phase difference).
+// False when a reading failed or the signal overloads even the lowest range (`LastError`).
+bool MeasureS21Point(core::Program& p, bool corrected, double& s21db, double& phase);
 
 // The sweep of the active port.
-void SweepActivePort(core::Program& p, int pointLimit = 0);
+int SweepActivePort(core::Program& p, int pointLimit = 0);
 
 } // namespace vna::measure

@@ -133,11 +133,11 @@ void checkSweepSettings(core::Program& p) {
     }
 }
 
-void sweepPortA(core::Program& p, int pointLimit) {
+int sweepPortA(core::Program& p, int pointLimit) {
     core::AppState& st = p.st;
     checkSweepSettings(p);
     if (!st.ConfigLoaded) {
-        return;
+        return 0;
     }
     st.LastError = 0;
     ReferenceRules(st);
@@ -170,7 +170,7 @@ void sweepPortA(core::Program& p, int pointLimit) {
         }
         st.SweepRunning = 0;
         st.recycle = 0;
-        return;
+        return 0;
     }
 
     // Set up.
@@ -364,6 +364,7 @@ void sweepPortA(core::Program& p, int pointLimit) {
     if (failure != 0) {
         st.LastError = failure;
     }
+    return live ? i : 0;
 }
 
 } // namespace vna::measure

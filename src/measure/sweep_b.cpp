@@ -242,11 +242,11 @@ bool MeasureS11(core::Program& p, int i, PointB& v) {
 
 } // namespace
 
-void sweepPortB(core::Program& p, int pointLimit) {
+int sweepPortB(core::Program& p, int pointLimit) {
     core::AppState& st = p.st;
     checkSweepSettings(p);
     if (!st.ConfigLoaded) {
-        return;
+        return 0;
     }
     const bool live = st.live_scan != 0;
     if (live) {
@@ -266,7 +266,7 @@ void sweepPortB(core::Program& p, int pointLimit) {
         }
         st.SweepRunning = 0;
         st.recycle = 0;
-        return;
+        return 0;
     }
     if (!st.DiagMode) {
         st.autorange = 1;
@@ -321,7 +321,7 @@ void sweepPortB(core::Program& p, int pointLimit) {
         st.SweepRunning = 0;
         st.recycle = 0;
         GiveBack(p, kept, live);
-        return;
+        return 0;
     }
     if (live && s11Needed && failure == 0) {
         // S11 is corrected like a Port A point, with the Port A cal on this grid.
@@ -451,14 +451,48 @@ void sweepPortB(core::Program& p, int pointLimit) {
     if (failure != 0) {
         st.LastError = failure;
     }
+    return live ? i : 0;
 }
 
-void SweepActivePort(core::Program& p, int pointLimit) {
-    if (p.st.PortB_on) {
-        sweepPortB(p, pointLimit);
-    } else {
-        sweepPortA(p, pointLimit);
+bool MeasureS21Point(core::Program& p, bool corrected, double& s21db, double& phase) {
+    core::AppState& st = p.st;
+    if (!st.DiagMode) {
+        st.autorange = 1;
     }
+    // Every point starts where a sweep starts, so the phase offsets the ranging collects belong to
+    // this point alone.
+    st.PortB_Gain = LowestGain;
+    st.PortB_Sens = 1;
+    st.PortB_RangeOffset = 0;
+    st.PortB_PhaseMemory = 0;
+    instrument::SendGains(p);
+    ReadPortB(p);
+    if (ReadingFailed(st)) {
+        st.LastError = st.LastError != 0 ? st.LastError : 10;
+        return false;
+    }
+    int level = Level(st);
+    if (st.autorange && (level > LevelHigh || level < LevelLow) && !Autorange(p, level)) {
+        st.LastError = st.LastError != 0 ? st.LastError : 10;
+        return false;
+    }
+    if (st.LastError != 0) {
+        return false;
+    }
+    const double ratio = st.MagRef > 0 ? st.MagLoad / st.MagRef : 0;
+    if (corrected) {
+        const measure::PortBCorrection c = measure::PortBCorrect(p, ratio);
+        s21db = (c.ratio > 0 ? 20 * std::log10(c.ratio) : -200) - ReceiverOffsetDb(st, c.calibrated);
+        phase = c.phase;
+    } else {
+        s21db = (ratio > 0 ? 20 * std::log10(ratio) : -200) - ReceiverOffsetDb(st, false);
+        phase = st.PhaseDiff;
+    }
+    return true;
+}
+
+int SweepActivePort(core::Program& p, int pointLimit) {
+    return p.st.PortB_on ? sweepPortB(p, pointLimit) : sweepPortA(p, pointLimit);
 }
 
 } // namespace vna::measure
