@@ -345,9 +345,6 @@ int sweepPortB(core::Program& p, int pointLimit) {
             display::PlotPointB(p, i, display::PointFromScanB(p, i));
         }
     } else if (failure == 0) {
-        const int cleared = std::min(std::max(st.scan_points, n) + 1, core::ScanCapacity);
-        std::fill_n(s.s21_db.begin(), cleared, 0.0);
-        std::fill_n(s.s21_phase.begin(), cleared, 0.0);
         GroupDelay delay(DelayWindow(st), st.delta_freq);
         display::PortBValues previous;
         while (i < n) {
@@ -392,6 +389,13 @@ int sweepPortB(core::Program& p, int pointLimit) {
             previous = shown;
             shown.insertionLoss = InsertionLoss(shown.s21db, shown.s11db);
             display::PlotPointB(p, i, shown);
+            if (i == 0) {
+                // The scan shown before is cleared only once this sweep has a point of its own: a
+                // sweep whose first reading fails leaves it whole.
+                const int cleared = std::min(std::max(st.scan_points, n) + 1, core::ScanCapacity);
+                std::fill_n(s.s21_db.begin(), cleared, 0.0);
+                std::fill_n(s.s21_phase.begin(), cleared, 0.0);
+            }
             s.s21_db[k] = shown.s21db;
             s.s21_phase[k] = shown.s21phase;
             s.s11_db[k] = shown.s11db;

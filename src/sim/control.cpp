@@ -43,7 +43,13 @@ ControlResult ApplyFault(Instrument& unit, const std::string& item) {
     if (name == "clear" || name == "none") {
         f = Faults{};
     } else if (name == "silence") {
-        f.silence = true;
+        if (arg.empty()) {
+            f.silence = true;
+        } else if (!Number(arg, n) || n < 0) {
+            return Fail("silence takes the number of readings still answered");
+        } else {
+            f.silenceAfter = static_cast<int>(n);
+        }
     } else if (name == "truncate") {
         const auto colon = arg.find(':');
         double count = -1;
@@ -90,7 +96,7 @@ std::string ControlHelp() {
     return "dut SPEC | fault NAME[=N] ... | fault clear | set temp F|supply V|analog V|input N|ppm X|noise "
            "LSB|baud 57600|115000 |\n"
            "mux on|off|K db=X deg=Y | power on|off | status\n"
-           "faults: silence truncate=N[:TIMES] badsum=N refloss deadadc overload stuckbaud extra=N\n"
+           "faults: silence[=N] truncate=N[:TIMES] badsum=N refloss deadadc overload stuckbaud extra=N\n"
            "        bandendless bandbreak=N\n"
            "devices: " +
            DutHelp();

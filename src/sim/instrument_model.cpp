@@ -437,6 +437,12 @@ void Instrument::execute(std::span<const std::uint8_t> c) {
 }
 
 void Instrument::measure(bool portB, std::uint32_t word) {
+    if (faults.silenceAfter == 0) {
+        faults.silence = true;
+        faults.silenceAfter = -1;
+    } else if (faults.silenceAfter > 0) {
+        --faults.silenceAfter;
+    }
     state_.tuningWord = word;
     state_.measurements++;
     const double f = frontEnd.FrequencyHz(word);

@@ -35,6 +35,7 @@ struct UnitConfig {
 // Injected faults. Counts of -1 mean "until cleared".
 struct Faults {
     bool silence = false;       // takes commands, answers nothing
+    int silenceAfter = -1;      // answers this many more readings, then falls silent
     int truncateTo = -1;        // raw readings cut to this many bytes...
     int truncateCount = -1;     // ...this many times
     int badChecksum = 0;        // the next n raw readings (resends included) carry a wrong checksum

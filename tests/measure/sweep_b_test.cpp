@@ -128,7 +128,7 @@ TEST_F(SimTest, PortBSweepOfABandPassFilterOverSeventyDecibels) {
     }
 }
 
-TEST_F(SimTest, PortBOverloadOnlyWhenTheLowestRangeIsTooHigh) {
+TEST_F(SimTest, PortBSweepEndsAtSilenceOrAnOverloadOfTheLowestRangeAndKeepsWhatItHas) {
     auto& r = rig();
     ASSERT_NO_FATAL_FAILURE(ReadyForPortB(r, "attenuator:db=7"));
     test::Limits(r, 5, 6, 0.01);
@@ -137,6 +137,18 @@ TEST_F(SimTest, PortBOverloadOnlyWhenTheLowestRangeIsTooHigh) {
     EXPECT_EQ(st.LastError, 0);
     EXPECT_NEAR(r.p().scan.s21_db[50], -7, 0.1);
     EXPECT_FALSE(r.printed(" Port B Overload at "));
+
+    // A unit that falls silent right after the sweep's first (discarded) reading: code 10, and the
+    // scan measured before is still the program's scan, every point of it.
+    const int last = st.last_scan_index;
+    const core::ScanArray before = r.p().scan.s21_db;
+    r.serial.unit.faults.silenceAfter = 1;
+    measure::sweepPortB(r.p());
+    r.serial.unit.faults.silence = false;
+    EXPECT_EQ(st.LastError, 10);
+    EXPECT_EQ(st.last_scan_index, last);
+    EXPECT_EQ(r.p().scan.s21_db, before);
+    st.PortB_on = 1;
 
     // A source stronger than the receiver was made for: even the lowest range is too high. The
     // point is noted and the sweep ends after it with code 17.
