@@ -199,7 +199,8 @@ TEST_F(SimTest, PortASweepRefusesWithoutCalibrationOrConfiguration) {
     st.DDSdelay = 40;
     measure::sweepPortA(r.p());
     ASSERT_FALSE(r.ui.messages().empty());
-    EXPECT_EQ(r.ui.messages()[0].text, "Note: Zo =  2\rZo can be changed with the Setup menu.");
+    EXPECT_EQ(r.ui.messages()[0].text,
+              "Note: Zo =  2\rZo can be changed with the Zo button of the status panel.");
     EXPECT_EQ(r.ui.messages()[0].caption, "Zo is low");
     EXPECT_EQ(st.trend, 0);
     EXPECT_EQ(st.DDSdelay, 31);
