@@ -153,7 +153,8 @@ TEST(ChartCommands, SmithButtonShowsTheModalChartUntilClosed) {
     EXPECT_TRUE(w.spec.modal);
     EXPECT_EQ(w.spec.width, 507);
     EXPECT_EQ(w.spec.x, 50);
-    EXPECT_EQ(Captions(w), (std::vector<std::string>{"1X", "2X", "3X", "4X", "5X", "Marker Data", "Print", "Close"}));
+    EXPECT_EQ(Captions(w),
+              (std::vector<std::string>{"1X", "2X", "3X", "4X", "5X", "Marker Data", "Print", "Close"}));
     EXPECT_EQ(st.smithZoom, 2);
     EXPECT_EQ(w.findButton("2X")->color, display::ChartCurrentButtonColor);
     EXPECT_EQ(w.findButton("1X")->color, display::ChartButtonColor);
@@ -176,7 +177,8 @@ TEST(ChartCommands, SmithButtonShowsTheModalChartUntilClosed) {
     rig.ui.deliver(Click(commands::cmd::ButtonSmith));
     EXPECT_EQ(rig.ui.windows.size(), 2u);
     ASSERT_FALSE(rig.ui.messages().empty());
-    EXPECT_EQ(rig.ui.messages().back().text, "Marker handling is not available yet in this version of the program.");
+    EXPECT_EQ(rig.ui.messages().back().text,
+              "Marker handling is not available yet in this version of the program.");
 
     // The TDR view has no Smith chart.
     st.TdrActive = 1;
