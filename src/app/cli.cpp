@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "cal/cal_file.h"
@@ -254,6 +255,10 @@ std::string Without(const std::string& path, const std::string& ext) {
 
 } // namespace
 
+char PortOfScanFile(const std::string& path, const std::string& text) {
+    return PortOfFile(path, text);
+}
+
 int ConvertScanFile(core::Program& p, const std::string& in, const std::string& outPath,
                     files::TouchstoneFormat format, std::FILE* out, std::FILE* err) {
     std::string text;
@@ -445,6 +450,7 @@ std::string CliUsage() {
            "       vna-cli [...] generator --start F1 --stop F2 --step DF [--settling N] [--marker F]...\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "       vna-cli [--data-dir DIR] request --port a|b --start F1 --stop F2 --step DF [--timeout S]\n"
+           "       vna-cli plot SCAN --view graph|smith|polar --out FILE.png|FILE.svg [--size WxH]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
@@ -461,7 +467,9 @@ std::string CliUsage() {
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
            "into another of these kinds, by the extensions; it needs no instrument.\n"
            "request asks the program running on the same data folder (with externalControl 2 or 3 in\n"
-           "its config file) for one sweep and prints the path of the CSV file it wrote.\n";
+           "its config file) for one sweep and prints the path of the CSV file it wrote.\n"
+           "plot draws a scan file as the window shows it (the graph, or a Port A scan's Smith chart or\n"
+           "polar plot) into a PNG or SVG picture; it needs no instrument and no display.\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -574,6 +582,29 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 }
                 o.markers.push_back(n);
             }
+        } else if (a == "--view" || a == "--size") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            if (a == "--view") {
+                if (*v != "graph" && *v != "smith" && *v != "polar") {
+                    error = "--view is graph, smith or polar";
+                    return std::nullopt;
+                }
+                o.view = *v;
+            } else {
+                int w = 0;
+                int h = 0;
+                char tail = 0;
+                if (std::sscanf(v->c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8000 ||
+                    h > 8000) {
+                    error = "--size is WIDTHxHEIGHT in pixels, 1 to 8000 each";
+                    return std::nullopt;
+                }
+                o.width = w;
+                o.height = h;
+            }
         } else if (a == "--high") {
             o.high = true;
         } else if (a == "--high-baud") {
@@ -583,7 +614,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if (a == "--yes") {
             o.yes = true;
         } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal" ||
-                    a == "bandscan" || a == "generator" || a == "request") &&
+                    a == "bandscan" || a == "generator" || a == "request" || a == "plot") &&
                    o.command.empty()) {
             o.command = a;
         } else if (o.command == "cal" && o.calKind.empty() &&
@@ -592,7 +623,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if (o.command == "sweep" && !havePort && (a == "a" || a == "b" || a == "A" || a == "B")) {
             o.port = static_cast<char>(a[0] | 0x20);
             havePort = true;
-        } else if (o.command == "convert" && o.input.empty() && !a.empty() && a[0] != '-') {
+        } else if ((o.command == "convert" || o.command == "plot") && o.input.empty() && !a.empty() &&
+                   a[0] != '-') {
             o.input = a;
         } else {
             error = "unknown argument " + a;
@@ -605,6 +637,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
     if (o.command == "convert" && (o.input.empty() || o.output.empty())) {
         error = "convert needs a file and --out FILE";
+        return std::nullopt;
+    }
+    if (o.command == "plot" && (o.input.empty() || o.output.empty())) {
+        error = "plot needs a scan file and --out FILE.png or FILE.svg";
         return std::nullopt;
     }
     if (o.command == "point" && !haveFreq) {
@@ -676,13 +712,17 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     return o;
 }
 
-int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err,
+           const PlotImageWriter& images) {
     core::AppState& st = p.st;
     const platform::LocalTime today = p.clock.now();
     core::ResetToDefaults(st, today.year, today.month, today.day);
     if (o.command == "convert") {
         // A conversion depends on the files alone, not on the settings of this machine.
         return ConvertScanFile(p, o.input, o.output, o.format, out, err);
+    }
+    if (o.command == "plot") {
+        return PlotScanFile(p, o, images, out, err);
     }
     if (o.command == "request") {
         // The running program does the work; this side only talks to its registry.

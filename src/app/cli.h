@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,14 +11,17 @@
 namespace vna::core {
 struct Program;
 }
+namespace vna::platform {
+class Canvas;
+}
 
 // vna-cli: the program's instrument code without windows, for scripts, tests and a first check of
 // an instrument.
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify", "point", "cal", "sweep", "bandscan", "generator", "convert" or
-                           // "request"
+    std::string command;   // "identify", "point", "cal", "sweep", "bandscan", "generator", "convert",
+                           // "request" or "plot"
     std::string calKind;   // cal: "standard", "custom" or "portb"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
@@ -37,8 +41,11 @@ struct CliOptions {
     bool high = false;     // bandscan: --high, the high sensitivity
     int settling = -1;     // generator: --settling N (-1: the program's setting)
     std::vector<double> markers; // generator: --marker MHz, up to four
-    std::string input;           // convert: the file to convert
-    std::string output;          // convert, cal, sweep: --out FILE
+    std::string input;           // convert, plot: the scan file
+    std::string output;          // convert, cal, sweep, plot: --out FILE
+    std::string view = "graph";  // plot: --view graph|smith|polar
+    int width = 0;               // plot: --size WxH (0: the size of the window that shows the view)
+    int height = 0;
     // Touchstone files written: --format ri|ma|db.
     files::TouchstoneFormat format = files::TouchstoneFormat::RI;
 };
@@ -48,9 +55,30 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                           const char* (*getenv)(const char*), std::string& error);
 std::string CliUsage();
 
+// How vna-cli plot writes its picture: runs `draw` on a canvas of width x height and writes what
+// it drew to `path`, a PNG or (by the extension) an SVG file, replacing an old one only when the
+// new one is whole. False with `error` when it cannot.
+using PlotImageWriter =
+    std::function<bool(const std::string& path, int width, int height,
+                       const std::function<void(platform::Canvas&)>& draw, std::string& error)>;
+
 // Runs the command on the program `p` (its ports already attached, its folder chosen). Prints the
-// results on `out`; on failure prints "vna-cli: error CODE: what" on `err` and returns 1.
-int RunCli(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+// results on `out`; on failure prints "vna-cli: error CODE: what" on `err` and returns 1. `images`
+// writes the pictures of plot (a program without it cannot plot).
+int RunCli(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err,
+           const PlotImageWriter& images = {});
+
+// Draws the scan in the file `options.input` (.scn, .scnb, .csv, .s1p, .s2p) as the window would
+// show it, `options.view` "graph" (the active port's graph with the scan's own limits and the
+// default traces), "smith" or "polar" (Port A scans), and writes the picture to `options.output`
+// (.png or .svg) through `images`. Needs no instrument. On failure prints "vna-cli: error 1: what"
+// on `err`, returns 1 and writes no file.
+int PlotScanFile(core::Program& p, const CliOptions& options, const PlotImageWriter& images, std::FILE* out,
+                 std::FILE* err);
+
+// The port whose scan a file holds ('a' or 'b'), by its extension or the column line of a CSV
+// export; 0 when it holds none.
+char PortOfScanFile(const std::string& path, const std::string& text);
 
 // Sweeps port 'a' or 'b' from `start` to `stop` MHz in steps of `step` with the program's own
 // sweep, on the instrument already connected, and writes the scan file with its CSV export and

@@ -3,11 +3,14 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "app/cli.h"
+#include "app/plot_image.h"
 #include "core/data_folder.h"
 #include "core/program.h"
 #include "platform/console_ui.h"
@@ -25,7 +28,17 @@ const char* GetEnv(const char* name) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // plot draws texts, which takes Qt's GUI part; it never shows a window, so it runs on the
+    // offscreen platform, also where there is no display.
+    bool plot = false;
+    for (int i = 1; i < argc; ++i) {
+        plot = plot || std::strcmp(argv[i], "plot") == 0;
+    }
+    if (plot) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    std::unique_ptr<QCoreApplication> app =
+        plot ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);
@@ -61,5 +74,5 @@ int main(int argc, char** argv) {
                                       .lastModified()
                                       .toString("MM-dd-yyyy hh:mm:ss")
                                       .toStdString();
-    return vna::app::RunCli(*program, *options, stdout, stderr);
+    return vna::app::RunCli(*program, *options, stdout, stderr, vna::app::QtPlotImageWriter());
 }

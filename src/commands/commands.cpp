@@ -8,6 +8,7 @@
 #include "cal/multichannel_cal.h"
 #include "cal/portb_cal.h"
 #include "cal/standard_cal.h"
+#include "commands/chart_commands.h"
 #include "commands/command_ids.h"
 #include "commands/config_commands.h"
 #include "commands/diagnostics.h"
@@ -149,7 +150,7 @@ void RunButtonOrMenu(Program& p, int id) {
             commands::GraphScalesDialog(p);
             return;
         case cmd::ButtonSmith:
-            display::ShowSmithChart(p);
+            commands::ShowSmithChart(p);
             return;
         case cmd::ButtonComment:
             commands::CommentCommand(p);
@@ -324,12 +325,12 @@ void RunButtonOrMenu(Program& p, int id) {
             display::MarkerCommand(p, id);
             return;
         case cmd::RotateSmithChart:
-            display::RotateSmithChart(p);
+            commands::RotateSmithChart(p);
             return;
         case cmd::PolarSwr:
         case cmd::PolarZ:
         case cmd::PolarS11:
-            display::ShowPolarPlot(p, id - cmd::PolarSwr);
+            commands::ShowPolarPlot(p, id - cmd::PolarSwr);
             return;
 
         // Bands.

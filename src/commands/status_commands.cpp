@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "commands/chart_commands.h"
 #include "core/entry.h"
 #include "core/number_text.h"
 #include "core/program.h"
-#include "display/pending.h"
 #include "display/status_panel.h"
 #include "measure/averaging.h"
 #include "measure/correction.h"
@@ -45,7 +45,7 @@ void StatusButtonClicked(core::Program& p, int which) {
             measure::LineExtensionDialog(p);
             break;
         case 5:
-            display::TransmissionLineZDialog(p);
+            EnterReferenceZ(p, 1);
             break;
         default:
             return;

@@ -19,6 +19,7 @@
 #include "display/bitmap_file.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
+#include "display/render.h"
 #include "display/scan_plot.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
@@ -99,7 +100,8 @@ void SaveImageBitmap(Program& p) {
     AppState& st = p.st;
     platform::FileDialog d;
     d.title = " Save BitMap";
-    d.filter = "Bitmap Files(*.bmp)|*.bmp||";
+    // PNG and SVG beside the bitmap: smaller files, and a picture that scales.
+    d.filter = "Bitmap Files(*.bmp)|*.bmp|PNG Images(*.png)|*.png|SVG Images(*.svg)|*.svg||";
     d.defaultExtension = "bmp";
     d.initialFolder = core::DialogFolder(st.picture_folder, st.ProgramFolder);
     const auto path = p.ui.saveFile(d);
@@ -122,8 +124,21 @@ void SaveImageBitmap(Program& p) {
         return;
     }
     std::string error;
-    if (!core::WriteFileAtomic(*path, display::EncodeBitmap(*c, c->width(), height), &error)) {
-        p.ui.message("The bitmap file could not be written:\r\n" + *path + "\r\n" + error, "Error");
+    std::string ext = path->size() >= 4 ? path->substr(path->size() - 4) : "";
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return std::tolower(ch); });
+    bool written = false;
+    if (ext == ".png") {
+        written = p.ui.savePngImage(*c, c->width(), height, *path, error);
+    } else if (ext == ".svg") {
+        // A vector picture is drawn anew from the scan, not copied from the screen.
+        written = p.ui.saveSvgImage(
+            c->width(), height, [&p](platform::Canvas& svg) { display::RenderGraph(p, svg, false); }, *path,
+            error);
+    } else {
+        written = core::WriteFileAtomic(*path, display::EncodeBitmap(*c, c->width(), height), &error);
+    }
+    if (!written) {
+        p.ui.message("The image file could not be written:\r\n" + *path + "\r\n" + error, "Error");
     }
 }
 

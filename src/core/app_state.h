@@ -153,6 +153,16 @@ struct RunState {
     Flag SmithActive = 0;
     Flag PolarActive = 0;
 
+    // ---- Smith chart and polar plot ----
+    std::int32_t smithZoom = 1;  // zoom step 1..5 of the Smith charts
+    double smithRotation = 0;    // degrees, "Smith Chart 2"
+    std::int32_t polarMode = 0;  // 0 SWR, 1 |Z|, 2 |S11| (the order of the "Polar Plot" menu)
+    std::int32_t polarScale = 1; // 1..5, the full scale of the polar plot
+    std::int32_t smithX = 50;    // top-left corners of the chart windows on the screen
+    std::int32_t smithY = 50;
+    std::int32_t polarX = 50;
+    std::int32_t polarY = 50;
+
     // ---- Init, config and state files ----
     // The config version found in lines 2..6 of the last config file read, and its header line
     // (shown when a config file is loaded from the menu).

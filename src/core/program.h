@@ -2,6 +2,7 @@
 
 #include "core/app_state.h"
 #include "core/cal_table.h"
+#include "core/chart_state.h"
 #include "core/display_state.h"
 #include "core/interpolated_cal.h"
 #include "core/scan_arrays.h"
@@ -40,6 +41,8 @@ struct Program {
     core::DisplayState display;
     core::CalTable cal;
     core::InterpolatedCal ip;
+    core::ChartPointsTable chartPoints;
+    core::ChartWindows charts;
 
     platform::Ui& ui;
     platform::Clock& clock;

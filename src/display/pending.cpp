@@ -26,20 +26,11 @@ void CursorStep(core::Program& p, int) {
     core::NotAvailableYet(p, "Moving the cursor with the arrow keys");
 }
 
-void ShowSmithChart(core::Program& p) {
-    core::NotAvailableYet(p, "The Smith chart");
-}
+// Every mouse movement over a chart comes here: a message would stop the mouse.
+void CursorToChartPoint(core::Program&, int) {}
 
-void RotateSmithChart(core::Program& p) {
-    core::NotAvailableYet(p, "The Smith chart");
-}
-
-void ShowPolarPlot(core::Program& p, int) {
-    core::NotAvailableYet(p, "The polar plot");
-}
-
-void TransmissionLineZDialog(core::Program& p) {
-    core::NotAvailableYet(p, "The transmission line impedance (Zo) entry");
+void MarkerAtChartPoint(core::Program& p, int) {
+    core::NotAvailableYet(p, "Marker handling");
 }
 
 void AntennaBandwidth(core::Program& p) {

@@ -15,10 +15,10 @@ void MarkerAtMouse(core::Program& p, int x, int y);
 void CursorToMouse(core::Program& p, int x, int y);
 void SelectCursor(core::Program& p, int cursor);
 void CursorStep(core::Program& p, int direction);
-void ShowSmithChart(core::Program& p);
-void RotateSmithChart(core::Program& p);
-void ShowPolarPlot(core::Program& p, int quantity);
-void TransmissionLineZDialog(core::Program& p);
+// The point `index` of the scan under the mouse on a chart: the cursor read-out and the marker
+// dialog of that point.
+void CursorToChartPoint(core::Program& p, int index);
+void MarkerAtChartPoint(core::Program& p, int index);
 void AntennaBandwidth(core::Program& p);
 void RulersDialog(core::Program& p);
 void FilterBandwidth(core::Program& p);

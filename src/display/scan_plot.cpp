@@ -9,6 +9,7 @@
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
+#include "display/polar_plot.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
@@ -320,6 +321,7 @@ void EndSweepPlot(core::Program& p) {
     if (Canvas* c = p.ui.mainCanvas()) {
         c->flush();
     }
+    RedrawPolarIfOpen(p);
 }
 
 int LastZmagY(const core::Program& p) {
@@ -360,6 +362,7 @@ PortBValues PointFromScanB(const core::Program& p, int i) {
 
 void RedrawScan(core::Program& p) {
     DrawGraph(p);
+    RedrawPolarIfOpen(p);
     Canvas* c = p.ui.mainCanvas();
     if (!c) {
         return;

@@ -1,6 +1,7 @@
 #include "measure/point_data.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/delay.h"
@@ -9,6 +10,7 @@
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
+#include "display/smith_chart.h"
 #include "instrument/commands.h"
 #include "instrument/raw_reading.h"
 #include "measure/correction.h"
@@ -66,6 +68,35 @@ void Show(core::Program& p, const std::vector<std::string>& lines) {
     c->flush();
 }
 
+std::unique_ptr<platform::ChartWindow> OpenLiveChart(core::Program& p) {
+    core::AppState& st = p.st;
+    const display::SmithGeometry g = display::SmithChartGeometry(st.smithSize, st.smithZoom);
+    platform::ChartWindowSpec spec;
+    spec.title = "Smith Chart";
+    spec.x = st.smithX;
+    spec.y = st.smithY;
+    spec.width = g.width;
+    spec.height = g.height;
+    std::unique_ptr<platform::ChartWindow> chart = p.ui.openChartWindow(spec);
+    if (!chart) {
+        return chart;
+    }
+    static constexpr std::array<const char*, 5> zoomCaptions = {"1X", "2X", "3X", "4X", "5X"};
+    platform::ChartWindow* w = chart.get();
+    w->setButtons(display::ScaleButtonRow(g.p, g.width, zoomCaptions, st.smithZoom));
+    w->setEventHandler([&p, w](const platform::Event& e) {
+        core::AppState& s = p.st;
+        if (e.type == platform::EventType::Button && e.id >= 1 && e.id <= 5) {
+            s.smithZoom = e.id;
+            const display::SmithGeometry now = display::SmithChartGeometry(s.smithSize, s.smithZoom);
+            w->setButtons(display::ScaleButtonRow(now.p, now.width, zoomCaptions, s.smithZoom));
+        } else if (e.type == platform::EventType::CloseRequest || e.type == platform::EventType::KeyDown) {
+            s.SweepRunning = 0;
+        }
+    });
+    return chart;
+}
+
 } // namespace
 
 std::vector<std::string> PointDataLines(const core::Program& p) {
@@ -102,6 +133,9 @@ void PointDataCommand(core::Program& p) {
     const double freq = *f;
     st.PortBMode = 0;
     st.SweepRunning = 1;
+    // The readings also go onto a Smith chart beside the graph, as a live point; closing the chart
+    // ends the readings like a key.
+    std::unique_ptr<platform::ChartWindow> chart = OpenLiveChart(p);
     instrument::SetRelays(p, 3);
     int failure = 0;
     // The window messages are looked at after every reading: a reading takes a few milliseconds on
@@ -125,7 +159,19 @@ void PointDataCommand(core::Program& p) {
         }
         computeReflection(p);
         Show(p, PointDataLines(p));
+        if (chart && chart->isOpen()) {
+            const display::SmithGeometry g = display::SmithChartGeometry(st.smithSize, st.smithZoom);
+            display::DrawSmithChart(p, chart->canvas(), g, {core::ChartSmith, false, true});
+            display::DrawSmithLivePoint(chart->canvas(), g,
+                                        display::Reflection(p.point.rs, p.point.xs, st.Z0real, st.Z0imag));
+        }
         p.ui.processEvents();
+    }
+    if (chart) {
+        const platform::Point at = chart->position();
+        st.smithX = at.x;
+        st.smithY = at.y;
+        chart.reset();
     }
     st.Measuring = 0;
     st.SweepRunning = 0;

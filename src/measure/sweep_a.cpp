@@ -157,7 +157,7 @@ int sweepPortA(core::Program& p, int pointLimit) {
     }
     if (st.Zo < st.ZoMinimum) {
         p.ui.message("Note: Zo = " + core::NumText(st.Zo, st.NumDecimals) +
-                         "\rZo can be changed with the Setup menu.",
+                         "\rZo can be changed with the Zo button of the status panel.",
                      "Zo is low");
     }
     if (!limitsChecked) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,50 @@ struct FileDialog {
 struct Size {
     int width = 0;
     int height = 0;
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+// A secondary window of the program with a drawing surface of its own: the charts, the tables and
+// the scope windows. Its client area is the canvas; its push buttons lie over the canvas at
+// client-area pixels. Clicks come to the handler as Button events with the button's id, the mouse
+// (LeftDown, LeftUp, MouseMove, RightDown) in client-area pixels, keys as KeyDown, and the close
+// box as CloseRequest, after which the window is closed. Every call is made on the program thread.
+class ChartWindow {
+public:
+    // Closes the window when it is still open.
+    virtual ~ChartWindow() = default;
+
+    virtual Canvas& canvas() = 0;
+    virtual void setTitle(std::string_view title) = 0;
+    // Replaces the push buttons.
+    virtual void setButtons(const std::vector<PushButton>& buttons) = 0;
+    virtual void setEventHandler(std::function<void(const Event&)> handler) = 0;
+    // False once the user, the program or closeSecondaryWindows() closed it.
+    virtual bool isOpen() const = 0;
+    virtual void close() = 0;
+    // Sets the size of the client area (the canvas keeps what fits of its picture).
+    virtual void resize(int width, int height) = 0;
+    // Top-left corner of the window on the screen, where the user left it.
+    virtual Point position() const = 0;
+    // Brings the window to the front.
+    virtual void raise() = 0;
+    // Print dialog, then the window's picture scaled to the page; false when cancelled or when there
+    // is no printer.
+    virtual bool print() = 0;
+};
+
+struct ChartWindowSpec {
+    std::string title;
+    int x = 50; // top-left corner on the screen
+    int y = 50;
+    int width = 0; // client area, the canvas
+    int height = 0;
+    // The main window takes no input while a modal window is open.
+    bool modal = false;
 };
 
 // The user-interface port: everything the program logic needs from the windowing system.
@@ -113,6 +158,32 @@ public:
     // Opens a document or a web page with the program the system associates with it.
     virtual bool openDocument(std::string_view pathOrUrl) {
         (void)pathOrUrl;
+        return false;
+    }
+
+    // ---- Secondary windows and image files ----
+    // Opens a chart window; nothing in a program without windows.
+    virtual std::unique_ptr<ChartWindow> openChartWindow(const ChartWindowSpec& spec) {
+        (void)spec;
+        return nullptr;
+    }
+    // Handles window messages until `window` is closed, by the user, by the program's handler or
+    // by closeSecondaryWindows(): the loop of a modal window.
+    virtual void runWindow(ChartWindow& window) { (void)window; }
+    // Writes the top `height` rows of the canvas, `width` pixels wide, as a PNG file; false with
+    // `error` when this Ui has no image writer or the file cannot be written.
+    virtual bool savePngImage(const Canvas& canvas, int width, int height, const std::string& path,
+                              std::string& error) {
+        (void)canvas, (void)width, (void)height, (void)path;
+        error = "no image writer";
+        return false;
+    }
+    // Runs `draw` on a vector drawing surface of the given size and writes what it drew as an SVG
+    // file; false with `error` when this Ui has no SVG writer or the file cannot be written.
+    virtual bool saveSvgImage(int width, int height, const std::function<void(Canvas&)>& draw,
+                              const std::string& path, std::string& error) {
+        (void)width, (void)height, (void)draw, (void)path;
+        error = "no SVG writer";
         return false;
     }
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -289,12 +290,14 @@ TEST_F(SimTest, RegistryWatchLoopRunsWhileConfiguredAndTheClientWithdrawsAnUnans
     st.InstrumentPresent = 1;
     test::WriteFile(r.dir.file("plain file"), "x");
     platform::FileRegistry broken(r.dir.file("plain file") + "/registry");
-    core::Program other(core::Platform{r.ui, r.clock, r.serial, broken, r.sound});
-    other.st = st;
-    extctl::RunRegistryExternalControl(other);
+    // A program's records are several megabytes: on the heap, like every program's.
+    const auto other =
+        std::make_unique<core::Program>(core::Platform{r.ui, r.clock, r.serial, broken, r.sound});
+    other->st = st;
+    extctl::RunRegistryExternalControl(*other);
     EXPECT_EQ(r.ui.messages().back().text, "Registry Key Creation failed");
     EXPECT_EQ(r.ui.messages().back().caption, " Cannot use registry external control");
-    EXPECT_EQ(other.st.externalControl, 1);
+    EXPECT_EQ(other->st.externalControl, 1);
 
     // A client whose request nobody takes gives up after its time and withdraws it.
     platform::fake::MemoryRegistry quiet;

@@ -14,9 +14,11 @@
 #include <gtest/gtest.h>
 #include <iostream>
 
+#include "app/cli.h"
 #include "commands/menus.h"
 #include "core/freq_axis.h"
 #include "display/graph_geometry.h"
+#include "files/scan_file.h"
 #include "gui_rig.h"
 #include "sim/dut.h"
 #include "sim/sim_cal.h"
@@ -137,6 +139,12 @@ TEST_F(SweepWindow, ScanADrawsTheTraceAsItMeasuresAndFillsTheScan) {
     EXPECT_TRUE(red) << "no SWR trace at (" << x << "," << y << ")";
     if (const char* dir = std::getenv("VNA_PICTURE_DIR")) {
         r.window().grab().toImage().save(QString(dir) + "/sweep_window.png");
+        // The scan itself, for pictures of its Smith chart and polar plot (vna-cli plot).
+        std::string error;
+        files::RecordLiveScanA(r.p(), 0);
+        EXPECT_TRUE(app::WriteScanWithExports(r.p(), 'a', std::string(dir) + "/sweep_window.scn",
+                                              files::TouchstoneFormat::MA, error))
+            << error;
     }
 }
 

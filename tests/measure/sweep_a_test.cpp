@@ -10,6 +10,7 @@
 
 #include "commands/command_ids.h"
 #include "commands/scan_commands.h"
+#include "commands/status_commands.h"
 #include "files/scan_file.h"
 #include "measure/scan_limits.h"
 #include "measure/scan_replay.h"
@@ -199,7 +200,8 @@ TEST_F(SimTest, PortASweepRefusesWithoutCalibrationOrConfiguration) {
     st.DDSdelay = 40;
     measure::sweepPortA(r.p());
     ASSERT_FALSE(r.ui.messages().empty());
-    EXPECT_EQ(r.ui.messages()[0].text, "Note: Zo =  2\rZo can be changed with the Setup menu.");
+    EXPECT_EQ(r.ui.messages()[0].text,
+              "Note: Zo =  2\rZo can be changed with the Zo button of the status panel.");
     EXPECT_EQ(r.ui.messages()[0].caption, "Zo is low");
     EXPECT_EQ(st.trend, 0);
     EXPECT_EQ(st.DDSdelay, 31);
@@ -446,5 +448,23 @@ TEST_F(SimTest, EveryStopAndStepTheLimitsTakeIsCoveredByTheCalAndMeasured) {
         for (int i = 0; i <= st.last_scan_index; ++i) {
             EXPECT_NEAR(r.p().scan.scan_swr[static_cast<std::size_t>(i)], 1, 0.1) << c.stop << " point " << i;
         }
+    }
+}
+
+TEST_F(SimTest, ZoEnteredAtTheStatusButtonIsTheReferenceOfTheNextSweep) {
+    auto& r = rig();
+    ASSERT_NO_FATAL_FAILURE(test::ReadyToSweep(r, "resistor:r=75"));
+    test::Limits(r, 5, 15, 0.5);
+    r.ui.textAnswers = {std::string("75-12j")};
+    commands::StatusButtonClicked(r.p(), 5);
+    ASSERT_EQ(r.st().Zo, 75);
+    measure::sweepPortA(r.p());
+    ASSERT_EQ(r.st().LastError, 0);
+    const test::Complex zo(75, -12);
+    for (int i = 0; i <= r.st().last_scan_index; i += 5) {
+        const test::Complex z = test::TrueZ(r, r.st().start_freq + i * r.st().delta_freq);
+        const double rho = std::abs((z - zo) / (z + zo));
+        // Against 50 ohms the same resistor shows an SWR of 1.5.
+        EXPECT_NEAR(r.p().scan.scan_swr[static_cast<std::size_t>(i)], (1 + rho) / (1 - rho), 0.02) << i;
     }
 }

@@ -24,6 +24,141 @@ Answer FirstButton(Buttons b) {
 
 } // namespace
 
+// The handle the program holds; the record stays with the Ui.
+class ScriptedChartWindow final : public ChartWindow {
+public:
+    ScriptedChartWindow(std::shared_ptr<ScriptedWindow> w, const bool& printAccepted)
+        : w_(std::move(w)), printAccepted_(printAccepted) {}
+    ~ScriptedChartWindow() override {
+        w_->open = false;
+        w_->handler = nullptr;
+    }
+    ScriptedWindow& record() { return *w_; }
+
+    Canvas& canvas() override { return w_->canvas; }
+    void setTitle(std::string_view title) override { w_->title = std::string(title); }
+    void setButtons(const std::vector<PushButton>& buttons) override {
+        w_->buttons = buttons;
+        ++w_->setButtonCalls;
+    }
+    void setEventHandler(std::function<void(const Event&)> handler) override {
+        w_->handler = std::move(handler);
+    }
+    bool isOpen() const override { return w_->open; }
+    void close() override { w_->open = false; }
+    void resize(int width, int height) override { w_->canvas.resize(width, height); }
+    Point position() const override { return w_->position; }
+    void raise() override {}
+    bool print() override {
+        if (printAccepted_) {
+            ++w_->prints;
+        }
+        return printAccepted_;
+    }
+
+private:
+    std::shared_ptr<ScriptedWindow> w_;
+    const bool& printAccepted_;
+};
+
+void ScriptedWindow::click(const std::string& caption) {
+    if (const PushButton* b = findButton(caption)) {
+        deliver(Event{EventType::Button, 0, 0, 0, b->id});
+    }
+}
+
+void ScriptedWindow::userClose() {
+    if (!open) {
+        return;
+    }
+    open = false;
+    deliver(Event{EventType::CloseRequest});
+}
+
+const PushButton* ScriptedWindow::findButton(const std::string& caption) const {
+    for (const PushButton& b : buttons) {
+        if (b.caption == caption) {
+            return &b;
+        }
+    }
+    return nullptr;
+}
+
+ScriptedWindow* ScriptedUi::findWindow(const std::string& title) const {
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if ((*it)->title == title) {
+            return it->get();
+        }
+    }
+    return nullptr;
+}
+
+std::unique_ptr<ChartWindow> ScriptedUi::openChartWindow(const ChartWindowSpec& spec) {
+    record({"openWindow", spec.title,
+            std::to_string(spec.x) + "," + std::to_string(spec.y) + "," + std::to_string(spec.width) + "x" +
+                std::to_string(spec.height)});
+    if (!windowsOpen) {
+        return nullptr;
+    }
+    auto w = std::make_shared<ScriptedWindow>();
+    w->spec = spec;
+    w->title = spec.title;
+    w->canvas.resize(spec.width, spec.height);
+    w->position = {spec.x, spec.y};
+    windows.push_back(w);
+    if (onWindowOpen) {
+        onWindowOpen(*w);
+    }
+    return std::make_unique<ScriptedChartWindow>(w, printAccepted);
+}
+
+void ScriptedUi::runWindow(ChartWindow& window) {
+    auto* handle = dynamic_cast<ScriptedChartWindow*>(&window);
+    if (!handle) {
+        return;
+    }
+    // The record is held here too: the handler may drop the program's handle.
+    ScriptedWindow& w = handle->record();
+    while (w.open) {
+        ++pumps_;
+        if (onPump) {
+            onPump(pumps_);
+        }
+        if (w.events.empty()) {
+            w.userClose();
+            break;
+        }
+        const Event e = w.events.front();
+        w.events.pop_front();
+        w.deliver(e);
+    }
+}
+
+bool ScriptedUi::savePngImage(const Canvas&, int width, int height, const std::string& path,
+                              std::string& error) {
+    record({"savePng", path, std::to_string(width) + "x" + std::to_string(height)});
+    if (!imagesWritten) {
+        error = "no image writer";
+        return false;
+    }
+    imagesSaved.push_back(path);
+    return true;
+}
+
+bool ScriptedUi::saveSvgImage(int width, int height, const std::function<void(Canvas&)>& draw,
+                              const std::string& path, std::string& error) {
+    record({"saveSvg", path, std::to_string(width) + "x" + std::to_string(height)});
+    if (!imagesWritten) {
+        error = "no SVG writer";
+        return false;
+    }
+    auto canvas = std::make_shared<RecordingCanvas>(width, height);
+    draw(*canvas);
+    svgCanvases.push_back(canvas);
+    imagesSaved.push_back(path);
+    return true;
+}
+
 std::vector<UiCall> ScriptedUi::messages() const {
     std::vector<UiCall> out;
     for (const UiCall& c : calls) {
@@ -182,6 +317,9 @@ void ScriptedUi::focusMainWindow() {
 
 void ScriptedUi::closeSecondaryWindows() {
     record({"closeSecondary", "", ""});
+    for (const auto& w : windows) {
+        w->userClose();
+    }
 }
 
 void ScriptedUi::closeMainWindow() {

@@ -13,6 +13,34 @@
 
 namespace vna::platform::fake {
 
+// One chart window the program opened, as it drew and used it; kept after the window closed so a
+// test can look at it.
+struct ScriptedWindow {
+    ChartWindowSpec spec;
+    std::string title;
+    RecordingCanvas canvas{1, 1};
+    std::vector<PushButton> buttons;
+    std::function<void(const Event&)> handler;
+    // Events runWindow delivers, oldest first; with none left the user closes the window.
+    std::deque<Event> events;
+    bool open = true;
+    Point position;
+    int prints = 0;
+    int setButtonCalls = 0;
+
+    // Delivers one event to the program's handler of the window now.
+    void deliver(const Event& e) {
+        if (handler) {
+            handler(e);
+        }
+    }
+    // The user clicks the button with this caption (nothing when there is none).
+    void click(const std::string& caption);
+    // The user closes the window with its close box.
+    void userClose();
+    const PushButton* findButton(const std::string& caption) const;
+};
+
 // One call the program made on the Ui port.
 struct UiCall {
     std::string kind; // "message", "prompt", "enterText", "openFile", "saveFile", "editText",
@@ -61,6 +89,12 @@ public:
     bool printAccepted = true;
     // Whether opening a document succeeds.
     bool documentsOpen = true;
+    // Called when the program opens a chart window, before it draws (to script its events).
+    std::function<void(ScriptedWindow&)> onWindowOpen;
+    // Whether chart windows can be opened (false: a Ui without windows).
+    bool windowsOpen = true;
+    // Whether image files are written (false: the Ui has no image writer).
+    bool imagesWritten = true;
 
     // --- the records ---
     std::vector<UiCall> calls;
@@ -78,6 +112,13 @@ public:
     // The text windows shown: title and lines.
     std::vector<std::pair<std::string, std::vector<std::string>>> textWindows;
     int prints() const { return prints_; }
+    // Every chart window opened, in order.
+    std::vector<std::shared_ptr<ScriptedWindow>> windows;
+    // The last window opened with this title; nullptr when there is none.
+    ScriptedWindow* findWindow(const std::string& title) const;
+    // The image files written: path and the canvas drawn for an SVG file.
+    std::vector<std::string> imagesSaved;
+    std::vector<std::shared_ptr<RecordingCanvas>> svgCanvases;
     // Finds a menu item by its caption path, for example {"Setup", "Power Control", "Low current
     // mode"}; nullptr when there is none.
     const MenuItem* findMenuItem(const std::vector<std::string>& path) const;
@@ -112,6 +153,12 @@ public:
     void resizeMainWindow(int width, int height) override;
     bool printMainWindow() override;
     bool openDocument(std::string_view pathOrUrl) override;
+    std::unique_ptr<ChartWindow> openChartWindow(const ChartWindowSpec& spec) override;
+    void runWindow(ChartWindow& window) override;
+    bool savePngImage(const Canvas& canvas, int width, int height, const std::string& path,
+                      std::string& error) override;
+    bool saveSvgImage(int width, int height, const std::function<void(Canvas&)>& draw,
+                      const std::string& path, std::string& error) override;
 
     // Delivers one event to the program's handler now.
     void deliver(const Event& e);

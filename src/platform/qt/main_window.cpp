@@ -95,6 +95,26 @@ void CanvasWidget::mouseMoveEvent(QMouseEvent* e) {
     send(Event{EventType::MouseMove, 0, p.x(), p.y(), 0});
 }
 
+void StyleButton(QPushButton* b, const PushButton& spec) {
+    b->setText(QString::fromStdString(spec.caption));
+    b->setGeometry(spec.x, spec.y, std::max(1, spec.width), std::max(1, spec.height));
+    QFont font(QString::fromStdString(spec.fontFace).compare("arial", Qt::CaseInsensitive) == 0
+                   ? QString("Arial")
+                   : QString::fromStdString(spec.fontFace));
+    font.setPointSize(std::max(1, spec.pointSize));
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
+    b->setFont(font);
+    b->setStyleSheet(QString("QPushButton { background-color: rgb(%1, %2, %3); border: 1px solid gray; }"
+                             "QPushButton:disabled { color: gray; }")
+                         .arg(RedOf(spec.color))
+                         .arg(GreenOf(spec.color))
+                         .arg(BlueOf(spec.color)));
+    b->setEnabled(spec.enabled);
+    b->setToolTip(QString::fromStdString(spec.toolTip));
+    b->setObjectName(QString("button%1").arg(spec.id));
+    b->show();
+}
+
 MainWindow::MainWindow(int width, int height, std::function<void(const Event&)>& handler)
     : canvas_(width, height), handler_(handler) {
     auto* central = new QWidget(this);
@@ -136,23 +156,7 @@ void MainWindow::setButtons(const std::vector<PushButton>& buttons, const std::f
         }
         QPushButton* b = buttons_[i];
         buttonIds_[i] = spec.id;
-        b->setText(QString::fromStdString(spec.caption));
-        b->setGeometry(spec.x, spec.y, std::max(1, spec.width), std::max(1, spec.height));
-        QFont font(QString::fromStdString(spec.fontFace).compare("arial", Qt::CaseInsensitive) == 0
-                       ? QString("Arial")
-                       : QString::fromStdString(spec.fontFace));
-        font.setPointSize(std::max(1, spec.pointSize));
-        font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 1, 1000)));
-        b->setFont(font);
-        b->setStyleSheet(QString("QPushButton { background-color: rgb(%1, %2, %3); border: 1px solid gray; }"
-                                 "QPushButton:disabled { color: gray; }")
-                             .arg(RedOf(spec.color))
-                             .arg(GreenOf(spec.color))
-                             .arg(BlueOf(spec.color)));
-        b->setEnabled(spec.enabled);
-        b->setToolTip(QString::fromStdString(spec.toolTip));
-        b->setObjectName(QString("button%1").arg(spec.id));
-        b->show();
+        StyleButton(b, spec);
     }
     // The strip is as high as the row with the row's top margin below it too.
     int top = 0;

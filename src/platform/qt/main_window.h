@@ -64,6 +64,9 @@ private:
     std::function<void(int)> clicked_;
 };
 
+// Caption, place, font, colour, enabling and tool tip of a push button as the program describes it.
+void StyleButton(QPushButton* b, const PushButton& spec);
+
 // The virtual key code of a Qt key event (letters and digits as their upper-case character,
 // keypad digits as the numeric-keypad codes), or 0 for keys the program does not use.
 int VirtualKey(int qtKey, bool keypad);

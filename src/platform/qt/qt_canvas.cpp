@@ -19,12 +19,19 @@ QtCanvas::QtCanvas(int width, int height)
     begin();
 }
 
+QtCanvas::QtCanvas(QPaintDevice& device, int width, int height)
+    : image_(1, 1, QImage::Format_RGB32), device_(&device), width_(std::max(1, width)),
+      height_(std::max(1, height)), pen_(Qt::black), brush_(Qt::NoBrush), font_("Arial"),
+      textColor_(Qt::black), textBackground_(Qt::white) {
+    begin();
+}
+
 QtCanvas::~QtCanvas() {
     end();
 }
 
 void QtCanvas::begin() {
-    painter_ = std::make_unique<QPainter>(&image_);
+    painter_ = std::make_unique<QPainter>(device_ ? device_ : static_cast<QPaintDevice*>(&image_));
     applyState();
 }
 
@@ -36,14 +43,20 @@ void QtCanvas::end() {
 }
 
 void QtCanvas::applyState() {
+    if (!painter_ || !painter_->isActive()) {
+        return;
+    }
     painter_->setPen(pen_);
     painter_->setBrush(brush_);
     painter_->setFont(font_);
-    painter_->setCompositionMode(rop_ == RasterOp::Xor ? QPainter::RasterOp_SourceXorDestination
-                                                       : QPainter::CompositionMode_SourceOver);
+    painter_->setCompositionMode(rop_ == RasterOp::Xor && !device_ ? QPainter::RasterOp_SourceXorDestination
+                                                                   : QPainter::CompositionMode_SourceOver);
 }
 
 void QtCanvas::resize(int width, int height) {
+    if (device_) {
+        return;
+    }
     width = std::max(1, width);
     height = std::max(1, height);
     if (width == image_.width() && height == image_.height()) {
@@ -156,6 +169,10 @@ void QtCanvas::arc(int left, int top, int right, int bottom, double startDegrees
 }
 
 void QtCanvas::setPixel(int x, int y, Rgb color) {
+    if (device_) {
+        painter_->fillRect(QRect(x, y, 1, 1), ToQColor(color));
+        return;
+    }
     if (x >= 0 && y >= 0 && x < image_.width() && y < image_.height()) {
         if (rop_ == RasterOp::Xor) {
             const QRgb old = image_.pixel(x, y);
@@ -167,7 +184,7 @@ void QtCanvas::setPixel(int x, int y, Rgb color) {
 }
 
 Rgb QtCanvas::pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) {
+    if (device_ || x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) {
         return 0;
     }
     return FromQColor(QColor(image_.pixel(x, y)));
@@ -175,7 +192,7 @@ Rgb QtCanvas::pixel(int x, int y) const {
 
 void QtCanvas::text(int x, int y, std::string_view text) {
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QFontMetrics fm(font_);
+    const QFontMetrics fm(font_, device_);
     if (opaqueText_) {
         painter_->fillRect(QRect(x, y, fm.horizontalAdvance(s), fm.height()), textBackground_);
     }
@@ -187,7 +204,7 @@ void QtCanvas::text(int x, int y, std::string_view text) {
 
 Size QtCanvas::textExtent(std::string_view text) {
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QFontMetrics fm(font_);
+    const QFontMetrics fm(font_, device_);
     return {fm.horizontalAdvance(s), fm.height()};
 }
 

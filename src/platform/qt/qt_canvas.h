@@ -13,9 +13,15 @@ namespace vna::platform::qt {
 // The Canvas port on a QImage backing store. One painter stays active on the image between
 // calls (the plot draws tens of thousands of segments per redraw); the window paints from the
 // image when `flush()` asks it to.
+//
+// The same canvas can paint on another device (an SVG generator, a printer): it then has no image
+// of its own, pixel() reads white and the XOR raster operation draws plainly, since vector
+// devices know no raster operations.
 class QtCanvas final : public Canvas {
 public:
     QtCanvas(int width, int height);
+    // Paints on `device` (which must outlive the canvas) as a surface of the given size.
+    QtCanvas(QPaintDevice& device, int width, int height);
     ~QtCanvas() override;
 
     // Called by flush(); the window sets it to schedule a repaint.
@@ -25,8 +31,10 @@ public:
     // Resizes the backing store, keeping what fits of the old picture; the new area is white.
     void resize(int width, int height);
 
-    int width() const override { return image_.width(); }
-    int height() const override { return image_.height(); }
+    int width() const override { return device_ ? width_ : image_.width(); }
+    int height() const override { return device_ ? height_ : image_.height(); }
+    // Ends painting on the other device, so it can write what was drawn.
+    void finish() { end(); }
     void setPen(Rgb color, int width, PenStyle style) override;
     void setBrush(Rgb color) override;
     void setNullBrush() override;
@@ -52,6 +60,9 @@ private:
     void applyState();
 
     QImage image_;
+    QPaintDevice* device_ = nullptr; // another device than image_
+    int width_ = 0;
+    int height_ = 0;
     std::unique_ptr<QPainter> painter_;
     QPen pen_;
     QBrush brush_;

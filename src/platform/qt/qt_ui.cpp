@@ -1,5 +1,8 @@
 #include "platform/qt/qt_ui.h"
 
+#include "platform/qt/chart_window.h"
+#include "platform/qt/image_files.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -528,8 +531,12 @@ bool QtUi::printMainWindow() {
     if (shuttingDown_ || !window_) {
         return false;
     }
+    return PrintImage(window_->canvas().image(), window_.get());
+}
+
+bool PrintImage(const QImage& image, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, window_.get());
+    QPrintDialog dialog(&printer, parent);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
@@ -537,8 +544,6 @@ bool QtUi::printMainWindow() {
     if (!painter.begin(&printer)) {
         return false;
     }
-    // The client area, scaled to fill the page with its proportions kept.
-    const QImage& image = window_->canvas().image();
     const QRect page = painter.viewport();
     QSize size = image.size();
     size.scale(page.size(), Qt::KeepAspectRatio);
@@ -547,6 +552,29 @@ bool QtUi::printMainWindow() {
     painter.drawImage(0, 0, image);
     painter.end();
     return true;
+}
+
+std::unique_ptr<ChartWindow> QtUi::openChartWindow(const ChartWindowSpec& spec) {
+    if (shuttingDown_) {
+        return nullptr;
+    }
+    return std::make_unique<QtChartWindow>(spec);
+}
+
+void QtUi::runWindow(ChartWindow& window) {
+    while (window.isOpen() && !shuttingDown_) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+bool QtUi::savePngImage(const Canvas& canvas, int width, int height, const std::string& path,
+                        std::string& error) {
+    return WritePngImage(canvas, width, height, QString::fromStdString(path), error);
+}
+
+bool QtUi::saveSvgImage(int width, int height, const std::function<void(Canvas&)>& draw,
+                        const std::string& path, std::string& error) {
+    return WriteSvgImage(width, height, draw, QString::fromStdString(path), error);
 }
 
 bool QtUi::openDocument(std::string_view pathOrUrl) {

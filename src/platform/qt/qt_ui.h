@@ -42,6 +42,12 @@ public:
     void resizeMainWindow(int width, int height) override;
     bool printMainWindow() override;
     bool openDocument(std::string_view pathOrUrl) override;
+    std::unique_ptr<ChartWindow> openChartWindow(const ChartWindowSpec& spec) override;
+    void runWindow(ChartWindow& window) override;
+    bool savePngImage(const Canvas& canvas, int width, int height, const std::string& path,
+                      std::string& error) override;
+    bool saveSvgImage(int width, int height, const std::function<void(Canvas&)>& draw,
+                      const std::string& path, std::string& error) override;
 
     MainWindow* mainWindow() { return window_.get(); }
     // The program's event handler, for tests that feed events directly.
@@ -68,5 +74,8 @@ private:
 QString QtFilter(const std::string& filter);
 // The program's texts use CR LF and lone CR as line breaks.
 QString DisplayText(std::string_view text);
+// Print dialog, then the image scaled to fill the page with its proportions kept; false when
+// cancelled or when there is no printer.
+bool PrintImage(const QImage& image, QWidget* parent);
 
 } // namespace vna::platform::qt
