@@ -6,6 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <unistd.h>
+#endif
 
 #include "app/cli.h"
 #include "core/data_folder.h"
@@ -33,8 +40,17 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = vna::app::ParseCliOptions(args, GetEnv, error);
     if (!options) {
-        std::fprintf(stderr, "vna-cli: %s\n%s", error.c_str(), vna::app::CliUsage().c_str());
+        std::fprintf(stderr, "vna-cli: %s\n%s", error.c_str(), vna::app::CliUsageFor(args).c_str());
         return 2;
+    }
+    if (options->help) {
+        const vna::app::CliCommand* command = vna::app::FindCliCommand(options->command);
+        std::fputs((command ? vna::app::CliCommandHelp(*command) : vna::app::CliUsage()).c_str(), stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::printf("%s\n", vna::app::CliVersion().c_str());
+        return 0;
     }
     const vna::core::DataFolderResult data = vna::core::ChooseDataFolder(
         options->dataDir, QCoreApplication::applicationDirPath().toStdString(), GetEnv);
@@ -45,6 +61,8 @@ int main(int argc, char** argv) {
     vna::platform::ConsoleUi ui;
     ui.verbose = options->verbose;
     ui.answerYes = options->yes;
+    // A progress line only where a person watches: a file or a pipe gets none.
+    ui.progressLine = !options->quiet && isatty(STDERR_FILENO);
     if (options->command == "cal") {
         // A calibration asks for each standard: the questions are put on the terminal.
         ui.input = stdin;

@@ -7,6 +7,7 @@
 
 #include "core/delay.h"
 #include "core/number_text.h"
+#include "core/progress.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
 #include "display/pending.h"
@@ -350,6 +351,7 @@ int sweepPortB(core::Program& p, int pointLimit) {
         std::fill_n(s.s21_phase.begin(), cleared, 0.0);
         GroupDelay delay(DelayWindow(st), st.delta_freq);
         display::PortBValues previous;
+        core::ProgressMeter progress(p, "Port B sweep", n);
         while (i < n) {
             const auto k = static_cast<std::size_t>(i);
             const double f = st.freq;
@@ -400,6 +402,7 @@ int sweepPortB(core::Program& p, int pointLimit) {
             s.insertion_loss[k] = shown.insertionLoss;
 
             ++i;
+            progress.update(i);
             st.freq = st.delta_freq * i + st.start_freq;
             if (st.freq > stopLimit) {
                 st.SweepRunning = 0;

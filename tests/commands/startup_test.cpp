@@ -36,7 +36,9 @@ TEST(Startup, SilentInstrumentGivesDemoModeWithOneMessage) {
 
     const auto messages = rig.ui.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, commands::NotRespondingMessage);
+    // The message names the device it tried (the numbered port of the settings).
+    EXPECT_EQ(messages[0].text, std::string(commands::NotRespondingMessage) +
+                                    "\r\n\r\nDevice tried: /dev/ttyUSB5 (it opened, but nothing answered).");
     EXPECT_EQ(messages[0].caption, "");
     EXPECT_NE(messages[0].text.find("be sure to check the comm port number.\r\n\r\nUse the Setup Menu"),
               std::string::npos);

@@ -78,6 +78,8 @@ public:
     // The text windows shown: title and lines.
     std::vector<std::pair<std::string, std::vector<std::string>>> textWindows;
     int prints() const { return prints_; }
+    // The progress reports, in order.
+    std::vector<Progress> progressReports;
     // Finds a menu item by its caption path, for example {"Setup", "Power Control", "Low current
     // mode"}; nullptr when there is none.
     const MenuItem* findMenuItem(const std::vector<std::string>& path) const;
@@ -107,6 +109,7 @@ public:
     void setMenuBar(const MenuBar& bar) override;
     void setButtons(const std::vector<PushButton>& buttons) override;
     int form(Form& form) override;
+    void progress(const Progress& p) override { progressReports.push_back(p); }
     void textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
                     int height) override;
     void resizeMainWindow(int width, int height) override;
