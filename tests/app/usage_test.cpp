@@ -28,7 +28,8 @@ void ExpectUsage(const Output& o, const std::string& start, const std::string& w
     EXPECT_EQ(o.err, "") << what;
 }
 
-void ExpectRefused(const Output& o, const std::string& first, const std::string& usage, const std::string& what) {
+void ExpectRefused(const Output& o, const std::string& first, const std::string& usage,
+                   const std::string& what) {
     EXPECT_EQ(o.status, 2) << what << ": " << o.err;
     EXPECT_EQ(o.out, "") << what;
     EXPECT_EQ(o.err.rfind(first + "\n", 0), 0u) << what << ":\n" << o.err;
@@ -54,8 +55,11 @@ TEST(Usage, TheCommandLineToolAndEachOfItsCommands) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "vna-cli " VNA_VERSION "\n");
 
+    // The usage of the command named, else the whole usage.
     ExpectRefused(RunProgram({VNA_CLI_EXE, "--colour", "identify"}), "vna-cli: unknown argument --colour",
-                  "usage: vna-cli [OPTIONS] COMMAND", "unknown option");
+                  "usage: vna-cli [OPTIONS] identify\n", "unknown option");
+    ExpectRefused(RunProgram({VNA_CLI_EXE, "--colour"}), "vna-cli: unknown argument --colour",
+                  "usage: vna-cli [OPTIONS] COMMAND", "unknown option, no command");
     // A mistake in a command's options shows that command's usage.
     ExpectRefused(RunProgram({VNA_CLI_EXE, "sweep", "a", "--start", "1", "--start", "2"}),
                   "vna-cli: --start is given more than once", "usage: vna-cli [OPTIONS] sweep a|b",
