@@ -215,7 +215,8 @@ const std::vector<CliCommand>& CliCommands() {
          "  --settling N      the settling byte (0 as 1, an odd value as the next even one, at most 255)\n"
          "  --marker F        a marker frequency in MHz, up to four\n",
          CliNeeds::Instrument, false, nullptr, CheckGenerator, nullptr, RunSweepGenerator},
-        {"convert", "convert IN --out OUT [--format ri|ma|db]", "a scan file into another kind, by the extensions",
+        {"convert", "convert IN --out OUT [--format ri|ma|db]",
+         "a scan file into another kind, by the extensions",
          "Turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p) into\n"
          "another of these kinds, by the extensions. Needs no instrument.\n\n"
          "  --out OUT         the file to write\n"
@@ -274,8 +275,8 @@ std::string CliCommandHelp(const CliCommand& c) {
 std::string CliUsageFor(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
         if (const CliCommand* c = FindCliCommand(a)) {
-            return std::string("usage: vna-cli [OPTIONS] ") + c->synopsis + "\n" +
-                   "\"vna-cli " + c->name + " --help\" describes it, \"vna-cli --help\" every command.\n";
+            return std::string("usage: vna-cli [OPTIONS] ") + c->synopsis + "\n" + "\"vna-cli " + c->name +
+                   " --help\" describes it, \"vna-cli --help\" every command.\n";
         }
     }
     return CliUsage();

@@ -59,10 +59,24 @@ std::optional<int> ToolkitOption(std::string a) {
         a.erase(0, 1);
     }
     a = a.substr(0, a.find('='));
-    static const char* const withValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
-                                            "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-session",
-                                            "-style", "-stylesheet", "-display", "-geometry", "-title",
-                                            "-name", "-visual", "-ncols", "-cmap", "-qmljsdebugger"};
+    static const char* const withValue[] = {"-platform",
+                                            "-platformpluginpath",
+                                            "-platformtheme",
+                                            "-plugin",
+                                            "-qwindowgeometry",
+                                            "-qwindowicon",
+                                            "-qwindowtitle",
+                                            "-session",
+                                            "-style",
+                                            "-stylesheet",
+                                            "-display",
+                                            "-geometry",
+                                            "-title",
+                                            "-name",
+                                            "-visual",
+                                            "-ncols",
+                                            "-cmap",
+                                            "-qmljsdebugger"};
     static const char* const flags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
     for (const char* o : withValue) {
         if (a == o) {

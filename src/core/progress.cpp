@@ -1,6 +1,5 @@
 #include "core/progress.h"
 
-
 #include "core/program.h"
 
 namespace vna::core {

@@ -124,9 +124,9 @@ bool OfferOnlyUsbDevice(core::Program& p) {
         return false;
     }
     const platform::SerialDeviceInfo& only = present.front();
-    std::string text = "The comm port of the settings, port " + std::to_string(st.commport) + " (" + numbered +
-                       "), does not exist.\r\nThe one USB serial device present is " + DeviceDescription(only) +
-                       ".\r\n\r\nUse it?";
+    std::string text = "The comm port of the settings, port " + std::to_string(st.commport) + " (" +
+                       numbered + "), does not exist.\r\nThe one USB serial device present is " +
+                       DeviceDescription(only) + ".\r\n\r\nUse it?";
     if (st.NoWindow) {
         text += " (vna-cli takes it with --yes; --serial names any device.)";
     }

@@ -7,8 +7,8 @@
 
 #include "core/freq_axis.h"
 #include "core/number_text.h"
-#include "core/progress.h"
 #include "core/program.h"
+#include "core/progress.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/pending.h"

@@ -7,8 +7,8 @@
 
 #include "core/delay.h"
 #include "core/number_text.h"
-#include "core/progress.h"
 #include "core/program.h"
+#include "core/progress.h"
 #include "display/graph_draw.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"

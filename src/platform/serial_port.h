@@ -26,8 +26,8 @@ struct OpenProblem {
 
 // A serial device present on the system, for the user to choose from.
 struct SerialDeviceInfo {
-    std::string path;         // e.g. /dev/ttyUSB0
-    std::string vendorId;     // USB vendor and product, four hex digits each; empty when unknown
+    std::string path;     // e.g. /dev/ttyUSB0
+    std::string vendorId; // USB vendor and product, four hex digits each; empty when unknown
     std::string productId;
     std::string manufacturer; // as the USB device names itself; empty when unknown
     std::string product;

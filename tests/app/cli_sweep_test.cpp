@@ -162,8 +162,8 @@ TEST(CliSweep, NothingIsMeasuredForFilesThatCannotBeWrittenOrACalFileThatIsNotTh
     if (::getuid() != 0) {
         readOnly = rig.dir.file("read only");
         std::filesystem::create_directories(readOnly);
-        std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read |
-                                                   std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(readOnly,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     }
     const std::string missing = rig.dir.file("no such folder") + "/";
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
@@ -191,8 +191,8 @@ TEST(CliSweep, NothingIsMeasuredForFilesThatCannotBeWrittenOrACalFileThatIsNotTh
     // A path with blanks and letters of other scripts is written as named.
     const std::string odd = rig.dir.file("Messungen März");
     std::filesystem::create_directories(odd);
-    auto c = Sweep(rig, {"sweep", "a", "--start", "10", "--stop", "12", "--step", "0.5", "--cal", cal, "--out",
-                         odd + "/антенна 40m.scn"});
+    auto c = Sweep(rig, {"sweep", "a", "--start", "10", "--stop", "12", "--step", "0.5", "--cal", cal,
+                         "--out", odd + "/антенна 40m.scn"});
     ASSERT_EQ(c.status, 0) << c.err;
     for (const char* name : {"/антенна 40m.scn", "/антенна 40m.csv", "/антенна 40m.s1p"}) {
         EXPECT_TRUE(std::filesystem::exists(odd + name)) << name;
@@ -202,10 +202,11 @@ TEST(CliSweep, NothingIsMeasuredForFilesThatCannotBeWrittenOrACalFileThatIsNotTh
     c = Sweep(rig, {"sweep", "a", "--start", "175", "--stop", "200", "--step", "1", "--cal", cal, "--out",
                     rig.dir.file("top.scn")});
     ASSERT_EQ(c.status, 0) << c.err;
-    EXPECT_NE(c.err.find("vna-cli: the sweep is moved to what the instrument and the cal allow: 175.000000 to "
-                         "180.000000 MHz in steps of 1.000000 MHz (asked: 175.000000 to 200.000000 MHz in steps "
-                         "of 1.000000 MHz)"),
-              std::string::npos)
+    EXPECT_NE(
+        c.err.find("vna-cli: the sweep is moved to what the instrument and the cal allow: 175.000000 to "
+                   "180.000000 MHz in steps of 1.000000 MHz (asked: 175.000000 to 200.000000 MHz in steps "
+                   "of 1.000000 MHz)"),
+        std::string::npos)
         << c.err;
     EXPECT_NE(c.out.find("6 points, 175.000000 to 180.000000 MHz"), std::string::npos) << c.out;
 }

@@ -17,14 +17,15 @@ namespace fs = std::filesystem;
 TEST(Install, TheInstalledProgramsRunFromWhereALinuxSystemKeepsThem) {
     test::TempDir dir;
     const std::string prefix = dir.file("usr");
-    Output o = RunProgram({VNA_CMAKE, "--install", VNA_BUILD_DIR, "--prefix", prefix}, std::chrono::seconds(180));
+    Output o =
+        RunProgram({VNA_CMAKE, "--install", VNA_BUILD_DIR, "--prefix", prefix}, std::chrono::seconds(180));
     ASSERT_EQ(o.status, 0) << o.out << o.err;
     for (const std::string file :
-         {"bin/vna", "bin/vna-cli", "bin/vna-sim", VNA_INSTALL_LIBDIR "/libvnactl.so", "include/vna_control.h",
-          "share/vna/_VNA_Default.cfg", "share/applications/vna.desktop",
-          "share/icons/hicolor/scalable/apps/vna.svg", "share/man/man1/vna.1.gz", "share/man/man1/vna-cli.1.gz",
-          "share/man/man1/vna-sim.1.gz", "share/doc/vna/README.md", "share/doc/vna/docs/architecture.md",
-          "share/doc/vna/examples/extctl/point.c"}) {
+         {"bin/vna", "bin/vna-cli", "bin/vna-sim", VNA_INSTALL_LIBDIR "/libvnactl.so",
+          "include/vna_control.h", "share/vna/_VNA_Default.cfg", "share/applications/vna.desktop",
+          "share/icons/hicolor/scalable/apps/vna.svg", "share/man/man1/vna.1.gz",
+          "share/man/man1/vna-cli.1.gz", "share/man/man1/vna-sim.1.gz", "share/doc/vna/README.md",
+          "share/doc/vna/docs/architecture.md", "share/doc/vna/examples/extctl/point.c"}) {
         EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
     }
     // The desktop entry starts the installed program with its icon.

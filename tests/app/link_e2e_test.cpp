@@ -39,11 +39,11 @@
 
 using namespace vna;
 using Clock = std::chrono::steady_clock;
+using test::LinkRig;
 using test::Output;
 using test::RunAtTerminal;
 using test::RunProgram;
 using test::Simulator;
-using test::LinkRig;
 using test::TerminalStep;
 
 namespace {

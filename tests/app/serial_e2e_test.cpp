@@ -36,9 +36,10 @@ TEST(SerialEndToEnd, EachReasonTheDeviceCannotBeOpenedReachesTheUser) {
     ASSERT_TRUE(holder.open(pty.slavePath(), 57600)) << holder.errorText();
 
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {folder + "/ttyUSB9", folder + "/ttyUSB9 does not exist (No such file or directory): the adapter is "
-                                       "not plugged in, or the instrument is on another device (vna-cli ports "
-                                       "lists the serial devices present)."},
+        {folder + "/ttyUSB9", folder +
+                                  "/ttyUSB9 does not exist (No such file or directory): the adapter is "
+                                  "not plugged in, or the instrument is on another device (vna-cli ports "
+                                  "lists the serial devices present)."},
         {folder, folder + " is a folder, not a serial device."},
         {folder + "/plain.txt", folder + "/plain.txt is a regular file, not a serial device."},
         {pty.slavePath(), pty.slavePath() + " is in use by another program"},
@@ -51,7 +52,8 @@ TEST(SerialEndToEnd, EachReasonTheDeviceCannotBeOpenedReachesTheUser) {
         EXPECT_EQ(st.PortProblem.substr(0, problem.size()), problem);
         // The window's not-responding message names the device and says why.
         const std::string shown = commands::NotRespondingText(st);
-        EXPECT_NE(shown.find("\r\n\r\nDevice tried: " + device + "\r\n" + problem), std::string::npos) << shown;
+        EXPECT_NE(shown.find("\r\n\r\nDevice tried: " + device + "\r\n" + problem), std::string::npos)
+            << shown;
     }
     if (::getuid() != 0) {
         // (As root every device opens; the platform test drops privileges to check this case.)
@@ -75,8 +77,8 @@ TEST(SerialEndToEnd, EachReasonTheDeviceCannotBeOpenedReachesTheUser) {
     instrument::ClosePort(rig.p());
 
     // vna-cli with a folder for a device: a clear message and a failure, no crash.
-    const Output o = test::RunProgram(
-        {VNA_CLI_EXE, "--data-dir", rig.dir.file("data"), "--serial", folder, "identify"});
+    const Output o =
+        test::RunProgram({VNA_CLI_EXE, "--data-dir", rig.dir.file("data"), "--serial", folder, "identify"});
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_NE(o.err.find("vna-cli: error 10: the VNA is not responding: " + folder +
                          " is a folder, not a serial device."),
@@ -152,7 +154,8 @@ TEST(SerialEndToEnd, TheProgressLineShowsOnATerminalAndNowhereElse) {
     const std::string cal = files.file("sim.acal");
     test::Simulator sim({"--dut", "rlc-series:r=30,l=1.2u,c=80p", "--write-cal", cal});
     auto sweep = [&](const std::vector<std::string>& extra) {
-        std::vector<std::string> args = {VNA_CLI_EXE, "--data-dir", files.file("data"), "--serial", sim.link()};
+        std::vector<std::string> args = {VNA_CLI_EXE, "--data-dir", files.file("data"), "--serial",
+                                         sim.link()};
         args.insert(args.end(), extra.begin(), extra.end());
         for (const char* a : {"sweep", "a", "--start", "12", "--stop", "20", "--step", "0.05", "--cal"}) {
             args.push_back(a);

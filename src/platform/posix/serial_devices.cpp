@@ -72,7 +72,8 @@ bool DeviceOrder(const SerialDeviceInfo& a, const SerialDeviceInfo& b) {
         const std::string name = fs::path(path).filename().string();
         const auto digits = name.find_first_of("0123456789");
         const std::string prefix = name.substr(0, digits);
-        const long number = digits == std::string::npos ? -1 : std::strtol(name.c_str() + digits, nullptr, 10);
+        const long number =
+            digits == std::string::npos ? -1 : std::strtol(name.c_str() + digits, nullptr, 10);
         return std::make_pair(prefix, number);
     };
     return split(a.path) < split(b.path);

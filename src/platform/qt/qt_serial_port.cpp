@@ -53,7 +53,8 @@ void SleepUntil(double seconds) {
 // Why the toolkit could not open the device. Its error is only a summary (a missing lock file, a
 // busy device and a device without permission all come as permission errors), so the device is
 // looked at directly where the system allows.
-OpenProblem ProblemOf(const std::string& device, QSerialPort::SerialPortError error, const std::string& text) {
+OpenProblem ProblemOf(const std::string& device, QSerialPort::SerialPortError error,
+                      const std::string& text) {
 #ifndef _WIN32
     OpenProblem p = posix::ProbeDevice(device);
     if (p.kind != OpenFailure::None) {
