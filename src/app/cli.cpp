@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "cal/cal_file.h"
 #include "cal/custom_cal.h"
@@ -13,6 +14,7 @@
 #include "commands/startup.h"
 #include "core/atomic_file.h"
 #include "core/cal_table.h"
+#include "core/data_folder.h"
 #include "core/number_text.h"
 #include "core/path_split.h"
 #include "core/program.h"
@@ -51,14 +53,20 @@ double FirmwareVersion(const std::string& versionText) {
     return core::TextToNumber(versionText.substr(ver + 4, 4));
 }
 
-// Connects, identifies and checks the instrument as the program's start-up does. 0 when the
-// instrument is ready, else the exit code after the error was printed.
-int Connect(core::Program& p, std::FILE* err) {
+} // namespace
+
+int ConnectForCli(core::Program& p, std::FILE* err) {
     core::AppState& st = p.st;
     st.InstrumentPresent = 1;
     st.ProgramRunning = 1;
+    if (instrument::OfferOnlyUsbDevice(p)) {
+        std::fprintf(err, "vna-cli: using %s\n", instrument::LinkDevice(st).c_str());
+    }
     instrument::ConnectInstrument(p);
     if (st.LastError != 0) {
+        if (!st.PortProblem.empty()) {
+            return Fail(err, st.LastError, "the VNA is not responding: " + st.PortProblem);
+        }
         return Fail(err, st.LastError,
                     "the VNA is not responding on " + st.PortName +
                         " (check the power, the cable and the port)");
@@ -89,12 +97,24 @@ int Connect(core::Program& p, std::FILE* err) {
     return 0;
 }
 
+namespace {
+
 std::string Id(const core::AppState& st) {
     const auto first = st.instrument_id.find_first_not_of(' ');
     return first == std::string::npos ? std::string() : st.instrument_id.substr(first);
 }
 
-int Identify(core::Program& p, std::FILE* out, std::FILE* err) {
+// Why a cal file named on the command line cannot be used.
+std::string CalFileRefused(const core::AppState& st, const std::string& file, const std::string& role) {
+    if (st.LastError == cal::CalFileNotFound) {
+        return "the cal file " + file + " was not found";
+    }
+    return "the cal file " + file + role + " cannot be used with this instrument";
+}
+
+} // namespace
+
+int PrintIdentification(core::Program& p, const CliOptions&, std::FILE* out, std::FILE* err) {
     core::AppState& st = p.st;
     const double temperature = instrument::ReadTemperature(p);
     if (st.LastError != 0) {
@@ -119,7 +139,7 @@ int Identify(core::Program& p, std::FILE* out, std::FILE* err) {
     return 0;
 }
 
-int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+int MeasureOnePoint(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
     core::AppState& st = p.st;
     instrument::SetAmplitude(p, 100);
     st.PortA_Gain = st.PortB_Gain = 1;
@@ -129,8 +149,7 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
     if (!o.calFile.empty()) {
         // The cal file brings the amplitude and gains it was made with.
         if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
-            return Fail(err, st.LastError,
-                        "the cal file " + o.calFile + " cannot be used with this instrument");
+            return Fail(err, st.LastError, CalFileRefused(st, o.calFile, ""));
         }
     }
     measure::ApplyAveraging(p, o.average > 0 ? o.average : st.average);
@@ -173,12 +192,15 @@ int Point(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err)
 
 // Runs a calibration with its questions on the terminal; the cal file goes to --out (the Ui's
 // save dialog answers with it).
-int Calibrate(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
+int CalibrateToFile(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
     core::AppState& st = p.st;
     bool saved = false;
     if (o.calKind == "portb") {
         const std::string file = o.calFile.empty() ? st.cal_file : o.calFile;
         if (file.empty() || cal::VNA_LoadCalFile(p, file.c_str()) != 0) {
+            if (!file.empty() && st.LastError == cal::CalFileNotFound) {
+                return Fail(err, st.LastError, CalFileRefused(st, file, ""));
+            }
             return Fail(err, st.LastError != 0 ? st.LastError : cal::CalFileNotFound,
                         "Port B is calibrated onto the Port A calibration of this instrument: name its cal "
                         "file with --cal FILE");
@@ -197,6 +219,8 @@ int Calibrate(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* 
                  o.calKind.c_str(), p.cal.cal_points, st.portb_cal_ok ? p.cal.bcal_points : 0);
     return 0;
 }
+
+namespace {
 
 // The extension of a path in lower case, without its point.
 std::string Extension(const std::string& path) {
@@ -326,15 +350,12 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     commands::ResetInstrumentSettings(p);
     if (!o.calFile.empty()) {
         if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
-            return Fail(err, st.LastError,
-                        "the cal file " + o.calFile + " cannot be used with this instrument");
+            return Fail(err, st.LastError, CalFileRefused(st, o.calFile, ""));
         }
     } else if (!st.cal_file.empty()) {
         cal::LoadCalFileAtStartup(p);
         if (st.LastError != 0) {
-            return Fail(err, st.LastError,
-                        "the cal file of the settings (" + st.cal_file +
-                            ") cannot be used with this instrument");
+            return Fail(err, st.LastError, CalFileRefused(st, st.cal_file, " of the settings"));
         }
     } else {
         return Fail(err, 1, "no cal file: name one with --cal");
@@ -351,6 +372,15 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     measure::ApplyNewLimits(p, saved);
     if (st.LastError != 0) {
         return Fail(err, st.LastError, "the scan limits cannot be used with this instrument and cal file");
+    }
+    if (std::fabs(st.start_freq - o.start) > 1e-9 || std::fabs(st.end_freq - o.stop) > 1e-9 ||
+        std::fabs(st.delta_freq - o.step) > 1e-12) {
+        // Said before the sweep, so a sweep that is not what was asked for can be stopped at once.
+        std::fprintf(err,
+                     "vna-cli: the sweep is moved to what the instrument and the cal allow: %.6f to %.6f MHz "
+                     "in steps of %.6f MHz (asked: %.6f to %.6f MHz in steps of %.6f MHz)\n",
+                     st.start_freq, st.end_freq, st.delta_freq, o.start, o.stop, o.step);
+        std::fflush(err);
     }
     // The sweep stops at the stop frequency asked for, not at the end of the graph's axis, and
     // never plans a point past it.
@@ -440,296 +470,32 @@ std::optional<std::vector<std::string>> WriteScanWithExports(core::Program& p, c
     return written;
 }
 
-std::string CliUsage() {
-    return "usage: vna-cli [--serial PATH] [--data-dir DIR] [--high-baud] [--verbose] [--yes] identify\n"
-           "       vna-cli [...] point --port a|b --freq MHZ [--average N] [--cal FILE]\n"
-           "       vna-cli [...] cal standard|custom|portb --out FILE [--cal FILE]\n"
-           "       vna-cli [...] sweep a|b --start F1 --stop F2 --step DF [--average N] [--cal FILE] --out "
-           "FILE\n"
-           "       vna-cli [...] bandscan --start F1 --stop F2 --step DF [--high] [--out FILE.csv]\n"
-           "       vna-cli [...] generator --start F1 --stop F2 --step DF [--settling N] [--marker F]...\n"
-           "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
-           "       vna-cli [--data-dir DIR] request --port a|b --start F1 --stop F2 --step DF [--timeout S]\n"
-           "       vna-cli plot SCAN --view graph|smith|polar --out FILE.png|FILE.svg [--size WxH]\n"
-           "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
-           "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
-           "point measures one frequency and prints the raw magnitudes, phase difference and raw "
-           "impedance;\nwith --cal (Port A) also the corrected Rs, Xs, |Z|, phase, Rp and Xp.\n"
-           "cal runs a calibration with its questions on the terminal (Enter = Continue, q = Cancel) and\n"
-           "writes the cal file to --out; portb adds Port B to the Port A cal file named with --cal.\n"
-           "sweep runs the program's Port A or Port B sweep (frequencies in MHz) with the cal file named\n"
-           "(else the one of the settings) and writes the scan file FILE (.scn or .scnb), its CSV export\n"
-           "and its Touchstone file (.s1p or .s2p) beside it.\n"
-           "bandscan lets the instrument step from F1 to F2 MHz by itself (--high: +12 dB) and prints one\n"
-           "row per step, the frequency in MHz and the raw 16-bit level, or writes them to --out.\n"
-           "generator makes the instrument a swept source from F1 to F2 (a step above 20 is a number of\n"
-           "points) with up to four --marker frequencies, until Enter, SIGINT or SIGTERM stops it.\n"
-           "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
-           "into another of these kinds, by the extensions; it needs no instrument.\n"
-           "request asks the program running on the same data folder (with externalControl 2 or 3 in\n"
-           "its config file) for one sweep and prints the path of the CSV file it wrote.\n"
-           "plot draws a scan file as the window shows it (the graph, or a Port A scan's Smith chart or\n"
-           "polar plot) into a PNG or SVG picture; it needs no instrument and no display.\n";
-}
-
-std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
-                                          const char* (*getenv)(const char*), std::string& error) {
-    CliOptions o;
-    if (getenv) {
-        if (const char* s = getenv("VNA_SERIAL")) {
-            o.serial = s;
-        }
-        if (const char* h = getenv("VNA_HOME")) {
-            o.dataDir = h;
-        }
-    }
-    bool haveFreq = false;
-    bool havePort = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        if (a == "--timeout") {
-            const auto v = value();
-            if (!v) {
-                return std::nullopt;
-            }
-            char* end = nullptr;
-            o.timeout = std::strtod(v->c_str(), &end);
-            if (end == v->c_str() || *end != '\0' || !(o.timeout > 0) || o.timeout > 86400) {
-                error = "--timeout needs seconds (up to 86400)";
-                return std::nullopt;
-            }
-        } else if (a == "--start" || a == "--stop" || a == "--step") {
-            const auto v = value();
-            if (!v) {
-                return std::nullopt;
-            }
-            char* end = nullptr;
-            const double mhz = std::strtod(v->c_str(), &end);
-            // The generator's step may also be a number of points.
-            const double largest = a == "--step" ? 1e6 : 1000;
-            if (end == v->c_str() || *end != '\0' || !(mhz > 0) || mhz > largest) {
-                error = a + " needs a frequency in MHz";
-                return std::nullopt;
-            }
-            (a == "--start" ? o.start : a == "--stop" ? o.stop : o.step) = mhz;
-        } else if (a == "--serial" || a == "--data-dir" || a == "--port" || a == "--freq" ||
-                   a == "--average" || a == "--cal" || a == "--out" || a == "--format") {
-            const auto v = value();
-            if (!v) {
-                return std::nullopt;
-            }
-            if (a == "--serial") {
-                o.serial = *v;
-            } else if (a == "--data-dir") {
-                o.dataDir = *v;
-            } else if (a == "--cal") {
-                o.calFile = *v;
-            } else if (a == "--port") {
-                if (*v != "a" && *v != "b" && *v != "A" && *v != "B") {
-                    error = "--port is a or b";
-                    return std::nullopt;
-                }
-                o.port = static_cast<char>((*v)[0] | 0x20);
-            } else if (a == "--out") {
-                o.output = *v;
-            } else if (a == "--format") {
-                const auto f = files::TouchstoneFormatFromName(*v);
-                if (!f) {
-                    error = "--format is ri, ma or db";
-                    return std::nullopt;
-                }
-                o.format = *f;
-            } else if (a == "--freq") {
-                char* end = nullptr;
-                o.freq = std::strtod(v->c_str(), &end);
-                if (end == v->c_str() || *end != '\0' || !(o.freq > 0) || o.freq > 1000) {
-                    error = "--freq needs a frequency in MHz";
-                    return std::nullopt;
-                }
-                haveFreq = true;
-            } else {
-                o.average = std::atoi(v->c_str());
-                if (o.average < 1 || o.average > 1024) {
-                    error = "--average is 1 to 1024";
-                    return std::nullopt;
-                }
-            }
-        } else if (a == "--settling" || a == "--marker") {
-            const auto v = value();
-            if (!v) {
-                return std::nullopt;
-            }
-            char* end = nullptr;
-            const double n = std::strtod(v->c_str(), &end);
-            const bool number = end != v->c_str() && *end == '\0' && n >= 0;
-            if (a == "--settling") {
-                if (!number || n > 100000 || n != std::floor(n)) {
-                    error = "--settling needs a whole number of 0 or more";
-                    return std::nullopt;
-                }
-                o.settling = static_cast<int>(n);
-            } else {
-                if (!number || n > 1000 || o.markers.size() >= 4) {
-                    error = "--marker needs a frequency in MHz (at most four markers)";
-                    return std::nullopt;
-                }
-                o.markers.push_back(n);
-            }
-        } else if (a == "--view" || a == "--size") {
-            const auto v = value();
-            if (!v) {
-                return std::nullopt;
-            }
-            if (a == "--view") {
-                if (*v != "graph" && *v != "smith" && *v != "polar") {
-                    error = "--view is graph, smith or polar";
-                    return std::nullopt;
-                }
-                o.view = *v;
-            } else {
-                int w = 0;
-                int h = 0;
-                char tail = 0;
-                if (std::sscanf(v->c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8000 ||
-                    h > 8000) {
-                    error = "--size is WIDTHxHEIGHT in pixels, 1 to 8000 each";
-                    return std::nullopt;
-                }
-                o.width = w;
-                o.height = h;
-            }
-        } else if (a == "--high") {
-            o.high = true;
-        } else if (a == "--high-baud") {
-            o.highBaud = true;
-        } else if (a == "--verbose" || a == "-v") {
-            o.verbose = true;
-        } else if (a == "--yes") {
-            o.yes = true;
-        } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal" ||
-                    a == "bandscan" || a == "generator" || a == "request" || a == "plot") &&
-                   o.command.empty()) {
-            o.command = a;
-        } else if (o.command == "cal" && o.calKind.empty() &&
-                   (a == "standard" || a == "custom" || a == "portb")) {
-            o.calKind = a;
-        } else if (o.command == "sweep" && !havePort && (a == "a" || a == "b" || a == "A" || a == "B")) {
-            o.port = static_cast<char>(a[0] | 0x20);
-            havePort = true;
-        } else if ((o.command == "convert" || o.command == "plot") && o.input.empty() && !a.empty() &&
-                   a[0] != '-') {
-            o.input = a;
-        } else {
-            error = "unknown argument " + a;
-            return std::nullopt;
-        }
-    }
-    if (o.command.empty()) {
-        error = "no command given";
-        return std::nullopt;
-    }
-    if (o.command == "convert" && (o.input.empty() || o.output.empty())) {
-        error = "convert needs a file and --out FILE";
-        return std::nullopt;
-    }
-    if (o.command == "plot" && (o.input.empty() || o.output.empty())) {
-        error = "plot needs a scan file and --out FILE.png or FILE.svg";
-        return std::nullopt;
-    }
-    if (o.command == "point" && !haveFreq) {
-        error = "point needs --freq";
-        return std::nullopt;
-    }
-    if (o.command == "cal" && (o.calKind.empty() || o.output.empty())) {
-        error = "cal needs standard, custom or portb and --out FILE";
-        return std::nullopt;
-    }
-    if (!o.calFile.empty() && o.command == "cal" && o.calKind != "portb") {
-        error = "--cal names the Port A calibration of cal portb";
-        return std::nullopt;
-    }
-    if (o.command == "request" && (o.start <= 0 || o.stop <= 0 || o.step <= 0)) {
-        error = "request needs --start, --stop and --step";
-        return std::nullopt;
-    }
-    if (o.command == "sweep") {
-        if (!havePort) {
-            error = "sweep needs the port: sweep a or sweep b";
-            return std::nullopt;
-        }
-        if (o.start <= 0 || o.stop <= 0 || o.step <= 0 || o.output.empty()) {
-            error = "sweep needs --start, --stop, --step and --out";
-            return std::nullopt;
-        }
-        if (o.stop <= o.start) {
-            error = "--stop must lie above --start";
-            return std::nullopt;
-        }
-        if (o.step > measure::MaxSweepStep) {
-            error = "--step is at most" + core::NumText(measure::MaxSweepStep, 0) +
-                    " MHz: the sweeps take no larger steps";
-            return std::nullopt;
-        }
-    }
-    if (o.command == "bandscan" || o.command == "generator") {
-        if (o.start <= 0 || o.stop <= 0 || o.step <= 0) {
-            error = o.command + " needs --start, --stop and --step";
-            return std::nullopt;
-        }
-        if (o.stop <= o.start) {
-            error = "--stop must lie above --start";
-            return std::nullopt;
-        }
-        if (o.command == "bandscan" &&
-            (o.stop - o.start) / o.step + 1 > instrument::BandScanSampleLimit + 1e-6) {
-            error = "--step gives more than" + core::NumText(instrument::BandScanSampleLimit, 0) +
-                    " levels: a band scan takes at least" +
-                    core::NumText((o.stop - o.start) / (instrument::BandScanSampleLimit - 1), 6) +
-                    " MHz steps over this span";
-            return std::nullopt;
-        }
-    }
-    if (o.high && o.command != "bandscan") {
-        error = "--high belongs to bandscan";
-        return std::nullopt;
-    }
-    if ((o.settling >= 0 || !o.markers.empty()) && o.command != "generator") {
-        error = "--settling and --marker belong to generator";
-        return std::nullopt;
-    }
-    if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" &&
-        (o.command != "point" || o.port != 'a')) {
-        error = "--cal corrects a Port A point (point --port a)";
-        return std::nullopt;
-    }
-    return o;
-}
-
 int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err,
            const PlotImageWriter& images) {
     core::AppState& st = p.st;
+    const CliCommand* command = FindCliCommand(o.command);
+    if (!command) {
+        return Fail(err, 1, "no command " + o.command);
+    }
     const platform::LocalTime today = p.clock.now();
     core::ResetToDefaults(st, today.year, today.month, today.day);
-    if (o.command == "convert") {
-        // A conversion depends on the files alone, not on the settings of this machine.
-        return ConvertScanFile(p, o.input, o.output, o.format, out, err);
+    st.NoWindow = 1;
+    if (command->prepare) {
+        if (const int failed = command->prepare(p, o, err)) {
+            return failed;
+        }
     }
     if (o.command == "plot") {
+        // The picture writer is the caller's (Qt's image writers in vna-cli).
         return PlotScanFile(p, o, images, out, err);
     }
-    if (o.command == "request") {
-        // The running program does the work; this side only talks to its registry.
-        return RequestFromProgram(p, o, out, err);
+    if (command->needs == CliNeeds::Nothing) {
+        // A conversion depends on the files alone, a request on the running program: not on the
+        // settings of this machine.
+        return command->run(p, o, out, err);
     }
     files::ReadInitFile(p);
-    if (o.command == "cal" || o.command == "sweep") {
+    if (command->defaultConfig) {
         // A calibration or a sweep needs a configuration, as on the program's first start.
         files::InstallDefaultConfig(p);
     }
@@ -740,26 +506,74 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
     if (o.highBaud) {
         st.HighBaud = 1;
     }
-    if (const int failed = Connect(p, err)) {
+    if (command->needs == CliNeeds::Settings) {
+        return command->run(p, o, out, err);
+    }
+    if (const int failed = ConnectForCli(p, err)) {
         instrument::ClosePort(p);
         return failed;
     }
-    int result = 0;
-    if (o.command == "identify") {
-        result = Identify(p, out, err);
-    } else if (o.command == "cal") {
-        result = Calibrate(p, o, out, err);
-    } else if (o.command == "sweep") {
-        result = SweepToFiles(p, o, out, err);
-    } else if (o.command == "bandscan") {
-        result = BandScanToRows(p, o, out, err);
-    } else if (o.command == "generator") {
-        result = RunSweepGenerator(p, o, out, err);
-    } else {
-        result = Point(p, o, out, err);
-    }
+    const int result = command->run(p, o, out, err);
     instrument::ClosePort(p);
     return result;
+}
+
+int ListSerialDevices(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE*) {
+    const core::AppState& st = p.st;
+    const std::vector<platform::SerialDeviceInfo> present = p.serial.presentDevices();
+    const std::string selected = instrument::LinkDevice(st);
+    bool selectedPresent = false;
+    for (const platform::SerialDeviceInfo& d : present) {
+        std::string line = instrument::DeviceDescription(d);
+        if (const auto port = instrument::PortForDevice(d.path)) {
+            line += "  port " + std::to_string(*port);
+        }
+        if (d.path == selected) {
+            selectedPresent = true;
+        }
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+    if (present.empty()) {
+        std::fprintf(out, "no USB serial device is present (/dev/ttyUSB*, /dev/ttyACM*)\n");
+    }
+    const std::string by = !o.serial.empty() ? "named with --serial or VNA_SERIAL"
+                                             : "port " + std::to_string(st.commport) + " of the settings";
+    const bool numbered = o.serial.empty();
+    const bool known = selectedPresent || (!numbered && std::filesystem::exists(selected));
+    std::fprintf(out, "selected: %s (%s)%s\n", selected.c_str(), by.c_str(), known ? "" : ", not present");
+    return 0;
+}
+
+int CheckCalFileNamed(core::Program&, const CliOptions& o, std::FILE* err) {
+    std::error_code ec;
+    if (!o.calFile.empty() && !std::filesystem::is_regular_file(o.calFile, ec)) {
+        return Fail(err, cal::CalFileNotFound,
+                    "the cal file " + o.calFile +
+                        (std::filesystem::exists(o.calFile, ec) ? " is not a file" : " was not found"));
+    }
+    return 0;
+}
+
+int CheckOutputFolder(core::Program& p, const CliOptions& o, std::FILE* err) {
+    if (const int failed = CheckCalFileNamed(p, o, err)) {
+        return failed;
+    }
+    if (o.output.empty()) {
+        return 0;
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(o.output, ec)) {
+        return Fail(err, 1, "--out " + o.output + " is a folder: name the file to write");
+    }
+    const std::string folder = core::SplitPath(o.output).folder;
+    const std::string shown = folder.empty() ? std::string(".") : folder;
+    if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ec)) {
+        return Fail(err, 1, "the folder " + shown + " of --out does not exist; nothing was measured");
+    }
+    if (!core::FolderIsWritable(folder.empty() ? "." : folder)) {
+        return Fail(err, 1, "the folder " + shown + " of --out cannot be written; nothing was measured");
+    }
+    return 0;
 }
 
 } // namespace vna::app

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/touchstone.h"
@@ -20,15 +21,18 @@ class Canvas;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // "identify", "point", "cal", "sweep", "bandscan", "generator", "convert",
-                           // "request" or "plot"
+    std::string command;   // a name of CliCommands(): "identify", "point", "cal", "sweep", ...
     std::string calKind;   // cal: "standard", "custom" or "portb"
     std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
     std::string dataDir;   // --data-dir DIR (else VNA_HOME)
     bool highBaud = false; // --high-baud: negotiate the high line speed
     bool verbose = false;  // --verbose: the program's status lines on standard error
     bool yes = false;      // --yes: answer questions with yes
+    bool quiet = false;    // --quiet: no progress line
+    bool help = false;     // --help, -h or "help": the usage (of `command` when named), nothing else
+    bool version = false;  // --version: the version, nothing else
     char port = 'a';       // point: --port a|b; sweep: a|b
+    bool portWord = false; // sweep: the port was named (a or b)
     double freq = 0;       // point: --freq MHz
     int average = 0;       // point, sweep: --average N (0: the init file's)
     std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
@@ -50,10 +54,52 @@ struct CliOptions {
     files::TouchstoneFormat format = files::TouchstoneFormat::RI;
 };
 
+// What a command needs before it runs.
+enum class CliNeeds {
+    Nothing,    // the files named on the command line (convert, request)
+    Settings,   // the settings and the config file of the data folder
+    Instrument, // those, and the instrument connected and identified
+};
+
+// One command of vna-cli with its usage and the parts of the command line that are its own. A new
+// command is one more entry of CliCommands().
+struct CliCommand {
+    const char* name;
+    // What follows "vna-cli [OPTIONS]" in its usage line, e.g. "identify".
+    const char* synopsis;
+    // One line for the list of commands.
+    const char* summary;
+    // What it does and its own options, for `vna-cli NAME --help`.
+    const char* help;
+    CliNeeds needs;
+    // The shipped default config is put into the data folder first when it is missing.
+    bool defaultConfig;
+    // Takes a word of the command line that is not an option (nullptr: the command takes none);
+    // false when the word is not one of its.
+    bool (*word)(CliOptions& o, const std::string& word);
+    // Once every argument is read: why the options do not make this command, or nothing.
+    std::optional<std::string> (*check)(const CliOptions& o);
+    // Before the instrument is contacted: what can be checked without it (files, folders). 0, or
+    // the exit code once the error is printed. May be nullptr.
+    int (*prepare)(core::Program& p, const CliOptions& o, std::FILE* err);
+    int (*run)(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err);
+};
+
+// Every command, in the order of the usage.
+const std::vector<CliCommand>& CliCommands();
+const CliCommand* FindCliCommand(std::string_view name);
+
 // Reads the arguments after the program name; nothing (and `error`) when they are not usable.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                           const char* (*getenv)(const char*), std::string& error);
+// The usage of every command with the options they share.
 std::string CliUsage();
+// The usage and description of one command.
+std::string CliCommandHelp(const CliCommand& c);
+// The usage to show after a mistake in `args`: that of the command named there, else CliUsage().
+std::string CliUsageFor(const std::vector<std::string>& args);
+// "vna-cli 5.46".
+std::string CliVersion();
 
 // How vna-cli plot writes its picture: runs `draw` on a canvas of width x height and writes what
 // it drew to `path`, a PNG or (by the extension) an SVG file, replacing an old one only when the
@@ -79,6 +125,24 @@ int PlotScanFile(core::Program& p, const CliOptions& options, const PlotImageWri
 // The port whose scan a file holds ('a' or 'b'), by its extension or the column line of a CSV
 // export; 0 when it holds none.
 char PortOfScanFile(const std::string& path, const std::string& text);
+
+// Connects, identifies and checks the instrument as the program's start-up does (after offering the
+// one USB serial device present when the numbered port names none). 0 when the instrument is
+// ready, else the exit code after the error was printed.
+int ConnectForCli(core::Program& p, std::FILE* err);
+
+// The commands over the instrument already connected.
+int PrintIdentification(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+int MeasureOnePoint(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+int CalibrateToFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// The USB serial devices present, and the device the settings (or --serial) select.
+int ListSerialDevices(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// Checks made before the instrument is contacted, so that no measurement is wasted: the cal file
+// named with --cal exists, and the folder of --out exists and can be written.
+int CheckCalFileNamed(core::Program& p, const CliOptions& options, std::FILE* err);
+int CheckOutputFolder(core::Program& p, const CliOptions& options, std::FILE* err);
 
 // Sweeps port 'a' or 'b' from `start` to `stop` MHz in steps of `step` with the program's own
 // sweep, on the instrument already connected, and writes the scan file with its CSV export and

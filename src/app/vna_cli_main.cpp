@@ -8,6 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <unistd.h>
+#endif
 
 #include "app/cli.h"
 #include "app/plot_image.h"
@@ -46,8 +53,17 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = vna::app::ParseCliOptions(args, GetEnv, error);
     if (!options) {
-        std::fprintf(stderr, "vna-cli: %s\n%s", error.c_str(), vna::app::CliUsage().c_str());
+        std::fprintf(stderr, "vna-cli: %s\n%s", error.c_str(), vna::app::CliUsageFor(args).c_str());
         return 2;
+    }
+    if (options->help) {
+        const vna::app::CliCommand* command = vna::app::FindCliCommand(options->command);
+        std::fputs((command ? vna::app::CliCommandHelp(*command) : vna::app::CliUsage()).c_str(), stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::printf("%s\n", vna::app::CliVersion().c_str());
+        return 0;
     }
     const vna::core::DataFolderResult data = vna::core::ChooseDataFolder(
         options->dataDir, QCoreApplication::applicationDirPath().toStdString(), GetEnv);
@@ -58,6 +74,8 @@ int main(int argc, char** argv) {
     vna::platform::ConsoleUi ui;
     ui.verbose = options->verbose;
     ui.answerYes = options->yes;
+    // A progress line only where a person watches: a file or a pipe gets none.
+    ui.progressLine = !options->quiet && isatty(STDERR_FILENO);
     if (options->command == "cal") {
         // A calibration asks for each standard: the questions are put on the terminal.
         ui.input = stdin;

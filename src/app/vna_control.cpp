@@ -40,6 +40,7 @@ public:
         program_ = std::make_unique<Program>(vna::core::Platform{ui_, clock_, serial_, *registry_, sound_});
         vna::core::AppState& st = program_->st;
         st.ProgramFolder = data.folder;
+        st.NoWindow = 1;
         if (const char* device = GetEnv("VNA_SERIAL"); device && *device) {
             st.SerialDevice = device;
         }

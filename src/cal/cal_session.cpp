@@ -168,11 +168,26 @@ void CalSummaryLine(core::Program& p, const std::string& text) {
     instrument::StatusText(p, 100, p.display.g.box.bottom - 40, text, instrument::NormalTextColor);
 }
 
+void CalProgress(core::Program& p, core::ProgressMeter& meter, int done) {
+    if (!meter.update(done)) {
+        return;
+    }
+    const platform::Progress& r = meter.last();
+    std::string text = r.task + ": point " + std::to_string(r.done) + " of " + std::to_string(r.total);
+    if (r.secondsLeft >= 0) {
+        text += ", " + platform::DurationText(r.secondsLeft) + " left";
+    }
+    // Blanks after it cover a longer text of the point before.
+    CalSummaryLine(p, text + "          ");
+}
+
 RunEnd MeasureStandard(core::Program& p, const StandardRun& run, std::string& statusLine) {
     core::AppState& st = p.st;
     CalArray& re = ReArray(p.cal, run.standard);
     CalArray& im = ImArray(p.cal, run.standard);
     const std::vector<double>& grid = *run.grid;
+    static const char* const names[] = {"Short circuit", "Open circuit", "Standard resistor"};
+    core::ProgressMeter meter(p, names[static_cast<int>(run.standard)], static_cast<int>(grid.size()));
     st.Measuring = 1;
     st.SweepRunning = 1;
     for (std::size_t i = 0; i < grid.size(); ++i) {
@@ -216,6 +231,7 @@ RunEnd MeasureStandard(core::Program& p, const StandardRun& run, std::string& st
         RawCalValue(st, r, x);
         re[static_cast<std::size_t>(k)] = r;
         im[static_cast<std::size_t>(k)] = x;
+        CalProgress(p, meter, static_cast<int>(i) + 1);
         if (st.DiagMode && k % 10 == 0) {
             instrument::StatusText(
                 p, 20, 70, core::NumText(k, 0) + "  " + CalNumber(st, r) + "  " + CalNumber(st, x) + "   ",

@@ -8,6 +8,7 @@
 
 #include "core/app_state.h"
 #include "core/cal_table.h"
+#include "core/progress.h"
 
 namespace vna::core {
 struct Program;
@@ -97,6 +98,9 @@ RunEnd MeasureStandard(core::Program& p, const StandardRun& run, std::string& st
 void CalStatusLine(core::Program& p, int x, int y, const std::string& text);
 // Text at (100, graph bottom - 40), where the procedures leave their summary line.
 void CalSummaryLine(core::Program& p, const std::string& text);
+// `done` points of a standard are measured: the meter reports it, and when it does, the window
+// shows "<standard>: point n of N, <time> left" where the summary line goes.
+void CalProgress(core::Program& p, core::ProgressMeter& meter, int done);
 
 // The line extension question of the procedures (Yes sets it to zero). `adapterNote` adds the
 // warning that adapters attached now are nulled out by the calibration.

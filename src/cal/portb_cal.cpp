@@ -151,6 +151,8 @@ PassEnd MeasurePass(core::Program& p, const std::vector<PortBGridPoint>& grid, s
     PhaseUnwrapper unwrap;
     st.Measuring = 1;
     st.SweepRunning = 1;
+    core::ProgressMeter meter(p, high ? "Through cable, +12 dB" : "Through cable",
+                              static_cast<int>(grid.size()));
     for (std::size_t i = 0; i < grid.size(); ++i) {
         BCalPoint& b = table[i];
         b.freq = grid[i].freq;
@@ -186,6 +188,7 @@ PassEnd MeasurePass(core::Program& p, const std::vector<PortBGridPoint>& grid, s
                 return PassEnd::Failed;
             }
         }
+        CalProgress(p, meter, static_cast<int>(i) + 1);
         if (st.DiagMode && i % 10 == 0) {
             instrument::StatusText(p, 20, 90,
                                    std::string(high ? "Ratio B/A   B_HighSens" : "Ratio B/A   B_LowSens") +

@@ -25,6 +25,13 @@ MenuItem Item(std::string caption, int id, bool checked = false, bool enabled = 
     return m;
 }
 
+// An item whose action a key of the main window also does.
+MenuItem Keyed(std::string caption, int id, std::string key) {
+    MenuItem m = Item(std::move(caption), id);
+    m.shortcut = std::move(key);
+    return m;
+}
+
 MenuItem Sub(std::string caption, std::vector<MenuItem> children) {
     MenuItem m;
     m.caption = std::move(caption);
@@ -44,15 +51,15 @@ Menu FileMenu(const AppState& st) {
         m.items.push_back(Item("Load Port A Graph", cmd::LoadGraph));
         m.items.push_back(Item("Save Port A Graph", cmd::SaveGraph));
     }
-    m.items.push_back(Item("Swap Graphs", cmd::SwapGraphs));
+    m.items.push_back(Keyed("Swap Graphs", cmd::SwapGraphs, "Up/Down"));
     m.items.push_back(Item("Save Image BitMap", cmd::SaveImageBitmap));
-    m.items.push_back(Item("Print", cmd::Print));
+    m.items.push_back(Keyed("Print", cmd::Print, "P"));
     m.items.push_back(Item("Load Calibration File", cmd::LoadCalFile));
     m.items.push_back(Item("Load Config File", cmd::LoadConfigFile));
     m.items.push_back(Item("Save State", cmd::SaveState));
     m.items.push_back(Item("Recall State", cmd::RecallState));
     m.items.push_back(Item("DC Power Off", cmd::DcPowerOff));
-    m.items.push_back(Item("Quit", cmd::Quit));
+    m.items.push_back(Keyed("Quit", cmd::Quit, "Q"));
     return m;
 }
 

@@ -46,6 +46,13 @@ const char* const NotRespondingMessage =
     "be sure to check the comm port number.\r\n\r\n"
     "Use the Setup Menu to set the comm port if the default is not correct.";
 
+std::string NotRespondingText(const AppState& st) {
+    std::string text = NotRespondingMessage;
+    text += "\r\n\r\nDevice tried: " + st.PortName;
+    text += st.PortProblem.empty() ? " (it opened, but nothing answered)." : "\r\n" + st.PortProblem;
+    return text;
+}
+
 namespace {
 
 void SetConstants(AppState& st) {
@@ -85,7 +92,7 @@ bool IdentifyAndCheck(Program& p) {
     AppState& st = p.st;
     instrument::IdentifyInstrument(p, 1);
     if (st.IdentState != 1) {
-        p.ui.message(NotRespondingMessage, "");
+        p.ui.message(NotRespondingText(st), "");
         return false;
     }
     if (st.VersionText.find("flash") != std::string::npos) {
@@ -102,7 +109,7 @@ bool IdentifyAndCheck(Program& p) {
     }
     instrument::IdentifyInstrument(p, 1);
     if (st.IdentState != 1) {
-        p.ui.message(NotRespondingMessage, "");
+        p.ui.message(NotRespondingText(st), "");
         return false;
     }
     return true;
@@ -166,7 +173,7 @@ void ReconnectInstrument(Program& p) {
     st.AmplitudeSent = -1;
     bool ready = false;
     if (st.LastError != 0 || !st.InstrumentPresent) {
-        p.ui.message(NotRespondingMessage, "");
+        p.ui.message(NotRespondingText(st), "");
     } else {
         st.WindowTitle = MainWindowTitle(st);
         p.ui.setWindowTitle(st.WindowTitle);
@@ -239,6 +246,7 @@ void Startup(Program& p, const StartOptions& options) {
     if (st.DemoRequested) {
         st.LastError = 10;
     } else {
+        instrument::OfferOnlyUsbDevice(p);
         instrument::ConnectInstrument(p);
     }
     // 14. Scan-limits dialog.
@@ -246,7 +254,7 @@ void Startup(Program& p, const StartOptions& options) {
     // 15. Demo mode when the instrument did not answer; the message only when it was tried.
     if (st.LastError != 0) {
         if (!st.DemoRequested) {
-            p.ui.message(NotRespondingMessage, "");
+            p.ui.message(NotRespondingText(st), "");
         }
         st.InstrumentPresent = 0;
     }

@@ -2,14 +2,20 @@
 
 #include "core/command_line.h"
 
+#include <string>
+
 namespace vna::core {
+struct AppState;
 struct Program;
-}
+} // namespace vna::core
 
 namespace vna::commands {
 
 // The not-responding message of the start-up, shown once when the instrument does not answer.
 extern const char* const NotRespondingMessage;
+// The message as shown: followed by the device tried and why it could not be opened (or that it
+// opened and nothing answered).
+std::string NotRespondingText(const core::AppState& st);
 
 // Start-up steps 1 to 30: constants, diagnostic flag files, defaults, init and config files,
 // main window, instrument, title, menus, identification, command line, scan limits, last graph,

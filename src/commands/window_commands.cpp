@@ -261,7 +261,7 @@ void ChooseBaudRate(Program& p, int rate) {
     instrument::ConnectInstrument(p);
     const bool atHigh = st.BaudRate != instrument::LowBaudRate;
     if (st.LastError != 0) {
-        p.ui.message(NotRespondingMessage, "");
+        p.ui.message(NotRespondingText(st), "");
         EnterDemoState(p);
     } else if (atHigh != (rate == high)) {
         p.ui.message(rate == high ? "The instrument did not switch to 115000 baud; the link stays at 57600."

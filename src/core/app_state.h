@@ -124,6 +124,9 @@ struct RunState {
     std::string SerialDevice;
     // The user asked for a run without an instrument (--demo): the instrument is not tried.
     Flag DemoRequested = 0;
+    // The program runs without a window (vna-cli, libvnactl): its messages leave out the hints that
+    // only make sense in the window (menus to click, the folder of the .exe file).
+    Flag NoWindow = 0;
     // The instrument's version text of the last version query.
     std::string VersionText;
     // A sweep (or another long measuring loop) is under way: keys are ignored and the "Scan"
@@ -182,7 +185,6 @@ struct RunState {
     double insertionLossScale = 1; // dB per division of the insertion-loss trace
     Flag RefToAntenna = 0;         // readings referred to the antenna through the feed line
     Flag LightColorSet = 0;        // the next sweep of a recycle run draws in the light colours
-    Flag LegendOn = 0;             // trace legend under the graph
     Flag GainColorOption = 0;      // "Toggle Gain Color"
     std::string scanStampA;        // date and time of the Port A scan shown
     std::string scanStampB;
@@ -218,6 +220,8 @@ struct RunState {
     // ---- Instrument link, commands, raw readings, identification and health ----
     std::int32_t BaudRate = 57600;
     std::string PortName; // the device the link opened last
+    // Why the last open of PortName failed, in the user's words (empty when it opened).
+    std::string PortProblem;
     // -1 while an exchange is under way, 0 after a time-out or a failed open, 1 after an accepted
     // reply or a successful open.
     std::int32_t LinkOk = 0;
@@ -459,6 +463,9 @@ struct Settings {
     std::int32_t RecycleDepth2 = 5;
     std::int32_t Mux_Cal = 0;
     std::string instrument_id;
+    // The trace legend under the graph; kept in a line of its own after the init file's end line,
+    // where readers of the fixed line table do not look.
+    Flag LegendOn = 0;
     // ---- Init file: the spare text line (kept as read) and the extension phase constant that
     // reading ExtensionFlag computes ----
     std::string initSpareLine;

@@ -1,5 +1,7 @@
 #include "core/command_line.h"
 
+#include <set>
+
 namespace vna::core {
 
 StartOptions ParseStartOptions(const std::vector<std::string>& args, const char* (*getenv)(const char*)) {
@@ -13,24 +15,40 @@ StartOptions ParseStartOptions(const std::vector<std::string>& args, const char*
         }
     }
     std::vector<std::string> rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    std::set<std::string> seen;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size() && o.mistake.empty(); ++i) {
         const std::string& a = args[i];
-        if (i == 0) {
+        if (i == 0 || optionsEnded || a.size() < 2 || a[0] != '-') {
             rest.push_back(a);
             continue;
         }
-        auto value = [&](const char* name, std::string& out) {
-            const std::string prefix = std::string(name) + "=";
-            if (a == name) {
-                if (i + 1 < args.size()) {
+        if (a == "--") {
+            // Everything after it is a file, also a name that begins with a dash.
+            optionsEnded = true;
+            continue;
+        }
+        const std::string name = a.substr(0, a.find('='));
+        if (!seen.insert(name == "-h" ? "--help" : name).second) {
+            o.mistake = "The option " + name + " is given more than once.";
+            break;
+        }
+        auto value = [&](const char* option, std::string& out) {
+            const std::string prefix = std::string(option) + "=";
+            if (a == option) {
+                // The next option is no value: "--data-dir --demo" lost the folder.
+                if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
                     out = args[++i];
                 } else {
-                    o.problems.push_back(std::string("The option ") + name + " needs a value.");
+                    o.mistake = std::string("The option ") + option + " needs a value.";
                 }
                 return true;
             }
             if (a.rfind(prefix, 0) == 0) {
                 out = a.substr(prefix.size());
+                if (out.empty()) {
+                    o.mistake = std::string("The option ") + option + " needs a value.";
+                }
                 return true;
             }
             return false;
@@ -39,11 +57,15 @@ StartOptions ParseStartOptions(const std::vector<std::string>& args, const char*
             o.demo = true;
         } else if (a == "--sweep") {
             o.sweepAtStart = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (value("--data-dir", o.dataDir) || value("--serial", o.serialDevice) ||
                    value("--cal", o.calFile)) {
             // taken
         } else {
-            rest.push_back(a);
+            o.mistake = "Unknown option " + a + ".";
         }
     }
     // Every argument is quoted, so the ".scn" rule (which collects a name back to the previous

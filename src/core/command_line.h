@@ -20,13 +20,19 @@ struct StartOptions {
     // The command-line text the ".scn" rule searches: the program name and the remaining
     // arguments, each in double quotes, separated by blanks.
     std::string commandLine;
-    // Problems with the options or the data folder, shown in one message once the main window
-    // exists.
+    // Problems with the data folder, shown in one message once the main window exists.
     std::vector<std::string> problems;
+    // --help or -h, --version: the usage or the version, nothing else.
+    bool help = false;
+    bool version = false;
+    // A command line the program refuses before any window: an unknown option, an option without
+    // its value or given twice.
+    std::string mistake;
 };
 
-// Takes the program's options out of argv. `getenv` supplies VNA_HOME and VNA_SERIAL (nullptr
-// for a variable that is not set).
+// Takes the program's options out of argv (the toolkit's own options already taken out). `getenv`
+// supplies VNA_HOME and VNA_SERIAL (nullptr for a variable that is not set). An argument that begins
+// with a dash and is none of the options is a mistake, unless it follows "--".
 StartOptions ParseStartOptions(const std::vector<std::string>& args,
                                const char* (*getenv)(const char*) = nullptr);
 

@@ -34,11 +34,19 @@ bool FolderIsWritable(const std::string& folder) {
     return true;
 }
 
+bool FolderIsPortable(const std::string& folder) {
+    std::error_code ec;
+    return !folder.empty() && (fs::exists(fs::path(folder) / PortableMarkerName, ec) ||
+                               fs::exists(fs::path(folder) / "VNA_Init_Data.ini", ec));
+}
+
 DataFolderResult ChooseDataFolder(const std::string& requested, const std::string& executableFolder,
                                   const char* (*getenv)(const char*)) {
     DataFolderResult r;
     std::string folder = requested;
-    if (folder.empty() && !executableFolder.empty() && FolderIsWritable(executableFolder)) {
+    // The executable's own folder only when someone made it the home of the data: a build tree or a
+    // system folder is never one, and a settings file already there keeps working where it is.
+    if (folder.empty() && FolderIsPortable(executableFolder)) {
         folder = executableFolder;
     }
     if (folder.empty()) {

@@ -319,6 +319,10 @@ void ReplaceIfDifferent(const std::string& path, const std::string& text) {
 }
 
 void NotFoundMessage(core::Program& p, const std::string& path) {
+    if (p.st.NoWindow) {
+        p.ui.message("The Config File named: " + path + " was not found.", " Config File 273");
+        return;
+    }
     p.ui.message("The Config File named: " + path +
                      " was not found.\r\n\r\n"
                      "Click the 'Files' menu in the upper left corner to select an\r\n"
@@ -418,6 +422,10 @@ ConfigRead ReadConfigFile(core::Program& p, int fromMenu) {
 
 void CheckConfigLoaded(core::Program& p) {
     if (p.st.ConfigLoaded) {
+        return;
+    }
+    if (p.st.NoWindow) {
+        p.ui.message("The config file was not found.", " No Config File");
         return;
     }
     p.ui.message("The config file was not found.\r\n"

@@ -41,6 +41,9 @@ constexpr double HighestFreq = 180;
 // A text line of the file never holds more than this (a damaged file cannot blow up a path).
 constexpr std::size_t MaxTextLength = 255;
 constexpr const char* EndLine = "EIF - End of Init File";
+// Settings of this program that the fixed line table has no place for. They follow the end line as
+// keyed lines, read by their key, so a reader of the table alone passes them over.
+constexpr std::string_view LegendKey = "LegendOn   ";
 // The limits of the settings that the sweeps and the instrument take as they are: the same as the
 // sweep's own guard and the averaging entry allow, and a clock factor close to 1 (the DDS clock
 // is off by parts per thousand, not by a tenth).
@@ -135,6 +138,17 @@ public:
         // A stray CR inside the line would split it when written back.
         value = OneLine(line.substr(0, std::min(line.size(), MaxTextLength)));
         return true;
+    }
+
+    // The lines after the end line, where our own keyed additions live (none when the file has no
+    // end line where the table ends).
+    std::vector<std::string_view> AfterEndLine() const {
+        for (std::size_t k = next_; k < lines_.size(); ++k) {
+            if (lines_[k] == EndLine) {
+                return {lines_.begin() + static_cast<std::ptrdiff_t>(k) + 1, lines_.end()};
+            }
+        }
+        return {};
     }
 
 private:
@@ -527,6 +541,7 @@ std::string InitFileText(core::Program& p, std::uint32_t msec) {
     InitLines(w, st, msec);
     w.out += EndLine;
     w.out += "\r\n";
+    w.Number(LegendKey, st.LegendOn, unused);
     st.NumDecimals = 3;
     return std::move(w.out);
 }
@@ -540,7 +555,13 @@ void ReadInitFormatFile(core::Program& p, const std::string& path) {
     AppState& st = p.st;
     std::string contents;
     if (!ReadWholeFile(path, contents)) {
-        p.ui.message(MissingMessage, " No INIT data");
+        if (st.NoWindow) {
+            // Without a window there is no .exe folder to speak of, and nothing is written at exit.
+            p.ui.message("There is no settings file " + path + ": the default settings are used.",
+                         " No INIT data");
+        } else {
+            p.ui.message(MissingMessage, " No INIT data");
+        }
         FixEmptySweep(st);
         return;
     }
@@ -557,6 +578,11 @@ void ReadInitFormatFile(core::Program& p, const std::string& path) {
         return;
     }
     InitLines(r, st, 0);
+    for (std::string_view line : r.AfterEndLine()) {
+        if (line.rfind(LegendKey.substr(0, LegendKey.find(' ')), 0) == 0) {
+            st.LegendOn = TextToNumber(StripKey(line)) != 0 ? 1 : 0;
+        }
+    }
     // The marker list follows the slots that hold a frequency.
     core::RecountMarkers(st);
     st.markers.markerNext = st.markers.markerCount + 1 > core::MarkerSlots ? 0 : st.markers.markerCount + 1;

@@ -97,12 +97,15 @@ void Get_Raw_Data(core::Program& p, bool resend) {
         if (got < static_cast<int>(RawReadingBytes)) {
             StatusText(p, 20, 10, "  === No data from I/O port. ===        ", WarningColor(st));
             if (st.RfActive) {
-                const std::string port = core::NumText(st.commport, 0);
+                // The device tried, when it is not the numbered port's.
+                const std::string port =
+                    st.SerialDevice.empty() ? core::NumText(st.commport, 0) : " " + st.PortName;
+                // Without a window there is no OK to click: the tool ends by itself.
                 p.ui.message(
                     " A data error has occured on comm port" + port +
                         ".\r\r Turn the VNA power off and back on to "
                         "reset.\r\r If this problem persists, check the USB driver associated with port" +
-                        port + ".\r\r        Click OK to close the program.",
+                        port + "." + (st.NoWindow ? "" : "\r\r        Click OK to close the program."),
                     "Hardware Reset");
             }
             st.LastError = 10;

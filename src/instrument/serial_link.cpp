@@ -1,6 +1,7 @@
 #include "instrument/serial_link.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "core/delay.h"
 #include "core/number_text.h"
@@ -47,6 +48,99 @@ std::string LinkDevice(const core::AppState& st) {
     return st.SerialDevice.empty() ? DeviceForPort(st.commport) : st.SerialDevice;
 }
 
+std::optional<int> PortForDevice(const std::string& device) {
+#ifdef _WIN32
+    const std::string prefix = "\\\\.\\COM";
+    const int offset = 0;
+#else
+    const std::string prefix = "/dev/ttyUSB";
+    const int offset = 1;
+#endif
+    if (device.rfind(prefix, 0) != 0 || device.size() == prefix.size() || device.size() > prefix.size() + 5 ||
+        device.find_first_not_of("0123456789", prefix.size()) != std::string::npos) {
+        return std::nullopt;
+    }
+    const int n = std::stoi(device.substr(prefix.size())) + offset;
+    return n >= 1 && n <= 65000 ? std::optional<int>(n) : std::nullopt;
+}
+
+std::string OpenProblemText(const std::string& device, const platform::OpenProblem& problem) {
+    using platform::OpenFailure;
+    const std::string why = problem.systemText.empty() ? std::string() : " (" + problem.systemText + ")";
+    switch (problem.kind) {
+        case OpenFailure::None:
+            return {};
+        case OpenFailure::Missing:
+            return device + " does not exist" + why +
+                   ": the adapter is not plugged in, or the instrument is on another device "
+                   "(vna-cli ports lists the serial devices present).";
+        case OpenFailure::Permission:
+            if (!problem.group.empty()) {
+                return "This user may not open " + device + why + ". Join the group " + problem.group +
+                       " that may (sudo usermod -aG " + problem.group + " $USER), then log out and in again.";
+            }
+            return "This user may not open " + device + why + ". Ask the administrator for access to it.";
+        case OpenFailure::InUse:
+            return device + " is in use by another program" + why +
+                   ": another copy of this program, a terminal program, or ModemManager, which tries "
+                   "every new USB serial device for a few seconds.";
+        case OpenFailure::NotADevice:
+            return device + " is " + (problem.what.empty() ? "no serial line" : problem.what) +
+                   ", not a serial device.";
+        case OpenFailure::Other:
+            break;
+    }
+    return device + " cannot be opened" + why + ".";
+}
+
+std::string DeviceDescription(const platform::SerialDeviceInfo& d) {
+    std::string name = d.manufacturer;
+    if (!d.product.empty()) {
+        name += (name.empty() ? "" : " ") + d.product;
+    }
+    std::string ids;
+    if (!d.vendorId.empty()) {
+        ids = "USB " + d.vendorId + ":" + d.productId;
+    }
+    if (name.empty() && ids.empty()) {
+        return d.path;
+    }
+    return d.path + " (" + name + (name.empty() || ids.empty() ? "" : ", ") + ids + ")";
+}
+
+bool OfferOnlyUsbDevice(core::Program& p) {
+    core::AppState& st = p.st;
+    if (!st.SerialDevice.empty()) {
+        return false;
+    }
+    const std::string numbered = DeviceForPort(st.commport);
+    const std::vector<platform::SerialDeviceInfo> present = p.serial.presentDevices();
+    for (const platform::SerialDeviceInfo& d : present) {
+        if (d.path == numbered) {
+            return false;
+        }
+    }
+    if (present.size() != 1) {
+        return false;
+    }
+    const platform::SerialDeviceInfo& only = present.front();
+    std::string text = "The comm port of the settings, port " + std::to_string(st.commport) + " (" +
+                       numbered + "), does not exist.\r\nThe one USB serial device present is " +
+                       DeviceDescription(only) + ".\r\n\r\nUse it?";
+    if (st.NoWindow) {
+        text += " (vna-cli takes it with --yes; --serial names any device.)";
+    }
+    if (p.ui.message(text, " Comm Port", platform::Buttons::YesNo) != platform::Answer::Yes) {
+        return false;
+    }
+    if (const auto port = PortForDevice(only.path)) {
+        st.commport = *port;
+    } else {
+        st.SerialDevice = only.path;
+    }
+    return true;
+}
+
 void OpenPort(core::Program& p) {
     core::AppState& st = p.st;
     if (!st.InstrumentPresent) {
@@ -55,12 +149,14 @@ void OpenPort(core::Program& p) {
     p.serial.close();
     st.PortName = LinkDevice(st);
     if (!p.serial.open(st.PortName, st.BaudRate)) {
+        st.PortProblem = OpenProblemText(st.PortName, p.serial.openProblem());
         StatusText(p, 20, 10, "Could not open " + st.PortName + std::string(28, ' '), WarningColor(st));
         core::Delay(p, 500);
         st.LinkOk = 0;
         core::Delay(p, 100);
         return;
     }
+    st.PortProblem.clear();
     StatusText(p, 20, 10, st.PortName + " port open", NormalTextColor);
     if (!p.serial.lineSettingsApplied()) {
         // The device keeps what it accepted; the program goes on with it.

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "instrument/protocol.h"
+#include "platform/serial_port.h"
 
 namespace vna::core {
 struct AppState;
@@ -45,9 +46,23 @@ std::string DeviceForPort(int commport);
 // The device the link uses: the one named with --serial (or the port dialog) when set, else the
 // device of `commport`.
 std::string LinkDevice(const core::AppState& st);
+// The port number whose device is `device` on this system (/dev/ttyUSB3 is port 4); nothing for a
+// device no number names.
+std::optional<int> PortForDevice(const std::string& device);
 
-// (Re)opens the link device at `BaudRate`, 8N1, asserts RTS. Sets `PortName` and `LinkOk`; prints
-// the result on the status line. Does nothing without an instrument.
+// Why `device` could not be opened, in the user's words: a missing device, a permission problem
+// (with the group to join), a device another program holds, or no serial device at all.
+std::string OpenProblemText(const std::string& device, const platform::OpenProblem& problem);
+// A device as the user knows it: its path, and the maker, product and USB ids where known.
+std::string DeviceDescription(const platform::SerialDeviceInfo& d);
+
+// When the numbered port of the settings names no device present and exactly one USB serial device
+// is there, asks (Yes/No) whether to use that one. Yes makes it the link's device: a ttyUSB device
+// through its port number, which the settings keep, any other for this run. True when it was taken.
+bool OfferOnlyUsbDevice(core::Program& p);
+
+// (Re)opens the link device at `BaudRate`, 8N1, asserts RTS. Sets `PortName`, `PortProblem` and
+// `LinkOk`; prints the result on the status line. Does nothing without an instrument.
 void OpenPort(core::Program& p);
 // Opens the port, asks the instrument who it is and negotiates the line speed (with `HighBaud`),
 // falling back to 57600 when the instrument stops answering at the high rate. An instrument that

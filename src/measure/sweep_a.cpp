@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "core/freq_axis.h"
 #include "core/number_text.h"
 #include "core/program.h"
+#include "core/progress.h"
 #include "display/graph_draw.h"
 #include "display/graph_geometry.h"
 #include "display/pending.h"
@@ -157,7 +159,7 @@ int sweepPortA(core::Program& p, int pointLimit) {
     }
     if (st.Zo < st.ZoMinimum) {
         p.ui.message("Note: Zo = " + core::NumText(st.Zo, st.NumDecimals) +
-                         "\rZo can be changed with the Zo button of the status panel.",
+                         (st.NoWindow ? "" : "Zo can be changed with the Zo button of the status panel."),
                      "Zo is low");
     }
     if (!limitsChecked) {
@@ -232,6 +234,10 @@ int sweepPortA(core::Program& p, int pointLimit) {
     int previousRow = 0;
     bool measure = true;
     bool noReference = false;
+    std::optional<core::ProgressMeter> progress;
+    if (live) {
+        progress.emplace(p, "Port A sweep", n);
+    }
     int i = 0;
     while (failure == 0 && i < n) {
         const auto k = static_cast<std::size_t>(i);
@@ -294,6 +300,9 @@ int sweepPortA(core::Program& p, int pointLimit) {
         s.scan_phase[k] = pt.zphase;
 
         ++i;
+        if (progress) {
+            progress->update(i);
+        }
         st.freq = st.delta_freq * i + st.start_freq;
         measure = !live || !st.bandskip || BandSkipMeasures(st, st.freq);
         if (st.freq > stopLimit) {
@@ -313,6 +322,10 @@ int sweepPortA(core::Program& p, int pointLimit) {
         if (!st.SweepRunning) {
             break;
         }
+    }
+
+    if (progress) {
+        progress->finish();
     }
 
     // After the points. A replay shows the stored scan and never changes how many points it has,

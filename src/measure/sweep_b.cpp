@@ -8,6 +8,7 @@
 #include "core/delay.h"
 #include "core/number_text.h"
 #include "core/program.h"
+#include "core/progress.h"
 #include "display/graph_draw.h"
 #include "display/pending.h"
 #include "display/scan_plot.h"
@@ -347,6 +348,7 @@ int sweepPortB(core::Program& p, int pointLimit) {
     } else if (failure == 0) {
         GroupDelay delay(DelayWindow(st), st.delta_freq);
         display::PortBValues previous;
+        core::ProgressMeter progress(p, "Port B sweep", n);
         while (i < n) {
             const auto k = static_cast<std::size_t>(i);
             const double f = st.freq;
@@ -404,6 +406,7 @@ int sweepPortB(core::Program& p, int pointLimit) {
             s.insertion_loss[k] = shown.insertionLoss;
 
             ++i;
+            progress.update(i);
             st.freq = st.delta_freq * i + st.start_freq;
             if (st.freq > stopLimit) {
                 st.SweepRunning = 0;

@@ -10,7 +10,8 @@ namespace {
 // the console (trailing blanks, which only erase older text on a screen, are dropped).
 class ConsoleCanvas final : public Canvas {
 public:
-    ConsoleCanvas(std::FILE* out, const bool& verbose) : out_(out), verbose_(verbose) {}
+    ConsoleCanvas(std::FILE* out, const bool& verbose, std::function<void()> beforeText)
+        : out_(out), verbose_(verbose), beforeText_(std::move(beforeText)) {}
     int width() const override { return 1024; }
     int height() const override { return 768; }
     void setPen(Rgb, int, PenStyle) override {}
@@ -31,6 +32,7 @@ public:
     void text(int, int, std::string_view text) override {
         const auto end = text.find_last_not_of(' ');
         if (verbose_ && end != std::string_view::npos) {
+            beforeText_();
             std::fprintf(out_, "  %.*s\n", static_cast<int>(end + 1), text.data());
         }
     }
@@ -40,11 +42,13 @@ public:
 private:
     std::FILE* out_;
     const bool& verbose_;
+    std::function<void()> beforeText_;
 };
 
 } // namespace
 
-ConsoleUi::ConsoleUi(std::FILE* out) : out_(out), canvas_(std::make_unique<ConsoleCanvas>(out, verbose)) {}
+ConsoleUi::ConsoleUi(std::FILE* out)
+    : out_(out), canvas_(std::make_unique<ConsoleCanvas>(out, verbose, [this] { endProgressLine(); })) {}
 
 ConsoleUi::~ConsoleUi() = default;
 
@@ -61,6 +65,27 @@ std::string ConsoleUi::Printable(std::string_view text) {
         }
     }
     return out;
+}
+
+void ConsoleUi::endProgressLine() {
+    if (lineOpen_) {
+        std::fputs("\r\x1b[K", out_);
+        lineOpen_ = false;
+    }
+}
+
+void ConsoleUi::progress(const Progress& p) {
+    if (!progressLine) {
+        return;
+    }
+    if (p.finished) {
+        endProgressLine();
+    } else {
+        // Back to the start of the line, the new text, the rest of the old one erased.
+        std::fprintf(out_, "\r%s\x1b[K", ProgressText(p).c_str());
+        lineOpen_ = true;
+    }
+    std::fflush(out_);
 }
 
 std::optional<std::string> ConsoleUi::readLine() {
@@ -110,6 +135,7 @@ int ConsoleUi::choose(std::string_view question, const std::vector<std::string>&
 }
 
 Answer ConsoleUi::message(std::string_view text, std::string_view caption, Buttons buttons, Icon) {
+    endProgressLine();
     lastMessage = std::string(text);
     lastCaption = std::string(caption);
     std::fprintf(out_, "[%s] %s\n", Printable(caption).c_str(), Printable(text).c_str());
@@ -156,6 +182,7 @@ Answer ConsoleUi::message(std::string_view text, std::string_view caption, Butto
 }
 
 bool ConsoleUi::prompt(std::string_view text, std::string_view caption) {
+    endProgressLine();
     std::fprintf(out_, "[%s] %s\n", Printable(caption).c_str(), Printable(text).c_str());
     if (input) {
         return choose("  (Enter = Continue, q = Cancel) ", {"", "q"}) == 0;
@@ -165,6 +192,7 @@ bool ConsoleUi::prompt(std::string_view text, std::string_view caption) {
 
 std::optional<std::string> ConsoleUi::enterText(std::string_view prompt, std::string_view caption,
                                                 std::string_view initial) {
+    endProgressLine();
     if (!input) {
         return std::nullopt;
     }
@@ -182,6 +210,7 @@ std::optional<std::string> ConsoleUi::enterText(std::string_view prompt, std::st
 }
 
 std::optional<std::string> ConsoleUi::saveFile(const FileDialog& dialog) {
+    endProgressLine();
     if (saveFileAnswer.empty()) {
         return std::nullopt;
     }
@@ -190,6 +219,7 @@ std::optional<std::string> ConsoleUi::saveFile(const FileDialog& dialog) {
 }
 
 int ConsoleUi::form(Form& form) {
+    endProgressLine();
     if (!input) {
         return FormCancelled;
     }

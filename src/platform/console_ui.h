@@ -25,6 +25,9 @@ public:
 
     bool answerYes = false;
     bool verbose = false;
+    // Progress of long work as one line, rewritten in place (for a terminal; a file or a pipe would
+    // fill up with the copies). Any other output first takes the line away.
+    bool progressLine = false;
     std::FILE* input = nullptr;
     // What a save-file dialog returns (a command-line tool's --out); cancelled when empty.
     std::string saveFileAnswer;
@@ -39,6 +42,7 @@ public:
     std::optional<std::string> openFile(const FileDialog&) override { return std::nullopt; }
     std::optional<std::string> saveFile(const FileDialog& dialog) override;
     int form(Form& form) override;
+    void progress(const Progress& p) override;
     void processEvents() override {}
     void waitForEvents() override;
     void setEventHandler(std::function<void(const Event&)> handler) override {
@@ -63,7 +67,11 @@ private:
     // the key, or -1 at the end of the input.
     int choose(std::string_view question, const std::vector<std::string>& keys);
 
+    // Takes the progress line away before other output.
+    void endProgressLine();
+
     std::FILE* out_;
+    bool lineOpen_ = false;
     std::function<void(const Event&)> handler_;
     std::string title_;
     std::unique_ptr<Canvas> canvas_;

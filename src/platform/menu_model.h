@@ -13,6 +13,9 @@ struct MenuItem {
     bool checked = false;
     bool enabled = true;
     bool separator = false;
+    // The key of the main window that does the same, shown beside the caption (the key itself is
+    // handled by the window, not by the menu).
+    std::string shortcut;
     std::vector<MenuItem> children;
 };
 

@@ -3,8 +3,35 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace vna::platform {
+
+// Why a device could not be opened, as far as the system tells.
+enum class OpenFailure {
+    None,
+    Missing,    // there is no such device (the adapter is not plugged in, or another name)
+    Permission, // the user may not open it
+    InUse,      // another program (or another copy of this one) holds it
+    NotADevice, // a folder, a regular file or anything else that is not a serial line
+    Other,
+};
+
+struct OpenProblem {
+    OpenFailure kind = OpenFailure::None;
+    std::string systemText; // the system's own words, e.g. "Permission denied"
+    std::string group;      // Permission: the group that may use the device (e.g. "dialout")
+    std::string what;       // NotADevice: what it is instead ("a folder", "a regular file")
+};
+
+// A serial device present on the system, for the user to choose from.
+struct SerialDeviceInfo {
+    std::string path;     // e.g. /dev/ttyUSB0
+    std::string vendorId; // USB vendor and product, four hex digits each; empty when unknown
+    std::string productId;
+    std::string manufacturer; // as the USB device names itself; empty when unknown
+    std::string product;
+};
 
 // The serial-port port: one device, 8 data bits, no parity, 1 stop bit. Reads follow the
 // instrument's empty-read rule: a read of one byte returns within about a millisecond when no byte
@@ -29,6 +56,10 @@ public:
 
     // The operating system's text for the last failure, for messages and logs.
     virtual std::string errorText() const = 0;
+    // Why the last open failed; kind None after an open that succeeded.
+    virtual OpenProblem openProblem() const { return {OpenFailure::Other, errorText(), {}, {}}; }
+    // The USB serial devices present (on Linux /dev/ttyUSB* and /dev/ttyACM*), sorted by path.
+    virtual std::vector<SerialDeviceInfo> presentDevices() const { return {}; }
 
     // Whether the line settings of the last open were accepted by the device. A device can open and
     // still refuse a setting; the program then goes on with whatever the device accepted.

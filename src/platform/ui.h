@@ -10,6 +10,7 @@
 #include "platform/events.h"
 #include "platform/form.h"
 #include "platform/menu_model.h"
+#include "platform/progress.h"
 
 namespace vna::platform {
 
@@ -155,6 +156,9 @@ public:
     // Print dialog, then the main window's client area scaled to the page; false when cancelled
     // or when there is no printer.
     virtual bool printMainWindow() { return false; }
+    // How far a long piece of work has got (a few times a second, and once finished). A window shows
+    // its own drawing of the work and ignores it; a terminal program can show a progress line.
+    virtual void progress(const Progress& p) { (void)p; }
     // Opens a document or a web page with the program the system associates with it.
     virtual bool openDocument(std::string_view pathOrUrl) {
         (void)pathOrUrl;

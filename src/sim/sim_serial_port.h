@@ -29,6 +29,16 @@ public:
     std::string errorText() const override {
         return unplugged ? "device unplugged" : (open_ ? "" : "not open");
     }
+    // An unplugged adapter is a device that is not there.
+    platform::OpenProblem openProblem() const override {
+        if (!unplugged) {
+            return {};
+        }
+        return {platform::OpenFailure::Missing, "No such file or directory", {}, {}};
+    }
+    // The USB serial devices the system would list.
+    std::vector<platform::SerialDeviceInfo> devices;
+    std::vector<platform::SerialDeviceInfo> presentDevices() const override { return devices; }
     void discardInput() override;
 
     // The bytes exchanged, one line per write or per run of bytes read: "-> U<03>0666..." and

@@ -49,9 +49,10 @@ std::string DefaultFlashFile() {
     return ec ? std::string() : folder + "/flash.txt";
 }
 
-void Usage() {
+// The usage: on standard output when asked for, on standard error after a mistake.
+void Usage(std::FILE* to = stderr) {
     std::fprintf(
-        stderr,
+        to,
         "usage: vna-sim [--link PATH] [--dut SPEC] [--fault F]... [--pace] [--frame-us N] [--spin-us N]\n"
         "               [--flash FILE | --no-flash-file] [--seed N] [--model NAME] [--firmware V]\n"
         "               [--serial-number N (0: none)]\n"
@@ -160,7 +161,10 @@ int main(int argc, char** argv) {
         } else if (a == "--log") {
             options.log = true;
         } else if (a == "--help" || a == "-h") {
-            Usage();
+            Usage(stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("vna-sim %s\n", VNA_VERSION);
             return 0;
         } else {
             std::fprintf(stderr, "vna-sim: unknown option %s\n", a.c_str());

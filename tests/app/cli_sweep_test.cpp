@@ -6,6 +6,7 @@
 #include <complex>
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 #include "app/cli.h"
 #include "cli_capture.h"
@@ -150,4 +151,62 @@ TEST(CliSweep, PortBSweepAndTheWaysItFails) {
     EXPECT_GT(partial->last(), 20);
     EXPECT_LT(partial->last(), 100);
     EXPECT_NEAR(partial->zmag[10], 50, 0.5);
+}
+
+TEST(CliSweep, NothingIsMeasuredForFilesThatCannotBeWrittenOrACalFileThatIsNotThere) {
+    test::SimRig rig;
+    const std::string cal = rig.dir.file("unit.acal");
+    ASSERT_TRUE(sim::WriteUnitCalFile(rig.serial.unit, cal, rig.clock.now()));
+    // A folder this user cannot write (root writes everywhere but in the kernel's own folders).
+    std::string readOnly = "/proc";
+    if (::getuid() != 0) {
+        readOnly = rig.dir.file("read only");
+        std::filesystem::create_directories(readOnly);
+        std::filesystem::permissions(readOnly,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    }
+    const std::string missing = rig.dir.file("no such folder") + "/";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"--cal", cal, "--out", missing + "x.scn"},
+         "vna-cli: error 1: the folder " + missing + " of --out does not exist; nothing was measured"},
+        {{"--cal", cal, "--out", readOnly + "/x.scn"},
+         "vna-cli: error 1: the folder " + readOnly + "/ of --out cannot be written; nothing was measured"},
+        {{"--cal", cal, "--out", rig.dir.path()},
+         "vna-cli: error 1: --out " + rig.dir.path() + " is a folder: name the file to write"},
+        {{"--cal", rig.dir.file("gone.acal"), "--out", rig.dir.file("x.scn")},
+         "vna-cli: error 35921: the cal file " + rig.dir.file("gone.acal") + " was not found"},
+    };
+    for (const auto& [extra, why] : refused) {
+        rig.serial.clearTranscript();
+        std::vector<std::string> args = {"sweep", "a", "--start", "1", "--stop", "5", "--step", "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const auto c = Sweep(rig, args);
+        EXPECT_EQ(c.status, 1);
+        EXPECT_EQ(c.err, why + "\n");
+        // Not one command went to the instrument, let alone a measure command.
+        EXPECT_EQ(rig.serial.transcript(), "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(rig.dir.file("x.scn")));
+
+    // A path with blanks and letters of other scripts is written as named.
+    const std::string odd = rig.dir.file("Messungen März");
+    std::filesystem::create_directories(odd);
+    auto c = Sweep(rig, {"sweep", "a", "--start", "10", "--stop", "12", "--step", "0.5", "--cal", cal,
+                         "--out", odd + "/антенна 40m.scn"});
+    ASSERT_EQ(c.status, 0) << c.err;
+    for (const char* name : {"/антенна 40m.scn", "/антенна 40m.csv", "/антенна 40m.s1p"}) {
+        EXPECT_TRUE(std::filesystem::exists(odd + name)) << name;
+    }
+
+    // Limits the instrument cannot sweep are moved, and the tool says so before it sweeps.
+    c = Sweep(rig, {"sweep", "a", "--start", "175", "--stop", "200", "--step", "1", "--cal", cal, "--out",
+                    rig.dir.file("top.scn")});
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_NE(
+        c.err.find("vna-cli: the sweep is moved to what the instrument and the cal allow: 175.000000 to "
+                   "180.000000 MHz in steps of 1.000000 MHz (asked: 175.000000 to 200.000000 MHz in steps "
+                   "of 1.000000 MHz)"),
+        std::string::npos)
+        << c.err;
+    EXPECT_NE(c.out.find("6 points, 175.000000 to 180.000000 MHz"), std::string::npos) << c.out;
 }

@@ -60,11 +60,25 @@ TEST(Cli, OptionsAndTheirMistakes) {
         {{"generator", "--start", "1", "--stop", "11", "--step", "1", "--marker", "abc"},
          "--marker needs a frequency in MHz (at most four markers)"},
         {{"identify", "--high"}, "--high belongs to bandscan"},
+        {{"point", "--freq", "1", "--freq", "2"}, "--freq is given more than once"},
+        {{"-v", "identify", "--verbose"}, "--verbose is given more than once"},
+        {{"point", "--cal", "--freq", "2"}, "--cal needs a value"},
+        {{"identify", "--colour"}, "unknown argument --colour"},
     };
     for (const auto& [args, why] : bad) {
         EXPECT_FALSE(app::ParseCliOptions(args, nullptr, error));
         EXPECT_EQ(error, why);
     }
+    // Help and version need nothing else, not even what the command needs.
+    o = app::ParseCliOptions({"sweep", "--start", "abc", "-h"}, nullptr, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_TRUE(o->help);
+    EXPECT_EQ(o->command, "sweep");
+    o = app::ParseCliOptions({"help", "cal"}, nullptr, error);
+    ASSERT_TRUE(o && o->help);
+    EXPECT_EQ(o->command, "cal");
+    EXPECT_TRUE(app::ParseCliOptions({"--version"}, nullptr, error)->version);
+    EXPECT_TRUE(app::ParseCliOptions({"-q", "identify"}, nullptr, error)->quiet);
     // The environment names the device when the command line does not.
     auto env = [](const char* name) -> const char* {
         return std::string(name) == "VNA_SERIAL" ? "/dev/env" : nullptr;
@@ -117,7 +131,8 @@ TEST(Cli, FailuresGiveTheMessageAndCode) {
         rig.serial.unplugged = true;
         const auto c = Cli(rig, {"--serial", "sim", "identify"});
         EXPECT_EQ(c.status, 1);
-        EXPECT_NE(c.err.find("vna-cli: error 10: the VNA is not responding on sim"), std::string::npos)
+        EXPECT_NE(c.err.find("vna-cli: error 10: the VNA is not responding: sim does not exist"),
+                  std::string::npos)
             << c.err;
     }
 }
@@ -162,4 +177,70 @@ TEST(Cli, APointCorrectedWithTheUnitsOwnCalFile) {
     // (The tool's console prints the message box; here the scripted Ui holds it.)
     ASSERT_FALSE(rig.ui.messages().empty());
     EXPECT_NE(rig.ui.messages().back().text.find("The cal file has a range of  200 MHz."), std::string::npos);
+}
+
+TEST(Cli, TheSerialDevicesAndTheOnlyUsbDeviceWhenThePortOfTheSettingsIsMissing) {
+    test::SimRig rig;
+    rig.st().SerialDevice.clear();
+    rig.serial.devices = {{"/dev/ttyACM0", "2341", "0043", "Arduino", "Uno"},
+                          {"/dev/ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART"}};
+    auto c = Cli(rig, {"ports"});
+    EXPECT_EQ(c.status, 0) << c.err;
+    EXPECT_EQ(c.out, "/dev/ttyACM0 (Arduino Uno, USB 2341:0043)\n"
+                     "/dev/ttyUSB0 (FTDI FT232R USB UART, USB 0403:6001)  port 1\n"
+                     "selected: /dev/ttyUSB5 (port 6 of the settings), not present\n");
+    EXPECT_EQ(rig.serial.transcript(), "") << "ports talks to no instrument";
+
+    // The settings' port 6 is not there and one USB serial device is: offered, taken with --yes.
+    rig.serial.devices = {{"/dev/ttyUSB2", "0403", "6001", "FTDI", "FT232R USB UART"}};
+    rig.ui.onDialog = [&rig](const platform::fake::UiCall& call) {
+        if (call.text.find("Use it?") != std::string::npos) {
+            rig.ui.messageAnswers.push_front(platform::Answer::No);
+        }
+    };
+    Cli(rig, {"identify"});
+    EXPECT_EQ(rig.st().commport, 6);
+    std::string offer;
+    for (const auto& m : rig.ui.messages()) {
+        offer = m.text.find("Use it?") != std::string::npos ? m.text : offer;
+    }
+    EXPECT_EQ(offer,
+              "The comm port of the settings, port 6 (/dev/ttyUSB5), does not exist.\r\nThe one USB serial "
+              "device present is /dev/ttyUSB2 (FTDI FT232R USB UART, USB 0403:6001).\r\n\r\nUse it? (vna-cli "
+              "takes it with --yes; --serial names any device.)");
+    rig.ui.calls.clear();
+    rig.ui.onDialog = nullptr; // Yes, as --yes answers
+    c = Cli(rig, {"identify"});
+    EXPECT_EQ(c.status, 0) << c.err;
+    EXPECT_NE(c.err.find("vna-cli: using /dev/ttyUSB2"), std::string::npos) << c.err;
+    EXPECT_EQ(rig.st().commport, 3); // a ttyUSB device is a numbered port the settings keep
+
+    // A device of the settings that is there, or two to choose from: nothing is asked.
+    for (const auto& present : {std::vector<platform::SerialDeviceInfo>{{"/dev/ttyUSB5", "", "", "", ""}},
+                                std::vector<platform::SerialDeviceInfo>{{"/dev/ttyACM0", "", "", "", ""},
+                                                                        {"/dev/ttyACM1", "", "", "", ""}}}) {
+        rig.serial.devices = present;
+        rig.ui.calls.clear();
+        Cli(rig, {"identify"});
+        for (const auto& m : rig.ui.messages()) {
+            EXPECT_EQ(m.text.find("Use it?"), std::string::npos) << m.text;
+        }
+    }
+}
+
+TEST(Cli, ItsMessagesNeverPointAtTheWindow) {
+    // A first run: no settings, no config file, and a cal file that is not there.
+    test::SimRig rig;
+    rig.st().SerialDevice.clear();
+    const auto c = Cli(rig, {"--serial", "sim", "point", "--freq", "1"});
+    EXPECT_EQ(c.status, 0) << c.err;
+    const auto messages = rig.ui.messages();
+    ASSERT_GE(messages.size(), 2u);
+    for (const auto& m : messages) {
+        EXPECT_EQ(m.text.find(".exe"), std::string::npos) << m.text;
+        EXPECT_EQ(m.text.find("Click"), std::string::npos) << m.text;
+        EXPECT_EQ(m.text.find("menu"), std::string::npos) << m.text;
+    }
+    EXPECT_EQ(messages[0].text, "There is no settings file " + rig.dir.file("VNA_Init_Data.ini") +
+                                    ": the default settings are used.");
 }

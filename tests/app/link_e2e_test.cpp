@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/link_rig.h"
 #include "app/process_support.h"
 #include "core/program.h"
 #include "files/scan_format.h"
@@ -38,6 +39,7 @@
 
 using namespace vna;
 using Clock = std::chrono::steady_clock;
+using test::LinkRig;
 using test::Output;
 using test::RunAtTerminal;
 using test::RunProgram;
@@ -45,32 +47,6 @@ using test::Simulator;
 using test::TerminalStep;
 
 namespace {
-
-void EnsureQtApplication() {
-    static int argc = 1;
-    static char name[] = "link_e2e_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
-
-// The program with the real clock and the Qt serial adapter.
-struct LinkRig {
-    LinkRig() {
-        EnsureQtApplication();
-        program = std::make_unique<core::Program>(core::Platform{ui, clock, serial, registry, sound});
-        program->st.ProgramFolder = dir.folder();
-        core::ResetToDefaults(program->st, 2026, 12, 7);
-    }
-    platform::fake::ScriptedUi ui;
-    platform::SystemClock clock;
-    platform::qt::QtSerialPort serial;
-    platform::fake::MemoryRegistry registry;
-    platform::fake::RecordingSound sound;
-    test::TempDir dir;
-    std::unique_ptr<core::Program> program;
-    core::Program& p() { return *program; }
-    core::AppState& st() { return program->st; }
-};
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();

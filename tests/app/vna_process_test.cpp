@@ -158,7 +158,7 @@ TEST(VnaProcess, SettingsAreWrittenAtExitAndSurviveARestart) {
     ASSERT_TRUE(RunOnceAndTerminate(data));
     EXPECT_TRUE(std::filesystem::is_regular_file(data + "/_VNA_Default.cfg"));
     auto lines = InitLines(data);
-    ASSERT_EQ(lines.size(), 249u);
+    ASSERT_EQ(lines.size(), 250u);
     EXPECT_EQ(lines[0], "format    4145");
     EXPECT_EQ(lines[10], "Zo    50");
     EXPECT_EQ(lines[248], "EIF - End of Init File");
@@ -173,14 +173,14 @@ TEST(VnaProcess, SettingsAreWrittenAtExitAndSurviveARestart) {
     vna::test::WriteFile(data + "/VNA_Init_Data.ini", text);
     ASSERT_TRUE(RunOnceAndTerminate(data));
     auto second = InitLines(data);
-    ASSERT_EQ(second.size(), 249u);
+    ASSERT_EQ(second.size(), 250u);
     EXPECT_EQ(second[10], "Zo    75");
     EXPECT_EQ(second[7], "swr_scale     5L");
 
     // And a run that changes nothing writes the same settings again (the tick count aside).
     ASSERT_TRUE(RunOnceAndTerminate(data));
     auto third = InitLines(data);
-    ASSERT_EQ(third.size(), 249u);
+    ASSERT_EQ(third.size(), 250u);
     second.erase(second.begin() + 244);
     third.erase(third.begin() + 244);
     EXPECT_EQ(second, third);

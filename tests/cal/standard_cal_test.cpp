@@ -103,6 +103,19 @@ TEST_F(SimTest, StandardCalMadeByTheProgramMeasuresKnownDevicesAndAgreesWithTheU
     EXPECT_EQ(r.ui.calls.front().kind, "prompt");
     EXPECT_EQ(r.ui.calls.front().text, " Attach short circuit to the Port A connector.  ");
     EXPECT_EQ(r.ui.calls.front().caption, " Standard Cal Port A");
+    // The window shows each standard's progress, outside diagnostic mode too.
+    ASSERT_EQ(st.DiagMode, 0);
+    ASSERT_NE(r.ui.canvas(), nullptr);
+    for (const char* standard : {"Short circuit", "Open circuit", "Standard resistor"}) {
+        for (const char* point : {": point 1 of 921", ": point 921 of 921"}) {
+            const std::string shown = std::string(standard) + point;
+            bool found = false;
+            for (const std::string& t : r.ui.canvas()->texts()) {
+                found = found || t.rfind(shown, 0) == 0;
+            }
+            EXPECT_TRUE(found) << shown;
+        }
+    }
 
     // The new file is the cal in force, for Port A only, and the settings name it.
     EXPECT_EQ(st.cal_file, path);

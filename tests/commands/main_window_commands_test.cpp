@@ -282,7 +282,7 @@ TEST(MainWindowCommands, EnterCommPortTakesANumberOrADevicePathAndReconnects) {
     EXPECT_EQ(rig.st().commport, 7);
     EXPECT_TRUE(rig.st().SerialDevice.empty());
     // Nothing answers on the fakes: demo mode again, with the not-responding message.
-    EXPECT_EQ(LastMessage(rig), commands::NotRespondingMessage);
+    EXPECT_EQ(LastMessage(rig), commands::NotRespondingText(rig.st()));
     EXPECT_EQ(rig.st().InstrumentPresent, 0);
     EXPECT_NE(rig.ui.title().find("     DEMO MODE   "), std::string::npos);
     rig.ui.textAnswers = {std::string("/dev/ttyACM0")};

@@ -66,6 +66,12 @@ TEST(MenuModel, PortAMenuBarInItsOrderWithItsCaptions) {
         (std::vector<std::string>{"Load Port A Graph", "Save Port A Graph", "Swap Graphs",
                                   "Save Image BitMap", "Print", "Load Calibration File", "Load Config File",
                                   "Save State", "Recall State", "DC Power Off", "Quit"}));
+    // The keys of the main window that do what an item does stand beside it.
+    std::vector<std::string> keys;
+    for (const MenuItem& item : FindMenu(bar, "File")->items) {
+        keys.push_back(item.shortcut);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"", "", "Up/Down", "", "P", "", "", "", "", "", "Q"}));
     const auto& setup = FindMenu(bar, "Setup")->items;
     EXPECT_EQ(Captions(setup),
               (std::vector<std::string>{"Plot Parameters", "Graph styles", "Cursor Normally ON", "SWR Ruler",

@@ -36,7 +36,9 @@ TEST(Startup, SilentInstrumentGivesDemoModeWithOneMessage) {
 
     const auto messages = rig.ui.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, commands::NotRespondingMessage);
+    // The message names the device it tried (the numbered port of the settings).
+    EXPECT_EQ(messages[0].text, std::string(commands::NotRespondingMessage) +
+                                    "\r\n\r\nDevice tried: /dev/ttyUSB5 (it opened, but nothing answered).");
     EXPECT_EQ(messages[0].caption, "");
     EXPECT_NE(messages[0].text.find("be sure to check the comm port number.\r\n\r\nUse the Setup Menu"),
               std::string::npos);
@@ -135,13 +137,14 @@ TEST(Startup, CommandLineScanFileIsTakenForThePortAGraph) {
 TEST(Startup, ProblemsWithOptionsAreShownOnceTheWindowExists) {
     test::TestRig rig;
     LeaveSettingsOfAnEarlierRun(rig);
-    auto options = Options({"vna", "--demo", "--serial"});
+    auto options = Options({"vna", "--demo"});
     options.problems.push_back("The data folder /x cannot be written.");
+    options.problems.push_back("The default config file could not be copied.");
     commands::Startup(rig.p(), options);
     const auto messages = rig.ui.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].text.find("--serial needs a value"), std::string::npos);
     EXPECT_NE(messages[0].text.find("cannot be written"), std::string::npos);
+    EXPECT_NE(messages[0].text.find("could not be copied"), std::string::npos);
     EXPECT_LT(rig.log.find("ui.createMainWindow"), rig.log.find("ui.message"));
     EXPECT_EQ(rig.st().ProgramRunning, 1); // nothing ends the start-up early
 }

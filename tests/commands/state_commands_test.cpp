@@ -35,8 +35,8 @@ TEST(StateFile, SaveWritesTheInitFileOfThatMomentAndRecallRestoresIt) {
     ASSERT_TRUE(files::WriteInitFile(rig->p()));
     auto state = test::Lines(test::ReadFile(path));
     auto init = test::Lines(test::ReadFile(rig->dir.file("VNA_Init_Data.ini")));
-    ASSERT_EQ(state.size(), 249u);
-    ASSERT_EQ(init.size(), 249u);
+    ASSERT_EQ(state.size(), 250u);
+    ASSERT_EQ(init.size(), 250u);
     EXPECT_EQ(state[244], "Msec    5000");
     EXPECT_EQ(init[244], "Msec    9000");
     state.erase(state.begin() + 244);

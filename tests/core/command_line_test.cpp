@@ -66,11 +66,34 @@ TEST(StartOptions, EnvironmentAndMissingValues) {
     // The command line wins over the environment.
     o = ParseStartOptions({"vna", "--serial", "/dev/pts/1"}, env);
     EXPECT_EQ(o.serialDevice, "/dev/pts/1");
-    // An option without its value is reported, not fatal.
-    o = ParseStartOptions({"vna", "--data-dir"});
-    EXPECT_EQ(o.problems.size(), 1u);
-    EXPECT_EQ(o.dataDir, "");
     // Quotes inside an argument cannot make the rule take a neighbour's text.
     o = ParseStartOptions({"vna", "odd\"name.scn", "--demo"});
     EXPECT_EQ(*CommandLineScanFile(o.commandLine), "name.scn");
+}
+
+TEST(StartOptions, MistakesHelpAndVersionAreTakenBeforeAnyWindow) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"vna", "--data-dir"}, "The option --data-dir needs a value."},
+        {{"vna", "--data-dir", "--demo"}, "The option --data-dir needs a value."},
+        {{"vna", "--serial="}, "The option --serial needs a value."},
+        {{"vna", "--frobnicate"}, "Unknown option --frobnicate."},
+        {{"vna", "-x", "a.scn"}, "Unknown option -x."},
+        {{"vna", "--demo", "--demo"}, "The option --demo is given more than once."},
+        {{"vna", "--cal", "a.acal", "--cal=b.acal"}, "The option --cal is given more than once."},
+    };
+    for (const auto& [args, mistake] : refused) {
+        EXPECT_EQ(ParseStartOptions(args).mistake, mistake) << args.back();
+    }
+    auto o = ParseStartOptions({"vna", "-h"});
+    EXPECT_TRUE(o.help);
+    EXPECT_TRUE(o.mistake.empty());
+    EXPECT_TRUE(ParseStartOptions({"vna", "--version"}).version);
+    // After "--" a name that begins with a dash is a file; blanks and other scripts pass as they are.
+    o = ParseStartOptions({"vna", "--demo", "--", "-odd name.scn"});
+    EXPECT_TRUE(o.mistake.empty());
+    EXPECT_EQ(*CommandLineScanFile(o.commandLine), "-odd name.scn");
+    o = ParseStartOptions({"vna", "--data-dir", "/tmp/Messdaten März", "/tmp/антенна 40m.scn"});
+    EXPECT_TRUE(o.mistake.empty());
+    EXPECT_EQ(o.dataDir, "/tmp/Messdaten März");
+    EXPECT_EQ(*CommandLineScanFile(o.commandLine), "/tmp/антенна 40m.scn");
 }

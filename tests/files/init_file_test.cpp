@@ -136,6 +136,7 @@ const std::vector<std::pair<int, std::string>> Keys = {
 
 // A state far from the defaults, every value inside the reader's limits.
 void ChangeEverything(core::AppState& st) {
+    st.LegendOn = 1;
     st.freq = 14.2;
     st.start_freq = 3.5;
     st.end_freq = 3.8;
@@ -224,6 +225,7 @@ TEST(InitFile, DefaultsAndAChangedStateSurviveAWriteAndARead) {
         EXPECT_EQ(y.cal_file, x.cal_file);
         EXPECT_EQ(y.scan_file, x.scan_file);
         EXPECT_EQ(y.instrument_id, x.instrument_id);
+        EXPECT_EQ(y.LegendOn, x.LegendOn);
         EXPECT_EQ(y.markers.slot[3], x.markers.slot[3]);
         EXPECT_EQ(y.markers.markerCount, changed ? 2 : 0);
         EXPECT_EQ(y.markers.markerNext, changed ? 3 : 1);
@@ -261,8 +263,8 @@ TEST(InitFile, LayoutKeysNumbersAndLineEnds) {
         }
     }
     const auto lines = test::Lines(text);
-    ASSERT_EQ(lines.size(), 249u);
-    EXPECT_EQ(crlf, 249u);
+    ASSERT_EQ(lines.size(), 250u);
+    EXPECT_EQ(crlf, 250u);
     for (const auto& [number, key] : Keys) {
         const std::string& line = lines[static_cast<std::size_t>(number - 1)];
         EXPECT_EQ(line.substr(0, key.size() + 1), key + " ") << "line " << number;
@@ -291,6 +293,17 @@ TEST(InitFile, LayoutKeysNumbersAndLineEnds) {
     EXPECT_EQ(lines[244], "Msec    123456");
     EXPECT_EQ(lines[245], " 77");
     EXPECT_EQ(lines[248], "EIF - End of Init File");
+    // Settings the line table has no place for follow its end, where readers of the table alone
+    // do not look; a file without them leaves their defaults.
+    EXPECT_EQ(lines[249], "LegendOn    0");
+    auto legend = test::DefaultRig();
+    const std::string path = legend->dir.file("legend.ini");
+    test::WriteFile(path, text.substr(0, text.rfind("LegendOn")) + "LegendOn    1\r\n");
+    files::ReadInitFormatFile(legend->p(), path);
+    EXPECT_EQ(legend->st().LegendOn, 1);
+    test::WriteFile(path, text.substr(0, text.rfind("LegendOn")));
+    files::ReadInitFormatFile(legend->p(), path);
+    EXPECT_EQ(legend->st().LegendOn, 1) << "a file without the line changes nothing";
 }
 
 TEST(InitFile, ReadingLimitsOfTheSettings) {
@@ -627,7 +640,7 @@ TEST(InitFile, AFailedWriteSaysSoAndKeepsTheOldFile) {
     EXPECT_EQ(test::ReadFile(path), "old settings");
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     EXPECT_TRUE(files::WriteInitFile(ro->p()));
-    EXPECT_EQ(test::Lines(test::ReadFile(path)).size(), 249u);
+    EXPECT_EQ(test::Lines(test::ReadFile(path)).size(), 250u);
     for (const auto& entry : std::filesystem::directory_iterator(ro->dir.path())) {
         EXPECT_EQ(entry.path().filename(), "VNA_Init_Data.ini") << "left behind";
     }

@@ -96,3 +96,30 @@ TEST(ConsoleUi, FormsAndTheSaveDialog) {
     EXPECT_EQ(quiet.form(f), FormCancelled);
     EXPECT_EQ(quiet.enterText("p", "c", "5"), std::nullopt);
 }
+
+TEST(ConsoleUi, TheProgressLineIsRewrittenInPlaceAndGivesWayToOtherOutput) {
+    Terminal t("");
+    Progress p{"Port A sweep", 40, 400, 80, 4.5, false};
+    // Off unless the tool turned it on (standard error is no terminal).
+    t.ui->progress(p);
+    EXPECT_EQ(t.shown(), "");
+    t.ui->progressLine = true;
+    t.ui->progress(p);
+    p.done = 400;
+    p.secondsLeft = 0;
+    t.ui->progress(p);
+    EXPECT_EQ(t.shown(), "\rPort A sweep: 40 of 400 points, 80.0 points/s, 5 s left\x1b[K"
+                         "\rPort A sweep: 400 of 400 points, 80.0 points/s, 0 s left\x1b[K");
+    // A message takes the line away first, so it starts at the left edge of a clean line.
+    t.port().message("Cal Data Error  freq= 1", "37453");
+    EXPECT_NE(t.shown().find("\x1b[K\r\x1b[K[37453] Cal Data Error  freq= 1\n"), std::string::npos);
+    // So does the end of the work, once.
+    t.ui->progress(p);
+    p.finished = true;
+    t.ui->progress(p);
+    t.ui->progress(p);
+    const std::string shown = t.shown();
+    EXPECT_EQ(shown.substr(shown.size() - 11), "left\x1b[K\r\x1b[K");
+    EXPECT_EQ(DurationText(3725), "1 h 02 min");
+    EXPECT_EQ(DurationText(125.4), "2 min 05 s");
+}

@@ -111,7 +111,7 @@ TEST_F(SimTest, ADeviceThatFailsTheIdentityChecksLeavesTheProgramInDemoMode) {
     foreign.model = "XYZ";
     auto& f = rig(foreign);
     Start(f);
-    EXPECT_EQ(Messages(f), (std::vector<std::string>{std::string(commands::NotRespondingMessage) + "|"}));
+    EXPECT_EQ(Messages(f), (std::vector<std::string>{commands::NotRespondingText(f.st()) + "|"}));
     EXPECT_TRUE(InDemoMode(f));
 }
 
@@ -119,7 +119,7 @@ TEST_F(SimTest, AnInstrumentLeftAtTheHighRateIsFoundThereAndTheBaudRateMenuFollo
     auto& r = rig();
     Control(r, "set baud 115000");
     Start(r);
-    EXPECT_FALSE(Shown(r, commands::NotRespondingMessage));
+    EXPECT_FALSE(Shown(r, commands::NotRespondingText(r.st())));
     EXPECT_EQ(r.st().InstrumentPresent, 1);
     EXPECT_EQ(r.st().BaudRate, 115000);
     EXPECT_EQ(CheckedBaudRate(r), "115000 ");
@@ -174,4 +174,34 @@ TEST_F(SimTest, AfterAPowerOffTheInstrumentIsAbsentAndTheExitWaitsForNothing) {
     commands::Shutdown(high.p());
     EXPECT_FALSE(Shown(high, " Expansion Port Data Error"));
     EXPECT_LT(high.serial.emptyReads, 100);
+}
+
+TEST_F(SimTest, StartUpOffersTheOnlyUsbDeviceWhenThePortOfTheSettingsIsMissing) {
+    const std::vector<platform::SerialDeviceInfo> present = {
+        {"/dev/ttyACM0", "2341", "0043", "Arduino", "Uno"}};
+    const std::string offer =
+        "The comm port of the settings, port 6 (/dev/ttyUSB5), does not exist.\r\nThe one "
+        "USB serial device present is /dev/ttyACM0 (Arduino Uno, USB 2341:0043).\r\n\r\n"
+        "Use it?";
+    auto& r = rig();
+    r.serial.devices = present;
+    Start(r);
+    // The offer comes first; the usual messages of a new unit without a cal file follow.
+    ASSERT_FALSE(Messages(r).empty());
+    EXPECT_EQ(Messages(r).front(), offer + "| Comm Port");
+    EXPECT_EQ(r.st().SerialDevice, "/dev/ttyACM0"); // no number names it: for this run
+    EXPECT_EQ(r.st().PortName, "/dev/ttyACM0");
+    EXPECT_EQ(r.st().InstrumentPresent, 1);
+
+    // Declined, the port of the settings is tried as before.
+    auto& d = rig();
+    d.serial.devices = present;
+    d.ui.onDialog = [&d, &offer](const platform::fake::UiCall& call) {
+        if (call.text == offer) {
+            d.ui.messageAnswers.push_front(platform::Answer::No);
+        }
+    };
+    Start(d);
+    EXPECT_EQ(d.st().SerialDevice, "");
+    EXPECT_EQ(d.st().PortName, "/dev/ttyUSB5");
 }

@@ -115,7 +115,7 @@ TEST_F(SimTest, SilenceIsDemoModeAtStartAndCodeTenLater) {
     EXPECT_EQ(r.st().InstrumentPresent, 0);
     EXPECT_NE(r.ui.title().find("     DEMO MODE   "), std::string::npos);
     ASSERT_EQ(r.ui.messages().size(), 1u);
-    EXPECT_EQ(r.ui.messages()[0].text, commands::NotRespondingMessage);
+    EXPECT_EQ(r.ui.messages()[0].text, commands::NotRespondingText(r.st()));
     // Budgets bounded the wait: the version query twice at 200 ms each, plus the settling pauses.
     EXPECT_LT(r.clock.sleptMs, 2000);
 

@@ -119,6 +119,8 @@ public:
     // The image files written: path and the canvas drawn for an SVG file.
     std::vector<std::string> imagesSaved;
     std::vector<std::shared_ptr<RecordingCanvas>> svgCanvases;
+    // The progress reports, in order.
+    std::vector<Progress> progressReports;
     // Finds a menu item by its caption path, for example {"Setup", "Power Control", "Low current
     // mode"}; nullptr when there is none.
     const MenuItem* findMenuItem(const std::vector<std::string>& path) const;
@@ -148,6 +150,7 @@ public:
     void setMenuBar(const MenuBar& bar) override;
     void setButtons(const std::vector<PushButton>& buttons) override;
     int form(Form& form) override;
+    void progress(const Progress& p) override { progressReports.push_back(p); }
     void textWindow(std::string_view title, const std::vector<std::string>& lines, int width,
                     int height) override;
     void resizeMainWindow(int width, int height) override;

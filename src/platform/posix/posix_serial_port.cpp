@@ -1,5 +1,7 @@
 #include "platform/posix/posix_serial_port.h"
 
+#include "platform/posix/serial_devices.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -65,15 +67,27 @@ bool PosixSerialPort::open(const std::string& device, int baudRate) {
     gone_ = false;
     error_.clear();
     baud_ = baudRate > 0 ? baudRate : 57600;
+    problem_ = {};
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
+        problem_ = ProblemOfOpenError(device, errno);
         error_ = Why("cannot open " + device);
         return false;
     }
     // For this program alone: another program (or another copy of this one) must not talk to the
     // instrument in between.
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        problem_ = ProblemOfOpenError(device, EBUSY);
         error_ = Why(device + " is in use");
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    // A regular file or anything else without line settings opens, but no instrument answers there.
+    if (!::isatty(fd_)) {
+        problem_ = ProblemOfOpenError(device, ENOTTY);
+        error_ = device + " is not a serial device";
+        ::flock(fd_, LOCK_UN);
         ::close(fd_);
         fd_ = -1;
         return false;
@@ -89,6 +103,10 @@ bool PosixSerialPort::open(const std::string& device, int baudRate) {
         error_ = Why("the line settings of " + device + " were refused");
     }
     return true;
+}
+
+std::vector<SerialDeviceInfo> PosixSerialPort::presentDevices() const {
+    return ListUsbSerialDevices();
 }
 
 void PosixSerialPort::close() {

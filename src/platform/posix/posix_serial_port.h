@@ -25,6 +25,8 @@ public:
     int write(std::span<const std::uint8_t> bytes) override;
     int readByte(std::uint8_t& byte) override;
     std::string errorText() const override { return error_; }
+    OpenProblem openProblem() const override { return problem_; }
+    std::vector<SerialDeviceInfo> presentDevices() const override;
     bool lineSettingsApplied() const override { return settingsApplied_; }
     void discardInput() override;
     void expectBytes(std::size_t count) override;
@@ -45,6 +47,7 @@ private:
     std::size_t lastWriteBytes_ = 0;
     bool settingsApplied_ = true;
     std::string error_;
+    OpenProblem problem_;
     std::array<std::uint8_t, 512> buffer_{};
     std::size_t start_ = 0;
     std::size_t end_ = 0;

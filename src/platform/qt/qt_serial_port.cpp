@@ -14,6 +14,11 @@
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
+#ifndef _WIN32
+#include <sys/file.h>
+
+#include "platform/posix/serial_devices.h"
+#endif
 
 namespace vna::platform::qt {
 
@@ -45,6 +50,38 @@ void SleepUntil(double seconds) {
 }
 #endif
 
+// Why the toolkit could not open the device. Its error is only a summary (a missing lock file, a
+// busy device and a device without permission all come as permission errors), so the device is
+// looked at directly where the system allows.
+OpenProblem ProblemOf(const std::string& device, QSerialPort::SerialPortError error,
+                      const std::string& text) {
+#ifndef _WIN32
+    OpenProblem p = posix::ProbeDevice(device);
+    if (p.kind != OpenFailure::None) {
+        return p;
+    }
+    // The device itself opens: what stopped the toolkit is the lock file another program holds.
+    p.kind = error == QSerialPort::PermissionError ? OpenFailure::InUse : OpenFailure::Other;
+    p.systemText = text;
+    return p;
+#else
+    OpenProblem p;
+    p.systemText = text;
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            p.kind = OpenFailure::Missing;
+            break;
+        case QSerialPort::PermissionError:
+            p.kind = OpenFailure::InUse; // Windows refuses a port another program has open this way
+            break;
+        default:
+            p.kind = OpenFailure::Other;
+            break;
+    }
+    return p;
+#endif
+}
+
 } // namespace
 
 QtSerialPort::QtSerialPort() : port_(std::make_unique<QSerialPort>()) {}
@@ -62,12 +99,24 @@ bool QtSerialPort::open(const std::string& device, int baudRate) {
     // that much to every point of a sweep.
     ::prctl(PR_SET_TIMERSLACK, 1000UL);
 #endif
+    problem_ = {};
     port_->setPortName(QString::fromStdString(device));
     if (!port_->open(QIODevice::ReadWrite)) {
         error_ = port_->errorString().toStdString();
+        problem_ = ProblemOf(device, port_->error(), error_);
         port_->clearError();
         return false;
     }
+#ifndef _WIN32
+    // The lock the programs without the toolkit take (libvnactl): as root the toolkit's exclusive
+    // mode does not keep them out, and two programs must never talk to the instrument at once.
+    if (::flock(static_cast<int>(port_->handle()), LOCK_EX | LOCK_NB) != 0) {
+        problem_ = posix::ProblemOfOpenError(device, EBUSY);
+        error_ = device + " is in use";
+        port_->close();
+        return false;
+    }
+#endif
     // The settings are applied twice: some adapters take the speed only on the second try.
     bool ok = true;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -90,8 +139,19 @@ void QtSerialPort::close() {
     bufferStart_ = bufferEnd_ = 0;
     expected_ = 0;
     if (port_->isOpen()) {
+#ifndef _WIN32
+        ::flock(static_cast<int>(port_->handle()), LOCK_UN);
+#endif
         port_->close();
     }
+}
+
+std::vector<SerialDeviceInfo> QtSerialPort::presentDevices() const {
+#ifndef _WIN32
+    return posix::ListUsbSerialDevices();
+#else
+    return {};
+#endif
 }
 
 bool QtSerialPort::setRts(bool on) {

@@ -29,6 +29,8 @@ public:
     int write(std::span<const std::uint8_t> bytes) override;
     int readByte(std::uint8_t& byte) override;
     std::string errorText() const override { return error_; }
+    OpenProblem openProblem() const override { return problem_; }
+    std::vector<SerialDeviceInfo> presentDevices() const override;
     bool lineSettingsApplied() const override { return settingsApplied_; }
     void discardInput() override;
     void expectBytes(std::size_t count) override;
@@ -56,6 +58,7 @@ private:
     bool settingsApplied_ = true;
     bool gone_ = false;
     std::string error_;
+    OpenProblem problem_;
 };
 
 } // namespace vna::platform::qt

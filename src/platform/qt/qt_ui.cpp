@@ -312,7 +312,11 @@ void AddItems(QMenu* menu, const std::vector<MenuItem>& items, const std::functi
             AddItems(sub, item.children, fire);
             continue;
         }
-        QAction* a = menu->addAction(DisplayText(item.caption));
+        // After a tab the menu shows the text in its shortcut column without binding the key: the
+        // main window handles its keys itself, also while a sweep ignores them.
+        QAction* a = menu->addAction(
+            DisplayText(item.caption) +
+            (item.shortcut.empty() ? QString() : "\t" + QString::fromStdString(item.shortcut)));
         a->setCheckable(item.checked);
         a->setChecked(item.checked);
         a->setEnabled(item.enabled);
