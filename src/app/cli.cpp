@@ -445,6 +445,9 @@ std::string CliUsage() {
            "       vna-cli [...] generator --start F1 --stop F2 --step DF [--settling N] [--marker F]...\n"
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "       vna-cli [--data-dir DIR] request --port a|b --start F1 --stop F2 --step DF [--timeout S]\n"
+           "       vna-cli [--data-dir DIR] tone --swr S [--seconds T] --out FILE.wav\n"
+           "       vna-cli [--data-dir DIR] speak --swr S [--decimals 1|2] --out FILE.wav\n"
+           "       vna-cli [...] monitor --freq MHZ [--tone] [--voice] [--decimals 1|2] [--average N] [--cal FILE]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
@@ -461,7 +464,10 @@ std::string CliUsage() {
            "convert turns a scan file (.scn, .scnb), a CSV export (.csv) or a Touchstone file (.s1p, .s2p)\n"
            "into another of these kinds, by the extensions; it needs no instrument.\n"
            "request asks the program running on the same data folder (with externalControl 2 or 3 in\n"
-           "its config file) for one sweep and prints the path of the CSV file it wrote.\n";
+           "its config file) for one sweep and prints the path of the CSV file it wrote.\n"
+           "tone writes the SWR tone of S as the program's synthesizer plays it; speak writes the voice\n"
+           "files that speak S one after the other. monitor shows the corrected Port A reading at one\n"
+           "frequency, one line per reading, with the SWR tone and the spoken SWR, until Enter or SIGINT.\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -553,6 +559,37 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                     return std::nullopt;
                 }
             }
+        } else if (a == "--swr" || a == "--seconds" || a == "--decimals") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            const double n = std::strtod(v->c_str(), &end);
+            const bool number = end != v->c_str() && *end == '\0';
+            if (a == "--swr") {
+                if (!number || !(n >= 1 && n <= 999)) {
+                    error = "--swr is an SWR from 1 to 999";
+                    return std::nullopt;
+                }
+                o.swr = n;
+            } else if (a == "--seconds") {
+                if (!number || !(n >= 0.1 && n <= 60)) {
+                    error = "--seconds is 0.1 to 60";
+                    return std::nullopt;
+                }
+                o.seconds = n;
+            } else {
+                if (!number || (n != 1 && n != 2)) {
+                    error = "--decimals is 1 or 2";
+                    return std::nullopt;
+                }
+                o.decimals = static_cast<int>(n);
+            }
+        } else if (a == "--tone") {
+            o.tone = true;
+        } else if (a == "--voice") {
+            o.voice = true;
         } else if (a == "--settling" || a == "--marker") {
             const auto v = value();
             if (!v) {
@@ -583,7 +620,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if (a == "--yes") {
             o.yes = true;
         } else if ((a == "identify" || a == "point" || a == "sweep" || a == "convert" || a == "cal" ||
-                    a == "bandscan" || a == "generator" || a == "request") &&
+                    a == "bandscan" || a == "generator" || a == "request" || a == "tone" || a == "speak" ||
+                    a == "monitor") &&
                    o.command.empty()) {
             o.command = a;
         } else if (o.command == "cal" && o.calKind.empty() &&
@@ -607,8 +645,24 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         error = "convert needs a file and --out FILE";
         return std::nullopt;
     }
-    if (o.command == "point" && !haveFreq) {
-        error = "point needs --freq";
+    if ((o.command == "point" || o.command == "monitor") && !haveFreq) {
+        error = o.command + " needs --freq";
+        return std::nullopt;
+    }
+    if ((o.command == "tone" || o.command == "speak") && (o.swr == 0 || o.output.empty())) {
+        error = o.command + " needs --swr and --out FILE.wav";
+        return std::nullopt;
+    }
+    if (o.swr != 0 && o.command != "tone" && o.command != "speak") {
+        error = "--swr belongs to tone and speak";
+        return std::nullopt;
+    }
+    if ((o.tone || o.voice) && o.command != "monitor") {
+        error = "--tone and --voice belong to monitor";
+        return std::nullopt;
+    }
+    if (o.decimals != 0 && o.command != "speak" && o.command != "monitor") {
+        error = "--decimals belongs to speak and monitor";
         return std::nullopt;
     }
     if (o.command == "cal" && (o.calKind.empty() || o.output.empty())) {
@@ -668,9 +722,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         error = "--settling and --marker belong to generator";
         return std::nullopt;
     }
-    if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" &&
+    if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" && o.command != "monitor" &&
         (o.command != "point" || o.port != 'a')) {
-        error = "--cal corrects a Port A point (point --port a)";
+        error = "--cal corrects a Port A point (point --port a, monitor)";
         return std::nullopt;
     }
     return o;
@@ -694,6 +748,12 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         files::InstallDefaultConfig(p);
     }
     files::ReadConfigFile(p, 0);
+    if (o.command == "tone") {
+        return ToneToWave(p, o, out, err);
+    }
+    if (o.command == "speak") {
+        return SpeakToWave(p, o, out, err);
+    }
     if (!o.serial.empty()) {
         st.SerialDevice = o.serial;
     }
@@ -715,6 +775,8 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         result = BandScanToRows(p, o, out, err);
     } else if (o.command == "generator") {
         result = RunSweepGenerator(p, o, out, err);
+    } else if (o.command == "monitor") {
+        result = MonitorPoint(p, o, out, err);
     } else {
         result = Point(p, o, out, err);
     }
