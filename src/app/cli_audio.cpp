@@ -78,8 +78,10 @@ int ToneToWave(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE*
     audio::UpdateTone(*q);
     platform::WaveSound wave;
     synth.render(o.seconds, wave);
-    audio::CloseTone(*q);
+    // The release is rendered before the output closes: closing drops the synthesizer.
+    audio::SilenceTone(*q);
     synth.render(ReleaseSeconds, wave);
+    audio::CloseTone(*q);
     if (!WriteWave(o.output, wave, err)) {
         return 1;
     }
@@ -128,7 +130,8 @@ int MonitorPoint(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     commands::ResetInstrumentSettings(p);
     if (!o.calFile.empty()) {
         if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
-            return Fail(err, st.LastError, "the cal file " + o.calFile + " cannot be used with this instrument");
+            return Fail(err, st.LastError,
+                        "the cal file " + o.calFile + " cannot be used with this instrument");
         }
     } else if (!st.cal_file.empty()) {
         cal::LoadCalFileAtStartup(p);
@@ -172,9 +175,9 @@ int MonitorPoint(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
         }
         std::fprintf(out, "\n");
         std::fflush(out);
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                                 started)
-                              .count();
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                .count();
         if (EnterOrSignal(std::max(0, 1000 / ReadingsPerSecond - static_cast<int>(took)))) {
             break;
         }
@@ -183,7 +186,8 @@ int MonitorPoint(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
     audio::CloseTone(p);
     instrument::SetRelays(p, 0);
     if (failure != 0) {
-        return Fail(err, failure, "no reading at " + core::NumText(o.freq, 6) + " MHz: the readings have stopped");
+        return Fail(err, failure,
+                    "no reading at " + core::NumText(o.freq, 6) + " MHz: the readings have stopped");
     }
     return 0;
 }

@@ -123,8 +123,9 @@ void ToggleTone(core::Program& p) {
         return;
     }
     st.ToneOn = 0;
-    p.ui.message("Tone output is not available.\rCheck if your computer has a \rsound card and speaker installed.",
-                 "");
+    p.ui.message(
+        "Tone output is not available.\rCheck if your computer has a \rsound card and speaker installed.",
+        "");
 }
 
 void SwrToneDialog(core::Program& p) {

@@ -17,8 +17,8 @@ namespace vna::audio {
 
 // The voice files of the digits 0 to 9, then that of the decimal point.
 inline constexpr std::array<const char*, 11> VoiceFileNames = {
-    "zero.wav", "one.wav", "two.wav", "three.wav", "four.wav", "five.wav",
-    "six.wav",  "seven.wav", "eight.wav", "nine.wav", "point.wav"};
+    "zero.wav", "one.wav",   "two.wav",   "three.wav", "four.wav", "five.wav",
+    "six.wav",  "seven.wav", "eight.wav", "nine.wav",  "point.wav"};
 
 // A voice file built into the program.
 struct ShippedVoiceFile {

@@ -86,8 +86,8 @@ std::optional<WaveSound> ParseWave(std::string_view b, std::string& problem) {
             const bool fl = format == FormatFloat && bits == 32;
             if (!(pcm || fl) || channels < 1 || channels > 8 || rate < 1000 || rate > 384000 ||
                 align != static_cast<std::uint32_t>(channels * bits / 8)) {
-                problem = "a kind of wave file that cannot be played (format " + std::to_string(format) + ", " +
-                          std::to_string(bits) + " bits, " + std::to_string(channels) + " channels)";
+                problem = "a kind of wave file that cannot be played (format " + std::to_string(format) +
+                          ", " + std::to_string(bits) + " bits, " + std::to_string(channels) + " channels)";
                 return std::nullopt;
             }
             haveFormat = true;

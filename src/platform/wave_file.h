@@ -15,7 +15,9 @@ struct WaveSound {
     int sampleRate = 22050;
     std::vector<std::int16_t> samples;
 
-    std::size_t frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+    std::size_t frames() const {
+        return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+    }
     double seconds() const { return sampleRate > 0 ? static_cast<double>(frames()) / sampleRate : 0; }
 };
 

@@ -82,8 +82,8 @@ TEST(CliAudio, TheToneOfSwr1And3And10SoundsAtItsNotesPitchThroughTheSynthesizer)
         EXPECT_LT(peak, 32767) << "SWR " << swr << ": and not clipped";
         const double expected = 440 * std::pow(2.0, (note - 69) / 12.0);
         const double found = Fundamental(*w, 0.3, 1.0);
-        EXPECT_NEAR(found / expected, 1.0, 0.01)
-            << "SWR " << swr << ": note " << note << " is " << expected << " Hz, the synthesizer played " << found;
+        EXPECT_NEAR(found / expected, 1.0, 0.01) << "SWR " << swr << ": note " << note << " is " << expected
+                                                 << " Hz, the synthesizer played " << found;
     }
 }
 
@@ -113,7 +113,8 @@ TEST(CliAudio, SpeakJoinsTheVoiceFilesThePointDataDisplayWouldPlay) {
     test::WriteFile(rig.dir.folder() + "voice/point.wav", "RIFF....WAVE");
     c = test::RunCliCaptured(rig.p(), {"speak", "--swr", "12.3", "--out", file});
     EXPECT_EQ(c.status, 1);
-    EXPECT_NE(c.err.find("voice/point.wav: no format chunk in the file (passed over)"), std::string::npos) << c.err;
+    EXPECT_NE(c.err.find("voice/point.wav: no format chunk in the file (passed over)"), std::string::npos)
+        << c.err;
     w = platform::ReadWaveFile(file, problem);
     ASSERT_TRUE(w) << problem;
     expected = {};

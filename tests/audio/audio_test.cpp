@@ -178,8 +178,9 @@ TEST(SwrTone, WithoutAMidiOutputTheToneSaysSoAndSendsNothing) {
     audio::ToggleTone(rig.p());
     EXPECT_EQ(rig.st().ToneOn, 0);
     ASSERT_EQ(rig.ui.messages().size(), 1u);
-    EXPECT_EQ(rig.ui.messages()[0].text,
-              "Tone output is not available.\rCheck if your computer has a \rsound card and speaker installed.");
+    EXPECT_EQ(
+        rig.ui.messages()[0].text,
+        "Tone output is not available.\rCheck if your computer has a \rsound card and speaker installed.");
     EXPECT_EQ(rig.ui.messages()[0].caption, "");
     rig.st().CurrentSwr = 2;
     audio::UpdateTone(rig.p());

@@ -91,7 +91,9 @@ TEST_F(SimTest, PointDataSpeaksAndSoundsItsReadingsAndItsButtonSwitchesTheTone) 
     r.sound.midi.clear();
     r.sound.played.clear();
     r.ui.textAnswers.push_back("10");
-    test::AfterReadings(r, 3, [&r] { r.ui.events.push_back(platform::Event{platform::EventType::KeyDown, 'X'}); });
+    test::AfterReadings(r, 3, [&r] {
+        r.ui.events.push_back(platform::Event{platform::EventType::KeyDown, 'X'});
+    });
     commands::RunCommand(r.p(), commands::cmd::ButtonPointData);
     EXPECT_EQ(NotesOn(r.sound.midi), std::vector<int>{59});
     EXPECT_EQ(r.sound.played.size(), 3u);
@@ -123,8 +125,9 @@ TEST_F(SimTest, PointDataWithoutAMidiOutputSaysSoOnItsButtonAndGoesOn) {
     EXPECT_LT(r.serial.unit.state().measurements - start, 9);
     EXPECT_EQ(st.ToneOn, 0);
     ASSERT_EQ(r.ui.messages().size(), 1u) << test::Dialogs(r);
-    EXPECT_EQ(r.ui.messages()[0].text,
-              "Tone output is not available.\rCheck if your computer has a \rsound card and speaker installed.");
+    EXPECT_EQ(
+        r.ui.messages()[0].text,
+        "Tone output is not available.\rCheck if your computer has a \rsound card and speaker installed.");
     EXPECT_TRUE(r.sound.midi.empty());
     EXPECT_TRUE(r.sound.played.empty()) << "the voice is off";
 }

@@ -61,8 +61,9 @@ TEST(WaveFile, EveryPlayableKindReadsAsSixteenBitSamples) {
         Put(fl, raw, 4);
     }
     const std::pair<std::string, int> kinds[] = {
-        {Wave(1, 1, 8000, 8, pcm8), 8},   {Wave(1, 1, 8000, 16, pcm16), 16}, {Wave(1, 1, 8000, 24, pcm24), 24},
-        {Wave(1, 1, 8000, 32, pcm32), 32}, {Wave(3, 1, 8000, 32, fl), 32},
+        {Wave(1, 1, 8000, 8, pcm8), 8},    {Wave(1, 1, 8000, 16, pcm16), 16},
+        {Wave(1, 1, 8000, 24, pcm24), 24}, {Wave(1, 1, 8000, 32, pcm32), 32},
+        {Wave(3, 1, 8000, 32, fl), 32},
     };
     for (const auto& [bytes, bits] : kinds) {
         const auto w = ParseWave(bytes, problem);
@@ -82,7 +83,8 @@ TEST(WaveFile, EveryPlayableKindReadsAsSixteenBitSamples) {
     EXPECT_EQ(back->samples, s.samples);
     EXPECT_EQ(back->channels, 2);
     // A cut-off recording plays what it has.
-    const std::string cut = Wave(1, 1, 8000, 16, pcm16 + pcm16).substr(0, Wave(1, 1, 8000, 16, pcm16).size() + 3);
+    const std::string cut =
+        Wave(1, 1, 8000, 16, pcm16 + pcm16).substr(0, Wave(1, 1, 8000, 16, pcm16).size() + 3);
     const auto part = ParseWave(cut, problem);
     ASSERT_TRUE(part) << problem;
     EXPECT_EQ(part->samples.size(), 3u);
@@ -96,11 +98,11 @@ TEST(WaveFile, DamagedOrForeignFilesAreRefusedWithoutHarm) {
         "",
         "RIFF",
         "not a wave file at all, just some text in a file named zero.wav",
-        Wave(2, 1, 22050, 4, pcm16),             // compressed (ADPCM)
-        Wave(1, 0, 22050, 16, pcm16),            // no channels
-        Wave(1, 1, 5, 16, pcm16),                // an absurd rate
-        Wave(1, 1, 22050, 16, ""),               // no sound
-        good.substr(0, 40),                      // the header only
+        Wave(2, 1, 22050, 4, pcm16),                               // compressed (ADPCM)
+        Wave(1, 0, 22050, 16, pcm16),                              // no channels
+        Wave(1, 1, 5, 16, pcm16),                                  // an absurd rate
+        Wave(1, 1, 22050, 16, ""),                                 // no sound
+        good.substr(0, 40),                                        // the header only
         std::string("RIFF\x04\0\0\0WAVEdata\xff\xff\xff\xff", 20), // data before the format
     };
     for (const std::string& b : bad) {

@@ -33,9 +33,9 @@ std::unique_ptr<RtMidiOut> NewOutput(std::string& problem) {
     try {
         auto out = std::make_unique<RtMidiOut>(Api, "vna");
         // From here on a failure is reported, not thrown and not written to the terminal.
-        out->setErrorCallback([](RtMidiError::Type, const std::string& text, void* data) {
-            *static_cast<std::string*>(data) = text;
-        }, &problem);
+        out->setErrorCallback([](RtMidiError::Type, const std::string& text,
+                                 void* data) { *static_cast<std::string*>(data) = text; },
+                              &problem);
         return out;
     } catch (const RtMidiError& e) {
         problem = e.getMessage();
@@ -77,7 +77,7 @@ bool ExternalMidiPort::open(const std::string& wanted) {
     for (unsigned k = 0; k < count; ++k) {
         const std::string portName = out_->getPortName(k);
         const std::string lower = Lower(portName);
-        const bool fits = byNumber ? static_cast<long>(k) == number
+        const bool fits = byNumber         ? static_cast<long>(k) == number
                           : wanted.empty() ? lower.find("through") == std::string::npos
                                            : lower.find(Lower(wanted)) != std::string::npos;
         if (!fits) {

@@ -50,8 +50,8 @@ bool QtWavePlayer::play(std::string_view path) {
         if (state == QAudio::IdleState && !drain.isActive()) {
             played = sink.error() == QAudio::NoError;
             const qint32 bytesPerSecond = format.bytesForDuration(1000000);
-            drain.start(bytesPerSecond > 0 ? static_cast<int>(1000LL * sink.bufferSize() / bytesPerSecond) + 20
-                                           : 20);
+            drain.start(
+                bytesPerSecond > 0 ? static_cast<int>(1000LL * sink.bufferSize() / bytesPerSecond) + 20 : 20);
         } else if (state == QAudio::StoppedState) {
             loop.quit();
         }
