@@ -128,13 +128,18 @@ std::optional<WaveSound> ReadWaveFile(const std::string& path, std::string& prob
         problem = "the file cannot be opened";
         return std::nullopt;
     }
-    std::string bytes(LargestFile + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > LargestFile) {
-        problem = "the file is too large for a voice sample";
+    // The size first: a buffer of the largest size for every word would cost more time than the
+    // word takes to speak.
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<std::uint64_t>(size) > LargestFile) {
+        problem = size < 0 ? "the file cannot be read" : "the file is too large for a voice sample";
         return std::nullopt;
     }
+    in.seekg(0, std::ios::beg);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     return ParseWave(bytes, problem);
 }
 

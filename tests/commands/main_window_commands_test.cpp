@@ -398,10 +398,10 @@ TEST(MainWindowCommands, EveryMenuItemButtonAndKeyDoesSomethingOrSaysItIsNotAvai
             << "command " << id << " does nothing";
     }
     using namespace commands::cmd;
-    std::set<int> expected = {
-        DistanceToFault, MeasureCrystal, QuarterWaveStub, QMeasurement,     AntennaBandwidth, DspFilter1,
-        DspFilter2,      PlotMagRef,     SwrTone,         RotateSmithChart, PointDataAB,      Rulers,
-        FilterBandwidth, VectorScope,    MuxControl,      CleanMux,         ButtonSmith};
+    std::set<int> expected = {DistanceToFault,  MeasureCrystal, QuarterWaveStub, QMeasurement,
+                              AntennaBandwidth, DspFilter1,     DspFilter2,      PlotMagRef,
+                              RotateSmithChart, PointDataAB,    Rulers,          FilterBandwidth,
+                              VectorScope,      MuxControl,     CleanMux,        ButtonSmith};
     for (int id = DisplayMarkerData; id <= RecallMarkers; ++id) {
         expected.insert(id);
     }
