@@ -8,11 +8,41 @@
 #include <QEventLoop>
 #include <QMediaDevices>
 #include <QTimer>
+#include <QtGlobal>
+#include <cstdio>
 #include <string>
 
 #include "platform/wave_file.h"
 
 namespace vna::platform::qt {
+
+namespace {
+
+QtMessageHandler g_previousHandler = nullptr;
+
+// The toolkit says on the terminal when it finds no sound server. On a machine without sound (a
+// build server, a terminal session) that is expected and the voice is simply not heard; every
+// other message goes where it went before.
+void WithoutSoundServerNotes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QStringLiteral("PulseAudioService:"))) {
+        return;
+    }
+    if (g_previousHandler) {
+        g_previousHandler(type, context, message);
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    }
+}
+
+} // namespace
+
+QtWavePlayer::QtWavePlayer() {
+    g_previousHandler = qInstallMessageHandler(WithoutSoundServerNotes);
+}
+
+QtWavePlayer::~QtWavePlayer() {
+    qInstallMessageHandler(g_previousHandler);
+}
 
 bool QtWavePlayer::play(std::string_view path) {
     std::string problem;

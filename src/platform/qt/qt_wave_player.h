@@ -10,6 +10,11 @@ namespace vna::platform::qt {
 // second, whatever the output does.
 class QtWavePlayer {
 public:
+    QtWavePlayer();
+    ~QtWavePlayer();
+    QtWavePlayer(const QtWavePlayer&) = delete;
+    QtWavePlayer& operator=(const QtWavePlayer&) = delete;
+
     bool play(std::string_view path);
 };
 
