@@ -10,6 +10,7 @@
 #include "commands/command_ids.h"
 #include "commands/commands.h"
 #include "measure/sweep_support.h"
+#include "sim/control.h"
 
 using namespace vna;
 using test::SimTest;
@@ -44,7 +45,9 @@ std::vector<int> NotesOn(const std::vector<std::uint32_t>& midi) {
 
 TEST_F(SimTest, PointDataSpeaksAndSoundsItsReadingsAndItsButtonSwitchesTheTone) {
     auto& r = rig();
-    // 150 ohm: SWR 3, spoken "three point zero", note 59 with the default tone settings.
+    // 150 ohm: SWR 3, spoken "three point zero", note 59 with the default tone settings; then the
+    // device is changed through the simulator's control channel to 500 ohm (SWR 10, note 74) and
+    // to a matched load (SWR 1, note 45) while the readings go on.
     ASSERT_NO_FATAL_FAILURE(test::ReadyToSweep(r, "resistor:r=150"));
     core::AppState& st = r.st();
     st.voice = 1;
@@ -62,31 +65,43 @@ TEST_F(SimTest, PointDataSpeaksAndSoundsItsReadingsAndItsButtonSwitchesTheTone) 
             r.sound.midi.clear();
             r.ui.deliver(ClickOnToneButton(st));
             phase = 1;
-        } else if (phase == 1 && n >= 8) {
+        } else if (phase == 1 && n >= 6) {
             onShown = Shown(r, "Tone Off");
-            r.ui.events.push_back(platform::Event{platform::EventType::KeyDown, 'X', 0, 0, 0});
+            ASSERT_TRUE(sim::ApplyControl(r.serial.unit, "dut resistor:r=500", 0).ok);
             phase = 2;
+        } else if (phase == 2 && n >= 10) {
+            ASSERT_TRUE(sim::ApplyControl(r.serial.unit, "dut load", 0).ok);
+            phase = 3;
+        } else if (phase == 3 && n >= 14) {
+            r.ui.events.push_back(platform::Event{platform::EventType::KeyDown, 'X', 0, 0, 0});
+            phase = 4;
         }
     };
     commands::RunCommand(r.p(), commands::cmd::ButtonPointData);
     r.ui.onPump = nullptr;
-    ASSERT_EQ(phase, 2) << test::Dialogs(r);
+    ASSERT_EQ(phase, 4) << test::Dialogs(r);
     const long readings = r.serial.unit.state().measurements - start;
-    EXPECT_GE(readings, 8) << "the click on the button did not end the readings";
-    EXPECT_LT(readings, 12);
+    EXPECT_GE(readings, 14) << "the click on the button did not end the readings";
+    EXPECT_LT(readings, 18);
     EXPECT_TRUE(offShown) << "the button offers the tone while it is off";
     EXPECT_TRUE(onShown) << "and offers to switch it off while it sounds";
-    EXPECT_NEAR(st.CurrentSwr, 3, 0.02);
-    // Spoken once: the value stayed the same.
+    EXPECT_NEAR(st.CurrentSwr, 1, 0.02);
+    // Spoken at the first reading and again at each change of the value.
     const std::string v = r.dir.folder() + "voice/";
-    EXPECT_EQ(r.sound.played, (std::vector<std::string>{v + "three.wav", v + "point.wav", v + "zero.wav"}));
-    // One note, sounded at the first reading after the click, held, and silenced at the end.
-    EXPECT_EQ(NotesOn(r.sound.midi), std::vector<int>{59});
+    const std::vector<std::string> three = {v + "three.wav", v + "point.wav", v + "zero.wav"};
+    const std::vector<std::string> one = {v + "one.wav", v + "point.wav", v + "zero.wav"};
+    ASSERT_GE(r.sound.played.size(), 10u);
+    EXPECT_TRUE(std::equal(three.begin(), three.end(), r.sound.played.begin()));
+    EXPECT_TRUE(std::equal(one.begin(), one.end(), r.sound.played.end() - 3));
+    // A note sounded at the first reading after the click, one for each device, held while the
+    // SWR stays, and silenced at the end.
+    EXPECT_EQ(NotesOn(r.sound.midi), (std::vector<int>{59, 74, 45}));
     ASSERT_FALSE(r.sound.midi.empty());
-    EXPECT_EQ(r.sound.midi.back(), audio::NoteOff(59));
+    EXPECT_EQ(r.sound.midi.back(), audio::NoteOff(45));
     EXPECT_EQ(st.PointDataRunning, 0);
     EXPECT_TRUE(r.ui.messages().empty()) << test::Dialogs(r);
 
+    ASSERT_TRUE(sim::ApplyControl(r.serial.unit, "dut resistor:r=150", 0).ok);
     // The next display with the tone still on sounds it at its first reading, and speaks again.
     r.sound.midi.clear();
     r.sound.played.clear();
