@@ -3,13 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <string>
 #include <vector>
 
+#include "audio/tone.h"
 #include "audio/voice.h"
 #include "cli_capture.h"
 #include "platform/wave_file.h"
+#include "sim/control.h"
+#include "sim/sim_cal.h"
+#include "support/sim_rig.h"
 #include "support/test_rig.h"
 
 using namespace vna;
@@ -122,4 +128,45 @@ TEST(CliAudio, SpeakJoinsTheVoiceFilesThePointDataDisplayWouldPlay) {
         platform::AppendWave(expected, shipped(k));
     }
     EXPECT_EQ(w->samples, expected.samples);
+}
+
+TEST(CliAudio, MonitorPrintsEachReadingWithItsToneAndSpeaksUntilASignal) {
+    test::SimRig rig;
+    ASSERT_TRUE(sim::ApplyControl(rig.serial.unit, "dut resistor:r=150", 0).ok);
+    const std::string cal = rig.dir.file("unit.acal");
+    ASSERT_TRUE(sim::WriteUnitCalFile(rig.serial.unit, cal, rig.clock.now()));
+    // Every tone update pauses through the event pump: the device changes after three readings
+    // and SIGINT arrives after six, as a user would press Ctrl+C.
+    const long start = rig.serial.unit.state().measurements;
+    int phase = 0;
+    rig.ui.onPump = [&](int) {
+        const long n = rig.serial.unit.state().measurements - start;
+        if (phase == 0 && n >= 3) {
+            ASSERT_TRUE(sim::ApplyControl(rig.serial.unit, "dut resistor:r=500", 0).ok);
+            phase = 1;
+        } else if (phase == 1 && n >= 6) {
+            std::raise(SIGINT);
+            phase = 2;
+        }
+    };
+    const auto c = test::RunCliCaptured(
+        rig.p(), {"--serial", "sim", "monitor", "--freq", "10", "--tone", "--voice", "--cal", cal});
+    rig.ui.onPump = nullptr;
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_EQ(phase, 2);
+    EXPECT_NE(c.out.find("SWR    3.0"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("note 59\n"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("note 74\n"), std::string::npos) << c.out;
+    // One line a reading, and the signal ends them at once.
+    const auto lines = std::count(c.out.begin(), c.out.end(), '\n');
+    EXPECT_GE(lines, 4) << c.out;
+    EXPECT_LE(lines, 6) << c.out;
+    const std::string v = rig.dir.folder() + "voice/";
+    ASSERT_GE(rig.sound.played.size(), 6u);
+    EXPECT_EQ(rig.sound.played[0], v + "three.wav");
+    // The tone is silenced and closed, the relays are off.
+    ASSERT_FALSE(rig.sound.midi.empty());
+    EXPECT_EQ(rig.sound.midi.back(), audio::NoteOff(74));
+    EXPECT_FALSE(rig.sound.midiIsOpen);
+    EXPECT_FALSE(rig.serial.unit.state().relay0);
 }
