@@ -14,9 +14,10 @@ namespace vna::platform::audio {
 
 namespace {
 
-// The gain of the synthesizer at full volume: one note of a flute-like program stays well below
-// full scale, so a chord of them would not clip either.
-constexpr double FullGain = 0.5;
+// The gain of the synthesizer at full volume. The General MIDI fonts are quiet: with this gain one
+// note of the tone peaks near a sixth of full scale (about -15 dB), loud enough to be heard beside
+// a transmitter's fan and still far from clipping.
+constexpr double FullGain = 2.0;
 
 // FluidSynth's own log goes to the terminal; the program keeps the last error for its message.
 std::mutex g_logMutex;
