@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "audio/tone.h"
 #include "audio/voice.h"
 #include "cli_capture.h"
+#include "core/atomic_file.h"
+#include "platform/audio/fluid_synth.h"
 #include "platform/wave_file.h"
 #include "sim/control.h"
 #include "sim/sim_cal.h"
@@ -90,6 +93,23 @@ TEST(CliAudio, TheToneOfSwr1And3And10SoundsAtItsNotesPitchThroughTheSynthesizer)
         const double found = Fundamental(*w, 0.3, 1.0);
         EXPECT_NEAR(found / expected, 1.0, 0.01) << "SWR " << swr << ": note " << note << " is " << expected
                                                  << " Hz, the synthesizer played " << found;
+    }
+
+    // A sound font named that is none, or one cut short, is refused with why (before the loader
+    // could complain on the terminal), and no file is written.
+    const std::string cut = rig.dir.file("cut.sf2");
+    const std::string bad = rig.dir.file("bad.sf2");
+    test::WriteFile(cut, test::ReadFile(platform::audio::FindSoundFont(nullptr)).substr(0, 100000));
+    test::WriteFile(bad, "not a sound font");
+    const std::pair<std::string, std::string> fonts[] = {{cut, " is damaged (shorter than it says)\n"},
+                                                         {bad, " is not a sound font\n"}};
+    for (const auto& [font, why] : fonts) {
+        ::setenv("VNA_SOUNDFONT", font.c_str(), 1);
+        const auto c = test::RunCliCaptured(rig.p(), {"tone", "--swr", "2", "--out", rig.dir.file("no.wav")});
+        ::unsetenv("VNA_SOUNDFONT");
+        EXPECT_EQ(c.status, 1);
+        EXPECT_NE(c.err.find("the synthesizer cannot sound: " + font + why), std::string::npos) << c.err;
+        EXPECT_FALSE(core::FileExists(rig.dir.file("no.wav")));
     }
 }
 

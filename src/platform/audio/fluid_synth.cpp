@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "platform/audio/quiet_alsa.h"
@@ -103,6 +105,27 @@ bool FluidSynth::loadSoundFont(const std::string& path) {
     }
     if (path.empty()) {
         problem_ = "no General MIDI sound font (install timgm6mb-soundfont, or name one with VNA_SOUNDFONT)";
+        return false;
+    }
+    // The kind of file is checked first: the sound-font loader has its own complaints about
+    // other files, written straight to the terminal.
+    char head[12] = {};
+    std::ifstream in(path, std::ios::binary);
+    in.read(head, sizeof head);
+    const std::string_view form(head + 8, 4);
+    if (in.gcount() != sizeof head || std::string_view(head, 4) != "RIFF" ||
+        (form != "sfbk" && form != "DLS ")) {
+        problem_ = path + (in.is_open() ? " is not a sound font" : " cannot be opened");
+        return false;
+    }
+    std::uint64_t riffSize = 0;
+    for (int k = 7; k >= 4; --k) {
+        riffSize = riffSize << 8 | static_cast<unsigned char>(head[k]);
+    }
+    std::error_code ec;
+    const auto fileSize = std::filesystem::file_size(path, ec);
+    if (ec || riffSize + 8 > fileSize) {
+        problem_ = path + " is damaged (shorter than it says)";
         return false;
     }
     if (fluid_synth_sfload(impl_->synth, path.c_str(), 1) == FLUID_FAILED) {
