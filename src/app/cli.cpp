@@ -500,6 +500,12 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
         files::InstallDefaultConfig(p);
     }
     files::ReadConfigFile(p, 0);
+    if (o.command == "tone") {
+        return ToneToWave(p, o, out, err);
+    }
+    if (o.command == "speak") {
+        return SpeakToWave(p, o, out, err);
+    }
     if (!o.serial.empty()) {
         st.SerialDevice = o.serial;
     }

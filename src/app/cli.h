@@ -45,6 +45,11 @@ struct CliOptions {
     bool high = false;     // bandscan: --high, the high sensitivity
     int settling = -1;     // generator: --settling N (-1: the program's setting)
     std::vector<double> markers; // generator: --marker MHz, up to four
+    double swr = 0;              // tone, speak: --swr S (1 to 999)
+    double seconds = 2;          // tone: --seconds T, the length of the note
+    int decimals = 0;            // speak, monitor: --decimals 1|2 (0: the config file's)
+    bool tone = false;           // monitor: --tone, the SWR tone
+    bool voice = false;          // monitor: --voice, the spoken SWR
     std::string input;           // convert, plot: the scan file
     std::string output;          // convert, cal, sweep, plot: --out FILE
     std::string view = "graph";  // plot: --view graph|smith|polar
@@ -165,6 +170,19 @@ int RunSweepGenerator(core::Program& p, const CliOptions& options, std::FILE* ou
 // data folder), waits up to `timeout` seconds for the answer and prints the path of the CSV file;
 // on failure prints "vna-cli: error CODE: why" on `err` and returns 1.
 int RequestFromProgram(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// The SWR tone of --swr as the point-data display sounds it, rendered by the program's own
+// synthesizer for --seconds into the wave file --out. Needs no instrument nor sound device.
+int ToneToWave(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// The voice files that the point-data display plays to speak --swr (with --decimals), joined into
+// the wave file --out. A voice file that cannot be played is passed over and makes it fail.
+int SpeakToWave(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// The point-data display on the terminal: a corrected Port A reading at --freq per line (at most
+// ten a second), with the SWR tone (--tone) and the spoken SWR (--voice), until Enter, SIGINT or
+// SIGTERM, on the instrument already connected.
+int MonitorPoint(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // Converts the scan in the file `in` to the file `out`, each kind taken from its extension: a scan
 // file (".scn" Port A, ".scnb" Port B), a CSV export (".csv", either port) or a Touchstone file

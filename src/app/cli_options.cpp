@@ -130,6 +130,20 @@ std::optional<std::string> CheckRequest(const CliOptions& o) {
     return std::nullopt;
 }
 
+std::optional<std::string> CheckToneOrSpeak(const CliOptions& o) {
+    if (o.swr == 0 || o.output.empty()) {
+        return o.command + " needs --swr and --out FILE.wav";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckMonitor(const CliOptions& o) {
+    if (o.freq <= 0) {
+        return "monitor needs --freq";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> CheckPlot(const CliOptions& o) {
     if (o.input.empty() || o.output.empty()) {
         return "plot needs a scan file and --out FILE.png or FILE.svg";
@@ -151,15 +165,24 @@ std::optional<std::string> CheckOwnership(const CliOptions& o) {
     if ((o.view != "graph" || o.width != 0) && o.command != "plot") {
         return "--view and --size belong to plot";
     }
+    if (o.swr != 0 && o.command != "tone" && o.command != "speak") {
+        return "--swr belongs to tone and speak";
+    }
+    if ((o.tone || o.voice) && o.command != "monitor") {
+        return "--tone and --voice belong to monitor";
+    }
+    if (o.decimals != 0 && o.command != "speak" && o.command != "monitor") {
+        return "--decimals belongs to speak and monitor";
+    }
     if (o.high && o.command != "bandscan") {
         return "--high belongs to bandscan";
     }
     if ((o.settling >= 0 || !o.markers.empty()) && o.command != "generator") {
         return "--settling and --marker belong to generator";
     }
-    if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" &&
+    if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" && o.command != "monitor" &&
         (o.command != "point" || o.port != 'a')) {
-        return "--cal corrects a Port A point (point --port a)";
+        return "--cal corrects a Port A point (point --port a, monitor)";
     }
     return std::nullopt;
 }
@@ -253,6 +276,33 @@ const std::vector<CliCommand>& CliCommands() {
          "  --out FILE         the picture, .png or .svg\n"
          "  --size WxH         its size in pixels, 1 to 8000 each (default: the window's)\n",
          CliNeeds::Nothing, false, ConvertWord, CheckPlot, nullptr, PlotWithoutImages},
+        {"tone", "tone --swr S [--seconds T] --out FILE.wav", "the SWR tone of an SWR, into a wave file",
+         "Writes the SWR tone of S as the point-data display sounds it, rendered by the program's own\n"
+         "synthesizer (then half a second of the note's release), into a 44.1 kHz stereo wave file, and\n"
+         "prints the note. Needs no instrument and no sound device.\n\n"
+         "  --swr S           the SWR, 1 to 999\n"
+         "  --seconds T       the length of the note, 0.1 to 60 (default 2)\n"
+         "  --out FILE.wav    the wave file\n",
+         CliNeeds::Settings, false, nullptr, CheckToneOrSpeak, CheckOutputFolder, ToneToWave},
+        {"speak", "speak --swr S [--decimals 1|2] --out FILE.wav", "the spoken SWR, into a wave file",
+         "Joins the voice files that would speak S, as the point-data display speaks it, into one wave\n"
+         "file and prints the words. Needs no instrument and no sound device.\n\n"
+         "  --swr S           the SWR, 1 to 999\n"
+         "  --decimals 1|2    the decimals spoken (default: the config file's)\n"
+         "  --out FILE.wav    the wave file\n",
+         CliNeeds::Settings, false, nullptr, CheckToneOrSpeak, CheckOutputFolder, SpeakToWave},
+        {"monitor", "monitor --freq MHZ [--tone] [--voice] [--decimals 1|2] [--average N] [--cal FILE]",
+         "the point-data display on the terminal, with the SWR tone and the spoken SWR",
+         "Shows one line per corrected Port A reading at MHZ (at most ten a second; uncorrected, with a\n"
+         "note, without a Port A calibration), with the SWR tone and the spoken SWR on the sound output of\n"
+         "the machine, until Enter, SIGINT or SIGTERM; a reading that fails ends it with the error.\n\n"
+         "  --freq MHZ        the frequency\n"
+         "  --tone            the SWR tone\n"
+         "  --voice           the spoken SWR\n"
+         "  --decimals 1|2    the decimals spoken (default: the config file's)\n"
+         "  --average N       the instrument's averaging, 1 to 1024 (default: the settings')\n"
+         "  --cal FILE        the cal file to correct with (default: the settings')\n",
+         CliNeeds::Instrument, false, nullptr, CheckMonitor, CheckCalFileNamed, MonitorPoint},
         {"ports", "ports", "the serial devices present and the one the settings select",
          "Lists the USB serial devices present (/dev/ttyUSB*, /dev/ttyACM*) with their USB vendor and\n"
          "product where known, and the device the settings (or --serial) select. Needs no instrument.\n",
@@ -442,6 +492,37 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 }
                 o.markers.push_back(n);
             }
+        } else if (a == "--swr" || a == "--seconds" || a == "--decimals") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            const double n = std::strtod(v->c_str(), &end);
+            const bool number = end != v->c_str() && *end == '\0';
+            if (a == "--swr") {
+                if (!number || !(n >= 1 && n <= 999)) {
+                    error = "--swr is an SWR from 1 to 999";
+                    return std::nullopt;
+                }
+                o.swr = n;
+            } else if (a == "--seconds") {
+                if (!number || !(n >= 0.1 && n <= 60)) {
+                    error = "--seconds is 0.1 to 60";
+                    return std::nullopt;
+                }
+                o.seconds = n;
+            } else {
+                if (!number || (n != 1 && n != 2)) {
+                    error = "--decimals is 1 or 2";
+                    return std::nullopt;
+                }
+                o.decimals = static_cast<int>(n);
+            }
+        } else if (a == "--tone") {
+            o.tone = true;
+        } else if (a == "--voice") {
+            o.voice = true;
         } else if (a == "--view" || a == "--size") {
             const auto v = value();
             if (!v) {

@@ -1,24 +1,18 @@
 // vna-cli's band scan and sweep generator: the two modes in which the instrument sweeps by itself.
 
 #include <algorithm>
-#include <csignal>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/cli.h"
+#include "app/cli_stop.h"
 #include "commands/startup.h"
 #include "core/atomic_file.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "measure/band_scan.h"
 #include "measure/sweep_generator.h"
-
-#ifndef _WIN32
-#include <poll.h>
-#include <unistd.h>
-#endif
 
 namespace vna::app {
 
@@ -27,58 +21,6 @@ namespace {
 int Fail(std::FILE* err, int code, const std::string& what) {
     std::fprintf(err, "vna-cli: error %d: %s\n", code, what.c_str());
     return 1;
-}
-
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-void OnStopSignal(int) {
-    g_stopSignal = 1;
-}
-
-// SIGINT and SIGTERM only ask the generator to stop while it sweeps: the stop is sent before the
-// program ends, and the default handling comes back afterwards.
-class StopSignals {
-public:
-    StopSignals() {
-        g_stopSignal = 0;
-        previousInt_ = std::signal(SIGINT, OnStopSignal);
-        previousTerm_ = std::signal(SIGTERM, OnStopSignal);
-    }
-    ~StopSignals() {
-        std::signal(SIGINT, previousInt_);
-        std::signal(SIGTERM, previousTerm_);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-private:
-    void (*previousInt_)(int) = SIG_DFL;
-    void (*previousTerm_)(int) = SIG_DFL;
-};
-
-// Waits for a line on the standard input or a stop signal. When the input ends (a script started
-// the tool with nothing to read), only a signal stops it.
-void WaitForEnterOrSignal() {
-#ifndef _WIN32
-    bool inputOpen = true;
-    while (!g_stopSignal) {
-        pollfd pfd{STDIN_FILENO, POLLIN, 0};
-        if (::poll(&pfd, inputOpen ? 1 : 0, 100) <= 0 || !(pfd.revents & (POLLIN | POLLHUP))) {
-            continue;
-        }
-        char buf[256];
-        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-        if (n <= 0) {
-            inputOpen = false;
-        } else if (std::memchr(buf, '\n', static_cast<std::size_t>(n))) {
-            return;
-        }
-    }
-#else
-    int c = 0;
-    while (!g_stopSignal && (c = std::getchar()) != EOF && c != '\n') {
-    }
-#endif
 }
 
 } // namespace
@@ -160,7 +102,7 @@ int RunSweepGenerator(core::Program& p, const CliOptions& o, std::FILE* out, std
     std::fflush(err);
     WaitForEnterOrSignal();
     measure::StopGenerator(p);
-    std::fprintf(out, "generator:   stopped%s\n", g_stopSignal ? " (signal)" : "");
+    std::fprintf(out, "generator:   stopped%s\n", StopSignals::Seen() ? " (signal)" : "");
     return 0;
 }
 

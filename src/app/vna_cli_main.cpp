@@ -20,10 +20,11 @@
 #include "app/plot_image.h"
 #include "core/data_folder.h"
 #include "core/program.h"
+#include "platform/audio/desktop_sound.h"
 #include "platform/console_ui.h"
 #include "platform/file_registry.h"
-#include "platform/null_devices.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_wave_player.h"
 #include "platform/system_clock.h"
 
 namespace {
@@ -35,17 +36,6 @@ const char* GetEnv(const char* name) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // plot draws texts, which takes Qt's GUI part; it never shows a window, so it runs on the
-    // offscreen platform, also where there is no display.
-    bool plot = false;
-    for (int i = 1; i < argc; ++i) {
-        plot = plot || std::strcmp(argv[i], "plot") == 0;
-    }
-    if (plot) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    std::unique_ptr<QCoreApplication> app =
-        plot ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.emplace_back(argv[i]);
@@ -65,6 +55,22 @@ int main(int argc, char** argv) {
         std::printf("%s\n", vna::app::CliVersion().c_str());
         return 0;
     }
+    // plot draws texts, which takes Qt's GUI part; it never shows a window, so it runs on the
+    // offscreen platform, also where there is no display. What that platform has to say about the
+    // desktop session is no business of a command-line tool, unless --verbose asks for it.
+    const bool plot = options->command == "plot";
+    if (plot) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!options->verbose) {
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+                if (type == QtCriticalMsg || type == QtFatalMsg) {
+                    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+                }
+            });
+        }
+    }
+    std::unique_ptr<QCoreApplication> app =
+        plot ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     const vna::core::DataFolderResult data = vna::core::ChooseDataFolder(
         options->dataDir, QCoreApplication::applicationDirPath().toStdString(), GetEnv);
     if (!data.problem.empty()) {
@@ -84,7 +90,10 @@ int main(int argc, char** argv) {
     vna::platform::SystemClock clock;
     vna::platform::qt::QtSerialPort serial;
     vna::platform::FileRegistry registry(data.folder + "registry");
-    vna::platform::NoSound sound;
+    vna::platform::qt::QtWavePlayer wavePlayer;
+    vna::platform::audio::DesktopSound sound(
+        vna::platform::audio::MidiChoiceFromEnvironment(GetEnv),
+        [&wavePlayer](std::string_view path) { return wavePlayer.play(path); });
     auto program =
         std::make_unique<vna::core::Program>(vna::core::Platform{ui, clock, serial, registry, sound});
     program->st.ProgramFolder = data.folder;

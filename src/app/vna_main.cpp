@@ -15,10 +15,11 @@
 #include "commands/startup.h"
 #include "core/data_folder.h"
 #include "core/program.h"
+#include "platform/audio/desktop_sound.h"
 #include "platform/file_registry.h"
-#include "platform/null_devices.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_ui.h"
+#include "platform/qt/qt_wave_player.h"
 #include "platform/system_clock.h"
 
 namespace {
@@ -161,7 +162,10 @@ int main(int argc, char** argv) {
     vna::platform::SystemClock clock;
     vna::platform::qt::QtSerialPort serial;
     vna::platform::FileRegistry registry(data.folder + "registry");
-    vna::platform::NoSound sound;
+    vna::platform::qt::QtWavePlayer wavePlayer;
+    vna::platform::audio::DesktopSound sound(
+        vna::platform::audio::MidiChoiceFromEnvironment(GetEnv),
+        [&wavePlayer](std::string_view path) { return wavePlayer.play(path); });
     auto program =
         std::make_unique<vna::core::Program>(vna::core::Platform{ui, clock, serial, registry, sound});
     program->st.ProgramFolder = data.folder;

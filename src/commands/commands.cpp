@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "audio/pending.h"
+#include "audio/tone.h"
 #include "cal/cal_file.h"
 #include "cal/custom_cal.h"
 #include "cal/multichannel_cal.h"
@@ -110,6 +110,13 @@ void SetPortBGain(Program& p, int sens, int gain) {
     BuildMenus(p);
 }
 
+// "Point Data" with the audio feedback of its readings; closing it silences the tone.
+void PointData(Program& p) {
+    audio::BeginPointFeedback(p);
+    measure::PointDataCommand(p, [&p] { audio::AfterPointReading(p); });
+    audio::SilenceTone(p);
+}
+
 void ScanButton(Program& p) {
     // A new sweep leaves the band scan.
     p.st.BandScanRunning = 0;
@@ -141,7 +148,7 @@ void RunButtonOrMenu(Program& p, int id) {
             measure::RecycleCommand(p);
             return;
         case cmd::ButtonPointData:
-            measure::PointDataCommand(p);
+            PointData(p);
             return;
         case cmd::ButtonLimits:
             measure::ScanLimitsCommand(p);
@@ -555,7 +562,7 @@ void KeyDown(Program& p, int key) {
             measure::ScanLimitsCommand(p);
             break;
         case 'D':
-            measure::PointDataCommand(p);
+            PointData(p);
             break;
         case 'Q':
             st.ProgramRunning = 0;
@@ -591,6 +598,11 @@ void MainWindowEvent(Program& p, const platform::Event& event) {
             st.ShiftHeld = 0;
             break;
         case EventType::LeftDown:
+            if (measure::OnToneButton(p, event.x, event.y)) {
+                // The point-data window's own button: the readings go on.
+                audio::ToggleTone(p);
+                break;
+            }
             if (st.SweepRunning) {
                 // A click stops a running sweep.
                 st.SweepRunning = 0;

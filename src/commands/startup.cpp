@@ -1,6 +1,7 @@
 #include "commands/startup.h"
 
 #include "audio/tone.h"
+#include "audio/voice.h"
 #include "cal/cal_file.h"
 #include "commands/command_ids.h"
 #include "commands/commands.h"
@@ -311,8 +312,9 @@ void Startup(Program& p, const StartOptions& options) {
     LoadCalFileOfSettings(p);
     // 25. Idle state of the instrument with the user's settings.
     SendIdleSettings(p);
-    // 26. Tone output.
-    audio::OpenToneOutput(p);
+    // 26. Tone output, and the voice files of the spoken SWR on a first run.
+    audio::InstallVoiceFiles(st);
+    audio::OpenTone(p);
     // 27. Amplitude.
     if (st.InstrumentPresent) {
         instrument::SetAmplitude(p, st.DDS_Amplitude);
@@ -359,7 +361,7 @@ int Shutdown(Program& p) {
     st.ScanFileMode = 1;
     commands::SaveScanB(p);
     // 6. Tone output.
-    audio::CloseToneOutput(p);
+    audio::CloseTone(p);
     // 7. Main window and serial port.
     p.ui.closeMainWindow();
     instrument::ClosePort(p);

@@ -337,6 +337,25 @@ struct RunState {
     std::int32_t sweepSettling = 10;
     std::array<double, 4> sweepMarkers{};
     Flag sweepOn = 0;
+
+    // ---- Audio feedback ----
+    // SWR of the latest point-data reading (limited to 999); -1 before the first.
+    double CurrentSwr = -1;
+    // The scaled value spoken last (0: nothing spoken yet) and the readings left until an
+    // unchanged value is spoken again.
+    std::int32_t LastSpoken = 0;
+    std::int32_t VoiceCountdown = 0;
+    // The MIDI output is open (the Sound port holds the device itself).
+    Flag MidiOut = 0;
+    Flag ToneOn = 0; // switched on in the point-data window
+    std::int32_t ToneProgram = 79;
+    std::int32_t ToneNote = 0;     // the note to sound next
+    std::int32_t SoundingNote = 0; // the note sounding now
+    double LastLnSwr = 0;          // ln(SWR) at the last change of the tone
+    Flag ToneFirst = 0;            // the next tone update sounds even without a change
+    // The point-data window is up, with its tone button at left, top, right, bottom.
+    Flag PointDataRunning = 0;
+    std::array<std::int32_t, 4> ToneButton{};
 };
 
 // 3 to 9: the settings of the init and config files, the file table, colours, markers, bands and

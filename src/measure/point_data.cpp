@@ -46,10 +46,14 @@ void Show(core::Program& p, const std::vector<std::string>& lines) {
         width = std::max(width, s.width);
         height = std::max(height, s.height);
     }
+    // The caption says what a click does: "Tone Off" while the tone sounds.
+    const std::string tone = p.st.ToneOn ? "Tone Off" : "Tone On";
+    const platform::Size toneSize = c->textExtent("Tone Off");
     const int left = g.box.left + 10;
     const int top = g.box.top + 10;
     const int right = std::min(left + width + 16, g.box.right - 1);
-    const int bottom = std::min(top + static_cast<int>(lines.size()) * (height + 2) + 10, g.box.bottom - 1);
+    const int textBottom = top + static_cast<int>(lines.size()) * (height + 2) + 5;
+    const int bottom = std::min(textBottom + toneSize.height + 15, g.box.bottom - 1);
     c->setRasterOp(platform::RasterOp::Copy);
     c->fillRect(left, top, right, bottom, platform::MakeRgb(255, 255, 225));
     c->setPen(0, 1, platform::PenStyle::Solid);
@@ -64,6 +68,16 @@ void Show(core::Program& p, const std::vector<std::string>& lines) {
         }
         c->text(left + 8, y, l);
         y += height + 2;
+    }
+    auto& b = p.st.ToneButton;
+    b = {left + 8, textBottom, left + 8 + toneSize.width + 16, textBottom + toneSize.height + 8};
+    if (b[3] < bottom) {
+        c->fillRect(b[0], b[1], b[2], b[3], platform::MakeRgb(225, 225, 225));
+        c->rectangle(b[0], b[1], b[2], b[3]);
+        c->text(b[0] + 8, b[1] + 4, tone);
+    } else {
+        // No room on a very small graph: no button to hit either.
+        b = {};
     }
     c->flush();
 }
@@ -113,7 +127,37 @@ std::vector<std::string> PointDataLines(const core::Program& p) {
     return l;
 }
 
-void PointDataCommand(core::Program& p) {
+bool TakePointReading(core::Program& p, double freq) {
+    core::AppState& st = p.st;
+    // The reading leaves the frequency the source really made in `freq`; every reading asks for
+    // the one chosen.
+    st.freq = freq;
+    st.Measuring = 1;
+    st.LastError = 0;
+    instrument::MeasurePortAPoint(p);
+    if (st.LastError != 0 || !st.ReadingValid) {
+        if (st.LastError == 0) {
+            st.LastError = 10;
+        }
+        return false;
+    }
+    if (st.porta_cal_ok) {
+        InterpolateAtFreq(p);
+    } else {
+        // Without a Port A calibration the raw impedance is all there is; the lines say so.
+        DeriveValues(p.point, st.RsRaw, st.XsRaw, st.freq);
+    }
+    computeReflection(p);
+    st.CurrentSwr = p.point.swr;
+    return true;
+}
+
+bool OnToneButton(const core::Program& p, int x, int y) {
+    const auto& b = p.st.ToneButton;
+    return p.st.PointDataRunning && b[2] > b[0] && x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3];
+}
+
+void PointDataCommand(core::Program& p, const std::function<void()>& afterReading) {
     core::AppState& st = p.st;
     if (st.SweepRunning || !core::RequireHardware(p)) {
         return;
@@ -137,33 +181,24 @@ void PointDataCommand(core::Program& p) {
     // ends the readings like a key.
     std::unique_ptr<platform::ChartWindow> chart = OpenLiveChart(p);
     instrument::SetRelays(p, 3);
+    st.PointDataRunning = 1;
     int failure = 0;
     // The window messages are looked at after every reading: a reading takes a few milliseconds on
     // the line, so a key or a click is seen at once.
     while (st.SweepRunning) {
-        // The reading leaves the frequency the source really made in `freq`; every reading asks for
-        // the one chosen.
-        st.freq = freq;
-        st.Measuring = 1;
-        st.LastError = 0;
-        instrument::MeasurePortAPoint(p);
-        if (st.LastError != 0 || !st.ReadingValid) {
-            failure = st.LastError != 0 ? st.LastError : 10;
+        if (!TakePointReading(p, freq)) {
+            failure = st.LastError;
             break;
         }
-        if (st.porta_cal_ok) {
-            InterpolateAtFreq(p);
-        } else {
-            // Without a Port A calibration the raw impedance is all there is; the lines say so.
-            DeriveValues(p.point, st.RsRaw, st.XsRaw, st.freq);
-        }
-        computeReflection(p);
         Show(p, PointDataLines(p));
         if (chart && chart->isOpen()) {
             const display::SmithGeometry g = display::SmithChartGeometry(st.smithSize, st.smithZoom);
             display::DrawSmithChart(p, chart->canvas(), g, {core::ChartSmith, false, true});
             display::DrawSmithLivePoint(chart->canvas(), g,
                                         display::Reflection(p.point.rs, p.point.xs, st.Z0real, st.Z0imag));
+        }
+        if (afterReading) {
+            afterReading();
         }
         p.ui.processEvents();
     }
@@ -175,6 +210,8 @@ void PointDataCommand(core::Program& p) {
     }
     st.Measuring = 0;
     st.SweepRunning = 0;
+    st.PointDataRunning = 0;
+    st.ToneButton = {};
     instrument::SetRelays(p, 0);
     if (failure != 0) {
         p.ui.message("No reading at " + Fixed(st.freq, "####.######") + " MHz (error " +

@@ -159,7 +159,7 @@ int sweepPortA(core::Program& p, int pointLimit) {
     }
     if (st.Zo < st.ZoMinimum) {
         p.ui.message("Note: Zo = " + core::NumText(st.Zo, st.NumDecimals) +
-                         (st.NoWindow ? "" : "Zo can be changed with the Zo button of the status panel."),
+                         (st.NoWindow ? "" : "\rZo can be changed with the Zo button of the status panel."),
                      "Zo is low");
     }
     if (!limitsChecked) {

@@ -48,8 +48,8 @@ TEST(Cli, OptionsAndTheirMistakes) {
         {{"identify", "--serial"}, "--serial needs a value"},
         {{"identify", "sweep"}, "unknown argument sweep"},
         {{"point", "--port", "b", "--freq", "1", "--cal", "x.acal"},
-         "--cal corrects a Port A point (point --port a)"},
-        {{"identify", "--cal", "x.acal"}, "--cal corrects a Port A point (point --port a)"},
+         "--cal corrects a Port A point (point --port a, monitor)"},
+        {{"identify", "--cal", "x.acal"}, "--cal corrects a Port A point (point --port a, monitor)"},
         {{"bandscan", "--start", "14", "--stop", "13", "--step", "0.001"}, "--stop must lie above --start"},
         {{"bandscan", "--start", "1", "--stop", "30", "--step", "0.001"},
          "--step gives more than 10000 levels: a band scan takes at least 0.002900 MHz steps over this span"},
@@ -64,6 +64,11 @@ TEST(Cli, OptionsAndTheirMistakes) {
         {{"-v", "identify", "--verbose"}, "--verbose is given more than once"},
         {{"point", "--cal", "--freq", "2"}, "--cal needs a value"},
         {{"identify", "--colour"}, "unknown argument --colour"},
+        {{"tone", "--swr", "0.5", "--out", "t.wav"}, "--swr is an SWR from 1 to 999"},
+        {{"speak", "--swr", "2", "--decimals", "3", "--out", "s.wav"}, "--decimals is 1 or 2"},
+        {{"tone", "--swr", "2"}, "tone needs --swr and --out FILE.wav"},
+        {{"monitor", "--tone"}, "monitor needs --freq"},
+        {{"point", "--freq", "1", "--voice"}, "--tone and --voice belong to monitor"},
     };
     for (const auto& [args, why] : bad) {
         EXPECT_FALSE(app::ParseCliOptions(args, nullptr, error));

@@ -400,8 +400,8 @@ TEST(MainWindowCommands, EveryMenuItemButtonAndKeyDoesSomethingOrSaysItIsNotAvai
     using namespace commands::cmd;
     std::set<int> expected = {DistanceToFault,  MeasureCrystal, QuarterWaveStub, QMeasurement,
                               AntennaBandwidth, DspFilter1,     DspFilter2,      PlotMagRef,
-                              SwrTone,          PointDataAB,    Rulers,          FilterBandwidth,
-                              VectorScope,      MuxControl,     CleanMux};
+                              PointDataAB,      Rulers,         FilterBandwidth, VectorScope,
+                              MuxControl,       CleanMux};
     for (int id = DisplayMarkerData; id <= RecallMarkers; ++id) {
         expected.insert(id);
     }

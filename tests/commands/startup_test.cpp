@@ -3,6 +3,7 @@
 #include "commands/commands.h"
 #include "commands/diagnostics.h"
 #include "commands/startup.h"
+#include "core/atomic_file.h"
 #include "core/delay.h"
 #include "files/init_file.h"
 #include "support/test_rig.h"
@@ -105,6 +106,12 @@ TEST(Startup, WindowMessageTitleAndShutdownComeInTheirOrder) {
     EXPECT_EQ(log.count("ui.message:The VNA is not responding."), 1);
     EXPECT_FALSE(rig.ui.mainWindowOpen());
     EXPECT_EQ(rig.st().ProgramRunning, 0);
+    // Start-up opens the tone output at full volume and puts the voice files into the data
+    // folder; the shutdown closes the tone output.
+    EXPECT_EQ(rig.sound.volume, 0xFFFF);
+    EXPECT_FALSE(rig.sound.midiIsOpen);
+    EXPECT_EQ(rig.st().MidiOut, 0);
+    EXPECT_TRUE(core::FileExists(rig.dir.folder() + "voice/point.wav"));
 }
 
 TEST(Startup, GraphFontMetricsGiveTheLineSteps) {

@@ -1,5 +1,6 @@
 // Keeps the folders of src/ in one direction of dependence: a folder includes only its own headers
-// and those of the folders below it, and Qt only where the windows are made.
+// and those of the folders below it, Qt only where the windows are made and the sound libraries
+// only in their adapters.
 
 #include <filesystem>
 #include <fstream>
@@ -50,10 +51,17 @@ bool MayUseQt(const std::string& relative) {
     return relative.rfind("platform/qt/", 0) == 0 || relative.rfind("app/", 0) == 0;
 }
 
+// The sound libraries (synthesizer, MIDI ports, ALSA) stay in platform/audio, and its adapters are
+// chosen only where a program is put together: the logic reaches sound through the Sound port.
+bool MayUseSoundAdapters(const std::string& relative) {
+    return relative.rfind("platform/audio/", 0) == 0 || relative.rfind("app/", 0) == 0;
+}
+
 // Every include of `root` (a src/ tree) that breaks the rules, as "file: include" lines.
 std::vector<std::string> Violations(const fs::path& root) {
     static const std::regex ours(R"re(^\s*#\s*include\s*"([a-z_]+)/[^"]+")re");
     static const std::regex qt(R"re(^\s*#\s*include\s*<Q[A-Za-z]*[>/])re");
+    static const std::regex sound(R"re(^\s*#\s*include\s*(<(fluidsynth|RtMidi|alsa/)|"platform/audio/))re");
     std::vector<std::string> out;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         const std::string ext = entry.path().extension().string();
@@ -71,7 +79,9 @@ std::vector<std::string> Violations(const fs::path& root) {
         std::string line;
         while (std::getline(in, line)) {
             std::smatch m;
-            if (std::regex_search(line, m, ours)) {
+            if (std::regex_search(line, sound) && !MayUseSoundAdapters(relative)) {
+                out.push_back(relative + ": " + line + " (sound adapters outside platform/audio and app)");
+            } else if (std::regex_search(line, m, ours)) {
                 const std::string target = m[1];
                 if (target != folder && AllowedIncludes().count(target) && !rule->second.count(target)) {
                     out.push_back(relative + ": " + line);
@@ -109,12 +119,13 @@ TEST(Layers, AnUpwardIncludeAQtHeaderInTheCoreAndAnUnknownFolderAreFound) {
         << "#include \"display/graph_draw.h\"\n#include \"measure/x.h\"\n";
     std::ofstream(root / "display" / "bad.cpp")
         << "#include \"core/program.h\"\n#include \"measure/sweep.h\"\n"
-        << "#include <QPainter>\n";
+        << "#include <QPainter>\n#include \"platform/audio/fluid_synth.h\"\n";
     std::ofstream(root / "newfolder" / "a.h") << "#pragma once\n";
     const auto violations = Violations(root);
-    ASSERT_EQ(violations.size(), 3u) << Joined(violations);
+    ASSERT_EQ(violations.size(), 4u) << Joined(violations);
     const std::string all = Joined(violations);
     EXPECT_NE(all.find("display/bad.cpp: #include \"measure/sweep.h\""), std::string::npos);
     EXPECT_NE(all.find("display/bad.cpp: #include <QPainter> (Qt outside"), std::string::npos);
     EXPECT_NE(all.find("newfolder/a.h: its folder has no place"), std::string::npos);
+    EXPECT_NE(all.find("fluid_synth.h\" (sound adapters outside"), std::string::npos);
 }

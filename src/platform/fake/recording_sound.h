@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,18 +12,21 @@ namespace vna::platform::fake {
 // that has no sound output.
 class RecordingSound final : public Sound {
 public:
-    std::vector<std::string> played;
+    std::vector<std::string> played; // every file asked for, in order, also those that failed
     std::vector<std::uint32_t> midi;
     bool midiIsOpen = false;
     int volume = -1;
+    // A machine without a MIDI output, and files that cannot be played (missing or damaged).
+    bool midiAvailable = true;
+    std::vector<std::string> unplayable;
 
     bool playWave(std::string_view path) override {
         played.emplace_back(path);
-        return true;
+        return std::find(unplayable.begin(), unplayable.end(), path) == unplayable.end();
     }
     bool midiOpen() override {
-        midiIsOpen = true;
-        return true;
+        midiIsOpen = midiAvailable;
+        return midiIsOpen;
     }
     void midiVolume(int v) override { volume = v; }
     void midiShortMessage(std::uint32_t message) override { midi.push_back(message); }
