@@ -451,6 +451,9 @@ std::string CliUsage() {
            "       vna-cli convert IN --out OUT [--format ri|ma|db]\n"
            "       vna-cli [--data-dir DIR] request --port a|b --start F1 --stop F2 --step DF [--timeout S]\n"
            "       vna-cli plot SCAN --view graph|smith|polar --out FILE.png|FILE.svg [--size WxH]\n"
+           "       vna-cli markers SCAN --at F[,F...] [--rotation DEG] [--out FILE.mrk]\n"
+           "       vna-cli bandwidth SCAN [--swr S] [--at F]   |   bandwidth SCANB --level DB [--level2 DB] "
+           "[--at F]\n"
            "The instrument is on the numbered port of the settings unless --serial (or VNA_SERIAL) names a\n"
            "device. identify prints the identification, firmware, ID, temperature and supply voltage;\n"
            "point measures one frequency and prints the raw magnitudes, phase difference and raw "
@@ -469,7 +472,11 @@ std::string CliUsage() {
            "request asks the program running on the same data folder (with externalControl 2 or 3 in\n"
            "its config file) for one sweep and prints the path of the CSV file it wrote.\n"
            "plot draws a scan file as the window shows it (the graph, or a Port A scan's Smith chart or\n"
-           "polar plot) into a PNG or SVG picture; it needs no instrument and no display.\n";
+           "polar plot) into a PNG or SVG picture; it needs no instrument and no display.\n"
+           "markers prints the marker window's rows for a stored scan at the frequencies given (with\n"
+           "--out also the marker file and its .mrx text export); bandwidth prints the SWR bandwidth\n"
+           "around the point nearest F (default: the lowest SWR) of a Port A scan, or the bandwidths at\n"
+           "the S21 levels with shape factor and symmetry of a Port B scan (default: its highest S21).\n";
 }
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
@@ -626,10 +633,17 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if ((o.command == "convert" || o.command == "plot") && o.input.empty() && !a.empty() &&
                    a[0] != '-') {
             o.input = a;
+        } else if (const int taken = ParseMarkerArgument(o, args, i, error); taken != 0) {
+            if (taken < 0) {
+                return std::nullopt;
+            }
         } else {
             error = "unknown argument " + a;
             return std::nullopt;
         }
+    }
+    if (!CheckMarkerOptions(o, error)) {
+        return std::nullopt;
     }
     if (o.command.empty()) {
         error = "no command given";
@@ -723,6 +737,12 @@ int RunCli(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err
     }
     if (o.command == "plot") {
         return PlotScanFile(p, o, images, out, err);
+    }
+    if (o.command == "markers") {
+        return MarkersOfScanFile(p, o, out, err);
+    }
+    if (o.command == "bandwidth") {
+        return BandwidthOfScanFile(p, o, out, err);
     }
     if (o.command == "request") {
         // The running program does the work; this side only talks to its registry.

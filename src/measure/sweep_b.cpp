@@ -9,7 +9,7 @@
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/graph_draw.h"
-#include "display/pending.h"
+#include "display/markers.h"
 #include "display/scan_plot.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"
