@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "commands/command_ids.h"
+#include "commands/menus.h"
 #include "core/entry.h"
 #include "core/number_text.h"
 #include "core/program.h"

@@ -171,8 +171,8 @@ TEST(Rulers, CrossingsOfPassbandAndNotchWithACursorOnTheLevel) {
     const core::ScanArray notch = Array({0, -2, -10, -30, -10, -2, 0});
     c = display::FindCrossings(notch, g, 3, -6);
     EXPECT_EQ(c.status, 0);
-    EXPECT_NEAR(c.fLow, 1.25, 1e-12);
-    EXPECT_NEAR(c.fHigh, 1.35, 1e-12);
+    EXPECT_NEAR(c.fLow, 1.15, 1e-12);
+    EXPECT_NEAR(c.fHigh, 1.45, 1e-12);
     // A cursor on a point equal to the level counts as in a notch: both edges at the cursor.
     c = display::FindCrossings(pass, g, 2, -2);
     EXPECT_EQ(c.status, 0);
