@@ -51,13 +51,14 @@ TEST_F(SimTest, BandwidthsOfRealSweepsAgreeWithTheirAnalyticValues) {
         // points 0.02 MHz apart adds less than 0.001 MHz.
         EXPECT_NEAR(b.fHigh - b.fLow, SeriesSwr2Bandwidth(), 0.005 * SeriesSwr2Bandwidth()) << b.message.text;
         const double f0 = 1 / (2 * std::numbers::pi * std::sqrt(SeriesL * 80e-12)) / 1e6;
-        EXPECT_NEAR(b.minFreq, f0, 0.02);
+        // The SWR is flat at its minimum: 0.01 of noise there spans about 0.25 MHz.
+        EXPECT_NEAR(b.minFreq, f0, 0.25);
     }
     {
         auto& r = rig();
         const double f0 = 10.7;
         const double bw = 0.3;
-        ASSERT_NO_FATAL_FAILURE(test::ReadyToSweep(r, "bandpass:f0=10.7,bw=0.3,order=4"));
+        ASSERT_NO_FATAL_FAILURE(test::ReadyToSweep(r, "bandpass:f0=10.7,bw=0.3,order=4,il=0"));
         r.st().PortB_on = 1;
         r.st().plot_s11 = 0;
         r.st().plotInsertionLoss = 0;
@@ -103,7 +104,7 @@ TEST_F(SimTest, MarkersAreMeasuredAgainWithTheInstrumentAndFromAStoredScanWithou
     EXPECT_EQ(r.serial.unit.state().measurements - before, 3);
     platform::fake::ScriptedWindow* w = r.ui.findWindow("Port A Marker Data");
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->canvas.height(), 20 * 3 + 155);
+    EXPECT_EQ(w->spec.height, 20 * 3 + 155);
     for (int k = 1; k <= 3; ++k) {
         const core::Marker& m = st.markers.slot[static_cast<std::size_t>(k)];
         const test::Complex z = test::TrueZ(r, m[0]);
