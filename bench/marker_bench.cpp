@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cal/cal_file.h"
+#include "core/number_text.h"
 #include "core/program.h"
 #include "display/markers.h"
 #include "instrument/commands.h"

@@ -345,6 +345,7 @@ TEST_F(SweepWindow, RightClickMarkerWindowCursorReadoutAndFrozenCursor) {
     EXPECT_NEAR(st.markers.slot[1][5], SeriesSwr(expected), 0.02);
 
     // The cursor at a known pixel: the values between the two points around it, in the read-out.
+    const QImage beforeMove = r.image().copy();
     const int cx = display::FreqToX(g, 14.0) + 3;
     QMouseEvent move(QEvent::MouseMove, QPointF(cx, yMid), QPointF(cx, yMid), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
@@ -360,13 +361,14 @@ TEST_F(SweepWindow, RightClickMarkerWindowCursorReadoutAndFrozenCursor) {
     ASSERT_TRUE(cur.valid);
     EXPECT_EQ(cur.index, i);
     EXPECT_NEAR(cur.values.swr, swrThere, 1e-9);
-    // The read-out is printed in the status column: red SWR text below the status buttons.
+    // The read-out is printed in the status column: new red text (frequency, SWR) there.
     const QImage& img = r.image();
     int red = 0;
     for (int yy = g.box.top; yy < g.box.bottom; ++yy) {
         for (int xx = g.statusX + 5; xx < std::min(img.width(), g.statusX + g.statusWidth); ++xx) {
             const QColor c(img.pixel(xx, yy));
-            red += c.red() > 200 && c.green() < 60 && c.blue() < 60;
+            red += img.pixel(xx, yy) != beforeMove.pixel(xx, yy) && c.red() > 200 && c.green() < 60 &&
+                   c.blue() < 60;
         }
     }
     EXPECT_GT(red, 20);
