@@ -62,6 +62,11 @@ TEST(MarkerTable, InsertSortsRefusesNearDuplicatesWrapsAtTwentyOneAndRemovesTheN
     EXPECT_FALSE(display::InsertMarker(st, 7.10005));
     EXPECT_EQ(Freq(st, 4), core::MarkerCleared);
 
+    // A slot from 999 MHz on is free, whatever number it holds.
+    st.markers.slot[4][0] = 5000;
+    core::RecountMarkers(st);
+    EXPECT_EQ(st.markers.markerCount, 3);
+
     // Twenty markers, then a 21st: it overwrites slot 1 (after the wrap) and sorts into place.
     display::ClearMarkerTable(st);
     for (int k = 1; k <= 20; ++k) {
@@ -178,6 +183,16 @@ TEST(Rulers, CrossingsOfPassbandAndNotchWithACursorOnTheLevel) {
     EXPECT_EQ(c.status, 0);
     EXPECT_NEAR(c.fLow, 1.2, 1e-12);
     EXPECT_NEAR(c.fHigh, 1.2, 1e-12);
+    // The first point already below the level: the crossing lies between points 0 and 1 (a search
+    // that stops at point 0 must not call it missing), and likewise for the SWR bandwidth.
+    const core::ScanArray early = Array({-10, -2, 0, -2, -10, -20, -20});
+    c = display::FindCrossings(early, g, 2, -6);
+    EXPECT_EQ(c.status, 0);
+    EXPECT_NEAR(c.fLow, 1.05, 1e-12);
+    const display::SwrBandwidthResult swrEdge =
+        display::SwrBandwidth(Array({3, 1.5, 1.2, 1.5, 3}), Grid(1, 1, 5), 2, 2);
+    EXPECT_TRUE(swrEdge.measured) << swrEdge.message.text;
+    EXPECT_NEAR(swrEdge.fLow, 1 + 2.0 / 3, 1e-12);
     // A level the trace never falls below on the right: the upper limit is missing.
     const core::ScanArray rising = Array({-20, -10, -2, 0, 0, 0, 0});
     c = display::FindCrossings(rising, g, 3, -6);
