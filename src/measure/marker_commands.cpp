@@ -198,8 +198,9 @@ void HandleMarkerButton(Program& p, platform::ChartWindow& w, WindowState& state
         case MarkerRecall:
             if (auto path = ChooseMarkerFile(p, false)) {
                 if (LoadMarkerFile(p, *path)) {
+                    // The window shows the new table at its new size; it is not closed here, in
+                    // the middle of its own button's handler.
                     p.st.markerena = 1;
-                    p.charts.markerData.reset();
                     Redraw(p);
                     ShowMarkerData(p);
                 }
@@ -334,7 +335,8 @@ void ShowMarkerData(Program& p) {
     const int width = core::Nint(900.0 * st.WinHeight / 768);
     const int height = 20 * st.markers.markerCount + 155;
     auto& w = p.charts.markerData;
-    if (!w || !w->isOpen()) {
+    const bool opening = !w || !w->isOpen();
+    if (opening) {
         platform::ChartWindowSpec spec;
         spec.title = portB ? "Port B Marker Data" : "Port A Marker Data";
         spec.x = 20;
@@ -353,8 +355,11 @@ void ShowMarkerData(Program& p) {
     }
     if (w) {
         platform::ChartWindow* raw = w.get();
-        auto state = std::make_shared<WindowState>();
         SetWindowButtons(p, *raw, width);
+    }
+    if (w && opening) {
+        platform::ChartWindow* raw = w.get();
+        auto state = std::make_shared<WindowState>();
         raw->setEventHandler([&p, raw, state](const platform::Event& e) {
             if (e.type == platform::EventType::Button) {
                 HandleMarkerButton(p, *raw, *state, e.id);

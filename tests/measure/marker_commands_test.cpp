@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/text_lines.h"
 #include "display/markers.h"
 #include "display/rulers.h"
 #include "measure/marker_commands.h"
@@ -112,6 +113,19 @@ TEST_F(SimTest, MarkersAreMeasuredAgainWithTheInstrumentAndFromAStoredScanWithou
         EXPECT_NEAR(m[2], z.imag(), test::ZTolerance(z)) << m[0];
         EXPECT_NEAR(m[5], test::SwrOf(z), test::SwrTolerance(z)) << m[0];
     }
+    // "Save" writes the marker file and its export (two header lines, one line per marker);
+    // "Recall" reads it back into the same window.
+    const std::string saved = r.dir.file("three.mrk");
+    r.ui.fileAnswers = {saved, saved};
+    w->click("Save");
+    EXPECT_EQ(core::SplitLines(test::ReadFile(r.dir.file("three.mrx"))).size(), 5u);
+    const core::MarkerTable measured = st.markers;
+    display::ClearMarkerTable(st);
+    w->click("Recall");
+    EXPECT_EQ(st.markers.slot[2][0], measured.slot[2][0]);
+    EXPECT_TRUE(w->open);
+    EXPECT_EQ(r.ui.findWindow("Port A Marker Data"), w) << "the window is used again, not opened anew";
+
     // Without the instrument the stored scan gives the values: no reading is taken, and a marker
     // on a point of the scan gets that point's values.
     st.InstrumentPresent = 0;
