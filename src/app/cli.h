@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,7 +46,7 @@ struct CliOptions {
     bool high = false;     // bandscan: --high, the high sensitivity
     int settling = -1;     // generator: --settling N (-1: the program's setting)
     std::vector<double> markers; // generator: --marker MHz, up to four
-    double swr = 0;              // tone, speak: --swr S (1 to 999)
+    double swr = 0;              // tone, speak: --swr S (1 to 999); bandwidth: the SWR ruler
     double seconds = 2;          // tone: --seconds T, the length of the note
     int decimals = 0;            // speak, monitor: --decimals 1|2 (0: the config file's)
     bool tone = false;           // monitor: --tone, the SWR tone
@@ -57,6 +58,12 @@ struct CliOptions {
     int height = 0;
     // Touchstone files written: --format ri|ma|db.
     files::TouchstoneFormat format = files::TouchstoneFormat::RI;
+    // markers: --at F[,F...] (bandwidth: one F), --rotation DEG; bandwidth: --swr S, --level DB,
+    // --level2 DB (NaN: not given).
+    std::vector<double> at;
+    double rotation = 0;
+    double level = std::numeric_limits<double>::quiet_NaN();
+    double level2 = std::numeric_limits<double>::quiet_NaN();
 };
 
 // What a command needs before it runs.
@@ -93,6 +100,19 @@ struct CliCommand {
 // Every command, in the order of the usage.
 const std::vector<CliCommand>& CliCommands();
 const CliCommand* FindCliCommand(std::string_view name);
+// The arguments of markers and bandwidth (the commands, their scan file and options), from
+// args[i]; advances i past a value. 1 taken, 0 not one of them, -1 refused with `error`.
+int ParseMarkerArgument(CliOptions& o, const std::vector<std::string>& args, std::size_t& i,
+                        std::string& error);
+// Checks what markers and bandwidth need once all arguments are read; false with `error`.
+bool CheckMarkerOptions(const CliOptions& o, std::string& error);
+
+// vna-cli markers: the marker rows of the marker window for the scan in `options.input` at the
+// frequencies --at, and with --out the marker file and its text export. vna-cli bandwidth: the SWR
+// bandwidth of a Port A scan, or the ruler bandwidths of a Port B scan, with the texts of the
+// message boxes. Need no instrument. On failure print "vna-cli: error 1: what" and return 1.
+int MarkersOfScanFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+int BandwidthOfScanFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // Reads the arguments after the program name; nothing (and `error`) when they are not usable.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,

@@ -134,6 +134,17 @@ std::optional<std::string> CheckToneOrSpeak(const CliOptions& o) {
     if (o.swr == 0 || o.output.empty()) {
         return o.command + " needs --swr and --out FILE.wav";
     }
+    if (!(o.swr >= 1 && o.swr <= 999)) {
+        return "--swr is an SWR from 1 to 999";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckMarkers(const CliOptions& o) {
+    std::string error;
+    if (!CheckMarkerOptions(o, error)) {
+        return error;
+    }
     return std::nullopt;
 }
 
@@ -165,8 +176,13 @@ std::optional<std::string> CheckOwnership(const CliOptions& o) {
     if ((o.view != "graph" || o.width != 0) && o.command != "plot") {
         return "--view and --size belong to plot";
     }
-    if (o.swr != 0 && o.command != "tone" && o.command != "speak") {
-        return "--swr belongs to tone and speak";
+    if (o.swr != 0 && o.command != "tone" && o.command != "speak" && o.command != "bandwidth") {
+        return "--swr belongs to tone, speak and bandwidth";
+    }
+    if (o.command != "markers" && o.command != "bandwidth") {
+        if (auto why = CheckMarkers(o)) {
+            return why;
+        }
     }
     if ((o.tone || o.voice) && o.command != "monitor") {
         return "--tone and --voice belong to monitor";
@@ -303,6 +319,22 @@ const std::vector<CliCommand>& CliCommands() {
          "  --average N       the instrument's averaging, 1 to 1024 (default: the settings')\n"
          "  --cal FILE        the cal file to correct with (default: the settings')\n",
          CliNeeds::Instrument, false, nullptr, CheckMonitor, CheckCalFileNamed, MonitorPoint},
+        {"markers", "markers SCAN --at F[,F...] [--rotation DEG] [--out FILE.mrk]",
+         "the marker window's rows for a stored scan, and its marker file",
+         "Loads a scan file (.scn, .scnb, .csv, .s1p, .s2p) and prints what the marker window would show\n"
+         "for markers at the --at frequencies (up to 20, within the scan), the values interpolated from\n"
+         "the scan. Needs no instrument.\n\n"
+         "  --at F[,F...]     the marker frequencies in MHz\n"
+         "  --rotation DEG    the phase rotation of the marker window\n"
+         "  --out FILE.mrk    also the marker file and its .mrx text export\n",
+         CliNeeds::Nothing, false, ConvertWord, CheckMarkers, nullptr, MarkersOfScanFile},
+        {"bandwidth", "bandwidth SCAN [--swr S] [--at F] | bandwidth SCANB --level DB [--level2 DB] [--at F]",
+         "the SWR bandwidth or the ruler bandwidths of a stored scan",
+         "Port A scan: the SWR bandwidth at --swr (default 1.5; below 1.01 taken at 2) around the point\n"
+         "nearest --at (default: the lowest SWR). Port B scan: the bandwidths at --level and --level2 dB\n"
+         "with shape factor and symmetry, around --at (default: the highest S21). The texts are those of\n"
+         "the program's messages. Needs no instrument.\n",
+         CliNeeds::Nothing, false, ConvertWord, CheckMarkers, nullptr, BandwidthOfScanFile},
         {"ports", "ports", "the serial devices present and the one the settings select",
          "Lists the USB serial devices present (/dev/ttyUSB*, /dev/ttyACM*) with their USB vendor and\n"
          "product where known, and the device the settings (or --serial) select. Needs no instrument.\n",
@@ -501,7 +533,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             const double n = std::strtod(v->c_str(), &end);
             const bool number = end != v->c_str() && *end == '\0';
             if (a == "--swr") {
-                if (!number || !(n >= 1 && n <= 999)) {
+                // The tone and the voice take 1 to 999 (checked with the command); a bandwidth's
+                // ruler below 1.01 is taken at 2.
+                if (!number || !(n >= 0 && n <= 1000)) {
                     error = "--swr is an SWR from 1 to 999";
                     return std::nullopt;
                 }
@@ -523,6 +557,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.tone = true;
         } else if (a == "--voice") {
             o.voice = true;
+        } else if (a == "--at" || a == "--rotation" || a == "--level" || a == "--level2") {
+            if (ParseMarkerArgument(o, args, i, error) < 0) {
+                return std::nullopt;
+            }
         } else if (a == "--view" || a == "--size") {
             const auto v = value();
             if (!v) {

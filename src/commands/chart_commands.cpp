@@ -3,14 +3,16 @@
 #include <cmath>
 
 #include "commands/command_ids.h"
+#include "commands/menus.h"
 #include "core/entry.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/chart_mapping.h"
-#include "display/pending.h"
+#include "display/cursor.h"
 #include "display/polar_plot.h"
 #include "display/smith_chart.h"
 #include "display/status_panel.h"
+#include "measure/marker_commands.h"
 #include "platform/canvas.h"
 
 namespace vna::commands {
@@ -76,7 +78,8 @@ struct ChartMouse {
                 break;
             case EventType::RightDown:
                 if (const int i = display::NearestChartPoint(points, e.x, e.y, PickReach); i >= 0) {
-                    display::MarkerAtChartPoint(p, i);
+                    measure::MarkerAtChartPoint(p, i);
+                    BuildMenus(p);
                 }
                 break;
             default:
@@ -120,7 +123,8 @@ void RunSmithWindow(Program& p, core::ChartKind kind) {
             } else if (e.id == display::ChartButtonClose) {
                 w->close();
             } else if (e.id == display::ChartButtonMarkerData) {
-                display::MarkerCommand(p, cmd::DisplayMarkerData);
+                measure::ShowMarkerData(p);
+                BuildMenus(p);
             } else if (e.id == display::ChartButtonSmithZ) {
                 EnterReferenceZ(p, 2);
                 draw();

@@ -20,8 +20,9 @@
 #include "core/delay.h"
 #include "core/number_text.h"
 #include "core/program.h"
+#include "display/cursor.h"
 #include "display/graph_text.h"
-#include "display/pending.h"
+#include "display/rulers.h"
 #include "display/scan_plot.h"
 #include "display/status_panel.h"
 #include "extctl/control_csv.h"
@@ -33,6 +34,7 @@
 #include "measure/band_scan.h"
 #include "measure/correction.h"
 #include "measure/entry_commands.h"
+#include "measure/marker_commands.h"
 #include "measure/pending.h"
 #include "measure/point_data.h"
 #include "measure/scan_limits.h"
@@ -324,12 +326,28 @@ void RunButtonOrMenu(Program& p, int id) {
 
         // Markers.
         case cmd::DisplayMarkerData:
+            measure::ShowMarkerData(p);
+            BuildMenus(p);
+            return;
         case cmd::PhaseRotation:
+            measure::MarkerRotationCommand(p);
+            BuildMenus(p);
+            return;
         case cmd::ToggleMarkers:
+            measure::ToggleMarkers(p);
+            BuildMenus(p);
+            return;
         case cmd::ClearAllMarkers:
+            measure::ClearAllMarkers(p);
+            BuildMenus(p);
+            return;
         case cmd::SaveMarkers:
+            measure::SaveMarkersCommand(p);
+            BuildMenus(p);
+            return;
         case cmd::RecallMarkers:
-            display::MarkerCommand(p, id);
+            measure::RecallMarkersCommand(p);
+            BuildMenus(p);
             return;
         case cmd::RotateSmithChart:
             commands::RotateSmithChart(p);
@@ -383,7 +401,7 @@ void RunButtonOrMenu(Program& p, int id) {
             measure::DelaySmoothingDialog(p);
             return;
         case cmd::Rulers:
-            display::RulersDialog(p);
+            commands::RulersDialog(p);
             return;
         case cmd::FilterBandwidth:
             display::FilterBandwidth(p);
@@ -524,10 +542,12 @@ void KeyDown(Program& p, int key) {
     }
     switch (key) {
         case '1':
+        case 'A':
         case platform::key::Numpad0 + 1:
             display::SelectCursor(p, 1);
             break;
         case '2':
+        case 'B':
         case platform::key::Numpad0 + 2:
             display::SelectCursor(p, 2);
             break;
@@ -622,7 +642,8 @@ void MainWindowEvent(Program& p, const platform::Event& event) {
                 st.SweepRunning = 0;
                 break;
             }
-            display::MarkerAtMouse(p, event.x, event.y);
+            measure::MarkerAtMouse(p, event.x, event.y);
+            BuildMenus(p);
             break;
         case EventType::MouseMove:
             MouseMoved(p, event.x, event.y);

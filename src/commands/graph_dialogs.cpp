@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "commands/menus.h"
@@ -553,6 +554,42 @@ void SwrRulerDialog(core::Program& p) {
         DrawSwrRuler(p, value);
     }
     commands::BuildMenus(p);
+}
+
+void RulersDialog(core::Program& p) {
+    core::AppState& st = p.st;
+    Form f;
+    f.title = "Enter Rulers";
+    f.fields.push_back(Label("S21 levels in dB; leave a field empty to hide that ruler."));
+    f.fields.push_back(
+        platform::MakeField(FormField::Kind::Text, "Ruler 1", st.ruler1_on ? Shown(st.ruler_1) : ""));
+    f.fields.push_back(
+        platform::MakeField(FormField::Kind::Text, "Ruler 2", st.ruler2_on ? Shown(st.ruler_2) : ""));
+    if (p.ui.form(f) != platform::FormOk) {
+        return;
+    }
+    std::array<std::optional<double>, 2> level;
+    for (int k = 0; k < 2; ++k) {
+        const std::string& text = FieldText(f, k == 0 ? "Ruler 1" : "Ruler 2");
+        if (text.find_first_not_of(" \t") == std::string::npos) {
+            continue;
+        }
+        level[static_cast<std::size_t>(k)] = core::ParseEntry(p, text, "Enter Rulers");
+        const std::optional<double>& v = level[static_cast<std::size_t>(k)];
+        if (!v) {
+            return;
+        }
+        if (!(std::fabs(*v) <= 200)) {
+            p.ui.message("A ruler level lies between -200 and 200 dB; the rulers are unchanged.",
+                         "Enter Rulers");
+            return;
+        }
+    }
+    st.ruler1_on = level[0] ? 1 : 0;
+    st.ruler2_on = level[1] ? 1 : 0;
+    st.ruler_1 = level[0].value_or(st.ruler_1);
+    st.ruler_2 = level[1].value_or(st.ruler_2);
+    RedrawScan(p);
 }
 
 } // namespace vna::commands

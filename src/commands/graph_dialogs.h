@@ -46,5 +46,8 @@ void ColorSelectionDialog(core::Program& p);
 void RestoreDefaultColors(core::Program& p);
 // "SWR Ruler": asks for the ruler value and draws it.
 void SwrRulerDialog(core::Program& p);
+// "Rulers" (Port B): the "Enter Rulers" dialog. A level entered turns its ruler on, an empty field
+// turns it off; a text that is not a level changes nothing.
+void RulersDialog(core::Program& p);
 
 } // namespace vna::commands

@@ -47,7 +47,7 @@ void RecountMarkers(AppState& st) {
     int count = 0;
     for (int k = 1; k <= MarkerSlots; ++k) {
         const double f = st.markers.slot[k][0];
-        if (f > 0.001 && f < 9000) {
+        if (f > 0.001 && f < 999) {
             ++count;
         }
     }

@@ -583,7 +583,8 @@ Rgb DefaultColor(int k);
 // the file dialogs start. The date is today's.
 void ResetToDefaults(AppState& st, int year, int month, int day);
 
-// Recounts markerCount: slots whose frequency lies above 0.001 and below 9000.
+// Recounts markerCount: slots whose frequency lies above 0.001 and below 999 (a slot from 999 on
+// is free).
 void RecountMarkers(AppState& st);
 
 } // namespace vna::core

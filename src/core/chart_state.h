@@ -33,6 +33,10 @@ struct ChartPointsTable {
 // plot stays open beside the graph and is drawn again after every sweep.
 struct ChartWindows {
     std::array<std::unique_ptr<platform::ChartWindow>, ChartKinds> window;
+    // "Cursor Data" (the two frozen cursors) stays open beside the graph until closed.
+    std::unique_ptr<platform::ChartWindow> cursorData;
+    // "Port A Marker Data" or "Port B Marker Data", beside the graph until closed.
+    std::unique_ptr<platform::ChartWindow> markerData;
 };
 
 } // namespace vna::core

@@ -86,6 +86,50 @@ struct PlotState {
     bool active = false; // a sweep is being drawn
     bool swrRulerShown = false;
     int swrRulerY = 0;
+    // The XOR-drawn marker lines are on the screen (drawing them again removes them).
+    bool markerLinesShown = false;
+};
+
+// The values the cursor read-out shows for one frequency, interpolated between two scan points.
+struct CursorValues {
+    double freq = 0; // MHz
+    double swr = 0;
+    double zmag = 0;
+    double phase = 0; // impedance phase (degrees)
+    double rs = 0;
+    double xs = 0;
+    double returnLoss = 0; // dB
+    double s21db = 0;
+    double s21phase = 0; // degrees
+    double s11db = 0;
+    double s11phase = 0; // degrees
+    double insertionLoss = 0;
+    double delayNs = 0;
+};
+
+// A cursor frozen with the keys 1 and 2 (index 0 and 1).
+struct FrozenCursor {
+    bool set = false;
+    bool lineShown = false; // its XOR line is on the screen at x
+    int x = 0;
+    CursorValues values;
+};
+
+// The cursor line that follows the mouse over the graph, and the two frozen cursors.
+struct CursorState {
+    bool lineShown = false; // the XOR line is on the screen at lineX
+    int lineX = 0;
+    bool valid = false; // the values below belong to a point of the scan shown
+    int x = 0;          // mouse x the values were taken at
+    int index = 0;      // scan point i under the cursor
+    double df = 0;      // MHz past point i
+    CursorValues values;
+    std::array<FrozenCursor, 2> frozen{};
+    // The yellow mark of the cursor's point on each chart (index into the chart's points, -1 none).
+    std::array<int, 3> chartMark{-1, -1, -1};
+    // The crossing search of the Port B rulers: 0 found, 1 / 2 lower / upper limit of ruler 1 not
+    // found, 3 / 4 the same for ruler 2.
+    int crossingStatus = 0;
 };
 
 inline constexpr int StatusButtons = 6;
@@ -105,6 +149,7 @@ struct DisplayState {
     GraphGeometry g;
     PlotState plot;
     StatusPanel status;
+    CursorState cursor;
 };
 
 } // namespace vna::core

@@ -9,7 +9,7 @@
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
-#include "display/pending.h"
+#include "display/markers.h"
 #include "display/scan_plot.h"
 #include "display/status_panel.h"
 #include "platform/canvas.h"
@@ -55,7 +55,12 @@ void ClearAndHighlight(core::Program& p, Canvas& c) {
     const int t = (st.recycle && st.SweepRunning && st.Recycle_depth > 0) ? b.top : 1;
     c.setRasterOp(platform::RasterOp::Copy);
     c.fillRect(1, t, 1 + st.WinWidth, t + b.bottom + g.lineH + 6, Background);
+    // The XOR items on the screen are gone with the picture.
     p.display.plot.swrRulerShown = false;
+    p.display.plot.markerLinesShown = false;
+    p.display.cursor.lineShown = false;
+    p.display.cursor.frozen[0].lineShown = false;
+    p.display.cursor.frozen[1].lineShown = false;
     if (st.highlight && !st.TdrActive) {
         for (int k = 1; k <= 12; ++k) {
             const core::Band& band = st.bandTable[static_cast<std::size_t>(k)];

@@ -120,6 +120,8 @@ std::vector<platform::PushButton> PolarButtons(const PolarGeometry& g, int mode,
 
 void DrawPolarPlot(core::Program& p, Canvas& c, const PolarGeometry& g, bool windowControls) {
     core::AppState& st = p.st;
+    // The cursor's XOR mark goes with the old picture.
+    p.display.cursor.chartMark[core::ChartPolar] = -1;
     st.polarMode = std::clamp(st.polarMode, 0, 2);
     if (st.polarScale < 1 || st.polarScale > 5) {
         st.polarScale = 1;

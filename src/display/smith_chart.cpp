@@ -175,6 +175,8 @@ void DrawScaleCaption(Canvas& c, const std::vector<platform::PushButton>& row) {
 
 void DrawSmithChart(core::Program& p, Canvas& c, const SmithGeometry& g, const SmithOptions& o) {
     core::AppState& st = p.st;
+    // The cursor's XOR mark goes with the old picture.
+    p.display.cursor.chartMark[static_cast<std::size_t>(o.kind)] = -1;
     if (o.kind != core::ChartSmith2) {
         st.Zsm_real = st.Z0real;
         st.Zsm_imag = st.Z0imag;

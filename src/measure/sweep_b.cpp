@@ -10,7 +10,7 @@
 #include "core/program.h"
 #include "core/progress.h"
 #include "display/graph_draw.h"
-#include "display/pending.h"
+#include "display/markers.h"
 #include "display/scan_plot.h"
 #include "files/scan_file.h"
 #include "instrument/commands.h"

@@ -174,11 +174,15 @@ TEST(ChartCommands, SmithButtonShowsTheModalChartUntilClosed) {
     rig.ui.onWindowOpen = [x, y](platform::fake::ScriptedWindow& win) {
         win.events = {Event{EventType::RightDown, 0, x + 2, y - 1, 0}};
     };
+    rig.ui.formAnswers.push_back([](platform::Form&) { return platform::FormOk; });
     rig.ui.deliver(Click(commands::cmd::ButtonSmith));
     EXPECT_EQ(rig.ui.windows.size(), 2u);
-    ASSERT_FALSE(rig.ui.messages().empty());
-    EXPECT_EQ(rig.ui.messages().back().text,
-              "Marker handling is not available yet in this version of the program.");
+    ASSERT_FALSE(rig.ui.forms.empty());
+    EXPECT_EQ(rig.ui.forms.back().title, "Marker");
+    const display::ScanGridA grid = display::PortAScanGrid(st);
+    EXPECT_NEAR(st.markers.slot[1][0], grid.start + 20 * grid.step, 1e-6)
+        << "the marker at the point clicked";
+    EXPECT_EQ(st.markerena, 1);
 
     // The TDR view has no Smith chart.
     st.TdrActive = 1;

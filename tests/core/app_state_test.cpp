@@ -127,12 +127,13 @@ TEST(Defaults, ResetPutsChangedSettingsBackButKeepsRunState) {
     EXPECT_EQ(st.ProgramFolder, "/data/vna/");
 }
 
-TEST(Markers, RecountTakesSlotsBetweenAThousandthAndNineThousand) {
+TEST(Markers, RecountTakesSlotsAboveAThousandthAndBelow999) {
     AppState st = Defaults();
     st.markers.slot[1][0] = 14.2;
-    st.markers.slot[2][0] = 0.001;  // not above 0.001
-    st.markers.slot[3][0] = 8999.9; // below 9000
-    st.markers.slot[4][0] = 9000;
+    st.markers.slot[2][0] = 0.001; // not above 0.001
+    st.markers.slot[3][0] = 998.9; // below 999
+    st.markers.slot[4][0] = 999;   // a free slot from 999 on
+    st.markers.slot[5][0] = 8999.9;
     RecountMarkers(st);
     EXPECT_EQ(st.markers.markerCount, 2);
 }

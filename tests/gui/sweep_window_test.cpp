@@ -2,8 +2,11 @@
 // serial port) with the cal file of the unit's own standards, and sweeps started, stopped and
 // ended through the real buttons and keys of the window.
 
+#include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +18,8 @@
 #include <iostream>
 
 #include "app/cli.h"
+#include "commands/command_ids.h"
+#include "commands/commands.h"
 #include "commands/menus.h"
 #include "core/freq_axis.h"
 #include "display/graph_geometry.h"
@@ -278,4 +283,103 @@ TEST_F(SweepWindow, WithoutAPortBCalibrationTheWindowGoesBackToPortA) {
     }
     EXPECT_TRUE(file.contains("Load Port A Graph")) << file.join("|").toStdString();
     EXPECT_FALSE(file.contains("Load Port B Graph"));
+}
+
+TEST_F(SweepWindow, RightClickMarkerWindowCursorReadoutAndFrozenCursor) {
+    GuiSimRig& r = rig("rlc-series:r=30,l=1.2u,c=80p");
+    core::AppState& st = r.st();
+    st.start_freq = 12;
+    st.end_freq = 20;
+    st.delta_freq = 0.05;
+    st.plot_swr = 1;
+    QTest::mouseClick(Button(r, "Scan A"), Qt::LeftButton);
+    r.Pump();
+    ASSERT_EQ(st.last_scan_index, 160);
+    const core::GraphGeometry& g = r.p().display.g;
+    const int yMid = (g.box.top + g.box.bottom) / 2;
+
+    // Right click over 16.2 MHz: the "Marker" dialog comes pre-filled with the mouse frequency,
+    // rounded to 1/200 MHz (the span is 8 MHz), and "Insert" puts the marker there.
+    const int x = display::FreqToX(g, 16.2) + 1;
+    const double mouseF = (x - g.box.left) / g.pxPerMHz + g.axis.plotStart;
+    const double expected = std::round(mouseF * 200) / 200;
+    QString offered;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* d = qobject_cast<QDialog*>(top);
+            if (!d || !d->isVisible()) {
+                continue;
+            }
+            if (auto* edit = d->findChild<QLineEdit*>()) {
+                offered = edit->text();
+            }
+            for (QPushButton* b : d->findChildren<QPushButton*>()) {
+                if (b->text() == "Insert") {
+                    b->click();
+                    return;
+                }
+            }
+            d->reject();
+        }
+    });
+    timer.start(20);
+    QTest::mouseClick(r.window().client(), Qt::RightButton, {}, QPoint(x, yMid));
+    r.Pump();
+    timer.stop();
+    EXPECT_NEAR(offered.toDouble(), expected, 1e-9) << offered.toStdString();
+    EXPECT_NEAR(st.markers.slot[1][0], expected, 1e-9);
+    EXPECT_EQ(st.markers.markerCount, 1);
+    EXPECT_EQ(st.markerena, 1);
+
+    // "Display Marker Data": one reading at the marker, against the circuit's truth.
+    const long before = r.serial.unit.state().measurements;
+    commands::RunCommand(r.p(), commands::cmd::DisplayMarkerData);
+    r.Pump();
+    EXPECT_EQ(r.serial.unit.state().measurements - before, 1);
+    ASSERT_TRUE(r.p().charts.markerData && r.p().charts.markerData->isOpen());
+    const double w = 2 * 3.141592653589793 * expected * 1e6;
+    const std::complex<double> z(30, w * 1.2e-6 - 1 / (w * 80e-12));
+    EXPECT_NEAR(st.markers.slot[1][1], z.real(), 0.3);
+    EXPECT_NEAR(st.markers.slot[1][2], z.imag(), 0.3);
+    EXPECT_NEAR(st.markers.slot[1][5], SeriesSwr(expected), 0.02);
+
+    // The cursor at a known pixel: the values between the two points around it, in the read-out.
+    const QImage beforeMove = r.image().copy();
+    const int cx = display::FreqToX(g, 14.0) + 3;
+    QMouseEvent move(QEvent::MouseMove, QPointF(cx, yMid), QPointF(cx, yMid), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(r.window().client(), &move);
+    r.Pump();
+    const double fc = (cx - g.box.left) / g.pxPerMHz + g.axis.plotStart;
+    const int i = static_cast<int>(std::floor((fc - 12) / 0.05));
+    const double part = (fc - (12 + i * 0.05)) / 0.05;
+    const auto& swr = r.p().scan.scan_swr;
+    const double swrThere = swr[static_cast<std::size_t>(i)] +
+                            (swr[static_cast<std::size_t>(i + 1)] - swr[static_cast<std::size_t>(i)]) * part;
+    const core::CursorState& cur = r.p().display.cursor;
+    ASSERT_TRUE(cur.valid);
+    EXPECT_EQ(cur.index, i);
+    EXPECT_NEAR(cur.values.swr, swrThere, 1e-9);
+    // The read-out is printed in the status column: new red text (frequency, SWR) there.
+    const QImage& img = r.image();
+    int red = 0;
+    for (int yy = g.box.top; yy < g.box.bottom; ++yy) {
+        for (int xx = g.statusX + 5; xx < std::min(img.width(), g.statusX + g.statusWidth); ++xx) {
+            const QColor c(img.pixel(xx, yy));
+            red += img.pixel(xx, yy) != beforeMove.pixel(xx, yy) && c.red() > 200 && c.green() < 60 &&
+                   c.blue() < 60;
+        }
+    }
+    EXPECT_GT(red, 20);
+
+    // Key 1 freezes cursor 1 at that frequency and opens "Cursor Data".
+    QTest::keyClick(r.window().client(), Qt::Key_1);
+    r.Pump();
+    EXPECT_TRUE(cur.frozen[0].set);
+    EXPECT_NEAR(cur.frozen[0].values.freq, fc, 1e-9);
+    EXPECT_NEAR(cur.frozen[0].values.swr, swrThere, 1e-9);
+    ASSERT_TRUE(r.p().charts.cursorData && r.p().charts.cursorData->isOpen());
+    r.p().charts.cursorData.reset();
+    r.p().charts.markerData.reset();
 }
