@@ -403,6 +403,13 @@ int SweepToFiles(core::Program& p, const CliOptions& o, std::FILE* out, std::FIL
                     "the sweep measured no point" +
                         (error != 0 ? ": " + SweepFailure(st, error) : std::string()));
     }
+    if (const int bad = measure::FirstPointNotANumber(p, o.port, measured); bad >= 0) {
+        // Files of such values could not be read back: nothing is written.
+        return Fail(err, 1,
+                    "the sweep's results are not numbers from " +
+                        core::NumText(st.start_freq + st.delta_freq * bad, 6) +
+                        " MHz on (check the line extension, Zo and the cal file); no file was written");
+    }
     if (b) {
         // The Port B file holds the points of its grid: here the points the sweep took.
         st.scan_points = measured;

@@ -265,7 +265,8 @@ std::string FormatPicture(std::string_view picture, std::initializer_list<Pictur
 }
 
 std::string FormatPicture(std::string_view picture, double value) {
-    return FormatPicture(picture, {value});
+    // Spelled out: a bare {value} may bind to this overload again, which then calls itself.
+    return FormatPicture(picture, std::initializer_list<PictureArg>{PictureArg(value)});
 }
 
 } // namespace vna::core

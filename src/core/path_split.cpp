@@ -1,5 +1,7 @@
 #include "core/path_split.h"
 
+#include <algorithm>
+
 #include "core/text_lines.h"
 
 namespace vna::core {
@@ -25,6 +27,17 @@ std::string LowerExtension(std::string_view path) {
     const std::string name = SplitPath(path).name;
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : ToLower(std::string_view(name).substr(dot + 1));
+}
+
+std::string SafeNamePart(std::string_view text) {
+    constexpr std::size_t MaxLength = 64;
+    std::string out;
+    for (const char c : text.substr(0, std::min(text.size(), MaxLength))) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          c == '-' || c == '_' || c == ' ';
+        out += safe ? c : '_';
+    }
+    return out;
 }
 
 } // namespace vna::core

@@ -30,4 +30,10 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // The extension of a path's file name in lower case, without its point ("" when there is none).
 std::string LowerExtension(std::string_view path);
 
+// A piece of a file name made from outside text (a settings file, an instrument's reply): letters,
+// digits, blanks, '-' and '_' stay, every other character becomes '_', and at most 64 characters are kept,
+// so the name it joins can neither leave its folder nor hold a separator, a control character or
+// a "..".
+std::string SafeNamePart(std::string_view text);
+
 } // namespace vna::core

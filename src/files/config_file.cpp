@@ -40,9 +40,21 @@ constexpr std::size_t EditorTextLimit = 32509;
 
 using Numbers = std::array<double, 3>;
 
+// Sane ranges where the settings give none, so that a damaged file cannot make a window of
+// millions of pixels, a pen as wide as the screen or a wait of weeks.
+constexpr int WidestTrace = 10;
+constexpr int LongestWaitMs = 10000;
+constexpr int LargestWindowSide = 10000;
+constexpr int LargestCount = 1000000;
+constexpr int FastestLineRate = 4000000;
+constexpr double HighestParkFreq = 1000;
+
 // The numbers of a config file are single-precision values; a text beyond that range is taken at
 // the largest single-precision value rather than becoming infinite.
 double Single(double v) {
+    if (std::isnan(v)) {
+        return 0;
+    }
     v = std::clamp(v, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX));
     return static_cast<double>(static_cast<float>(v));
 }
@@ -214,10 +226,10 @@ void ApplyEntry(AppState& st, int entry, const Numbers& n, std::string_view line
     }
     switch (entry) {
         case 18:
-            st.traceWidth = Nint(a);
+            st.traceWidth = std::clamp(Nint(a), 1, WidestTrace);
             break;
         case 19:
-            st.traceWidth2 = Nint(a);
+            st.traceWidth2 = std::clamp(Nint(a), 1, WidestTrace);
             break;
         case 36:
             st.bandFillColor = ColorOf(n);
@@ -229,17 +241,17 @@ void ApplyEntry(AppState& st, int entry, const Numbers& n, std::string_view line
             st.distanceUnits = Nint(a);
             break;
         case 39:
-            st.voltageWait = Nint(a);
+            st.voltageWait = std::clamp(Nint(a), 0, LongestWaitMs);
             break;
         case 40:
-            st.defaultWinWidth = Nint(a);
+            st.defaultWinWidth = std::min(Nint(a), LargestWindowSide);
             if (fromMenu) {
                 // The same lower limit as the init file's window width.
                 st.WinWidth = std::max(st.defaultWinWidth, 200);
             }
             break;
         case 41:
-            st.defaultWinHeight = Nint(std::fabs(a));
+            st.defaultWinHeight = std::min(Nint(std::fabs(a)), LargestWindowSide);
             if (fromMenu) {
                 st.WinHeight = std::max(st.defaultWinHeight, 100);
             }
@@ -254,7 +266,7 @@ void ApplyEntry(AppState& st, int entry, const Numbers& n, std::string_view line
             st.smithSize = std::clamp(std::fabs(a), 0.5, 3.0);
             break;
         case 46:
-            st.rescanPause = Nint(a);
+            st.rescanPause = std::clamp(Nint(a), 0, LongestWaitMs);
             break;
         case 47:
             st.HighBaud = Nint(a);
@@ -269,7 +281,7 @@ void ApplyEntry(AppState& st, int entry, const Numbers& n, std::string_view line
             st.reservedLimit = std::min(Nint(std::fabs(a)), 1024);
             break;
         case 52:
-            st.externalControl = Nint(a);
+            st.externalControl = std::clamp(Nint(a), 0, 3);
             break;
         case 53:
             st.autoSaveGraph = Nint(std::fabs(a));
@@ -278,19 +290,19 @@ void ApplyEntry(AppState& st, int entry, const Numbers& n, std::string_view line
             st.voiceDecimals = std::clamp(Nint(a), 1, 2);
             break;
         case 58:
-            st.voiceRepeat = Nint(a);
+            st.voiceRepeat = std::clamp(Nint(a), 0, LargestCount);
             break;
         case 59:
             st.configEntry59 = Nint(a);
             break;
         case 60:
-            st.zStepTolerance = std::max(Nint(std::fabs(a)), 1);
+            st.zStepTolerance = std::clamp(Nint(std::fabs(a)), 1, LargestCount);
             break;
         case 61:
-            st.parkFreq = std::fabs(a);
+            st.parkFreq = std::min(std::fabs(a), HighestParkFreq);
             break;
         case 62:
-            st.HighBaudRate = Nint(std::fabs(a));
+            st.HighBaudRate = std::min(Nint(std::fabs(a)), FastestLineRate);
             break;
         case 63:
             st.swrLift = Nint(std::fabs(a));

@@ -262,6 +262,9 @@ std::optional<std::variant<ScanFileA, ScanFileB>> ParseCsvExport(std::string_vie
     if (zo > 0) {
         s.trailer[TrailerBZo] = zo;
     }
+    if (!LevelsArePossible(s, problem)) {
+        return std::nullopt;
+    }
     return s;
 }
 

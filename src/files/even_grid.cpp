@@ -15,9 +15,18 @@ constexpr double WrittenFreqError = 2e-5;
 bool MakeEvenGrid(const std::vector<double>& freq, const std::vector<std::vector<double>*>& columns,
                   EvenGrid& grid, std::string& problem) {
     const std::size_t n = freq.size();
-    if (n < 2) {
-        problem = "It holds fewer than two points.";
+    if (n == 0) {
+        problem = "It holds no point.";
         return false;
+    }
+    if (n == 1) {
+        // A sweep stopped after its first point is exported so; the file holds no step, and the
+        // step of 1 kHz stands in for it.
+        grid.start = freq.front();
+        grid.step = OnePointStep;
+        grid.count = 1;
+        grid.interpolated = false;
+        return true;
     }
     for (std::size_t k = 1; k < n; ++k) {
         if (!(freq[k] > freq[k - 1])) {

@@ -55,6 +55,17 @@ constexpr int MaxTrend = 20;
 constexpr int MaxDdsDelay = 31;
 // The "Low" averaging weight; "Med" and "High" are 0.5 and 1.
 constexpr double LowestAvgWeight = 0.125;
+// Sane ranges where the settings themselves give none. No number of the file means anything
+// beyond 1e15 (the largest is a frequency in Hz times a thousand), and no whole-number setting
+// beyond a million: a damaged or hostile file must not overflow the arithmetic done on them.
+constexpr double LargestNumber = 1e15;
+constexpr std::int32_t LargestWholeNumber = 1000000;
+constexpr std::int32_t HighestCommPort = 65000;
+constexpr std::int32_t DefaultCommPort = 6;
+constexpr std::int32_t DefaultRecycleDepth = 3;
+// Metres: far longer than any adapter or line section a port extension stands for.
+constexpr double LongestExtension = 1000;
+constexpr std::int32_t LargestWindowSide = 10000;
 
 // The writer side of the line table: every call appends one line.
 class Writer {
@@ -122,12 +133,15 @@ public:
         valueText = StripKey(lines_[next_++]);
         return true;
     }
-    bool Number(std::string_view key, double, double& value) {
+    bool Number(std::string_view key, double current, double& value) {
         std::string_view text;
         if (!Raw(key, {}, text)) {
             return false;
         }
         value = TextToNumber(text);
+        // A NaN keeps the setting it would have replaced; an infinity or an absurd magnitude is
+        // taken at the largest number a setting may hold, and the field's own limits follow.
+        value = std::isnan(value) ? current : std::clamp(value, -LargestNumber, LargestNumber);
         return true;
     }
     bool Text(const std::string&, std::string& value) {
@@ -170,7 +184,7 @@ template <class Io> bool Int(Io& io, std::string_view key, std::int32_t& field) 
     if (!io.Number(key, field, v)) {
         return false;
     }
-    field = Nint(v);
+    field = std::clamp(Nint(v), -LargestWholeNumber, LargestWholeNumber);
     return true;
 }
 
@@ -312,7 +326,9 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
     Flg(io, "plot_ZphaseB   ", st.plot_ZphaseB);
     Flg(io, "plot_phaseS21   ", st.plot_phaseS21);
     Flg(io, "plot_phaseS11   ", st.plot_phaseS11);
-    Int(io, "commport   ", st.commport);
+    if (Int(io, "commport   ", st.commport) && (st.commport < 1 || st.commport > HighestCommPort)) {
+        st.commport = DefaultCommPort;
+    }
     Int(io, "cursorena  ", st.cursorena);
     Flg(io, "autopoweroff   ", st.autopoweroff);
     Dbl(io, "Z0imag   ", st.Z0imag);
@@ -323,7 +339,11 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
     if (Int(io, "average   ", st.average) && (st.average < 1 || st.average > MaxAveraging)) {
         st.average = DefaultAveraging;
     }
-    Dbl(io, "ExtensionLength   ", st.ExtensionLength);
+    if (Dbl(io, "ExtensionLength   ", st.ExtensionLength) &&
+        std::fabs(st.ExtensionLength) > LongestExtension) {
+        // A longer one turns every Port A reading into noise, or into no number at all.
+        st.ExtensionLength = 0;
+    }
     Flg(io, "PortB_on   ", st.PortB_on);
     Dbl(io, "s21gain_scale   ", st.s21gain_scale);
     if (Dbl(io, "s21phase_scale  ", st.s21phase_scale)) {
@@ -472,11 +492,11 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
             *field = v / DegreesPerRadian;
         }
     }
-    if (Int(io, "WinHeight  ", st.WinHeight) && st.WinHeight < 100) {
-        st.WinHeight = 100;
+    if (Int(io, "WinHeight  ", st.WinHeight)) {
+        st.WinHeight = std::clamp(st.WinHeight, 100, LargestWindowSide);
     }
-    if (Int(io, "WinWidth   ", st.WinWidth) && st.WinWidth < 200) {
-        st.WinWidth = 200;
+    if (Int(io, "WinWidth   ", st.WinWidth)) {
+        st.WinWidth = std::clamp(st.WinWidth, 200, LargestWindowSide);
     }
     Col(io, "RedColor  ", st.RedColor);
     Col(io, "Green      ", st.Green);
@@ -498,6 +518,9 @@ template <class Io> void InitLines(Io& io, AppState& st, std::uint32_t msec) {
     io.Number("Msec   ", msec, v);
     Str(io, st.instrument_id);
     if (Int(io, "Recycle_depth  ", st.Recycle_depth)) {
+        if (st.Recycle_depth < 0) {
+            st.Recycle_depth = DefaultRecycleDepth;
+        }
         st.RecycleDepth2 = st.Recycle_depth + 2;
     }
     Int(io, "Mux_Cal ", st.Mux_Cal);

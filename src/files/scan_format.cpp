@@ -313,7 +313,27 @@ std::optional<ScanFileB> ParseScanFileB(std::string_view text, std::string& prob
         problem = r.problem;
         return std::nullopt;
     }
+    if (!LevelsArePossible(s, problem)) {
+        return std::nullopt;
+    }
     return s;
+}
+
+bool LevelsArePossible(const ScanFileB& s, std::string& problem) {
+    // Far beyond the instrument's range either way, yet a level a Touchstone magnitude can still
+    // hold (10^(dB/20) overflows a double from about 6000 dB).
+    constexpr double LargestLevel = 1000;
+    const std::size_t n = std::min(s.s21db.size(), s.s11db.size());
+    for (std::size_t k = 0; k < n; ++k) {
+        for (const double level : {s.s21db[k], s.s11db[k]}) {
+            if (!(std::fabs(level) <= LargestLevel)) {
+                problem = "Point " + std::to_string(k + 1) + " holds a level of" + NumText(level, 2) +
+                          " dB, which no measurement gives.";
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 std::string FormatScanFileA(const ScanFileA& s) {

@@ -145,6 +145,10 @@ inline constexpr double ScanFileDegrees = 57.3;
 std::optional<ScanFileA> ParseScanFileA(std::string_view text, std::string& problem);
 std::optional<ScanFileB> ParseScanFileB(std::string_view text, std::string& problem);
 
+// False, and `problem` in words for the user, when a Port B level of the record is beyond what any
+// measurement gives (more than 1000 dB either way): its exports could not hold it as a number.
+bool LevelsArePossible(const ScanFileB& scan, std::string& problem);
+
 // The text of a scan file, CR LF line ends.
 std::string FormatScanFileA(const ScanFileA& scan);
 std::string FormatScanFileB(const ScanFileB& scan);

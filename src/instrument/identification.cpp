@@ -62,7 +62,9 @@ void EnterDemoMode(core::Program& p) {
 } // namespace
 
 std::string VersionFileName(const core::AppState& st) {
-    return "version" + st.instrument_id + ".txt";
+    // The id comes from the instrument or a settings file: it names a file in the data folder and
+    // nothing outside it.
+    return "version" + core::SafeNamePart(st.instrument_id) + ".txt";
 }
 
 bool WriteVersionFile(core::Program& p) {

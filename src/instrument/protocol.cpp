@@ -51,7 +51,9 @@ CommandBytes& CommandBytes::addHex4(std::uint16_t value) {
 
 CommandBytes MeasureCommand(MeasurePort port, int ddsDelay, std::uint32_t tuningWord) {
     CommandBytes c;
-    c.add(port == MeasurePort::B ? 'T' : 'U').add(ClampByte(ddsDelay + 1)).addHex8(tuningWord);
+    c.add(port == MeasurePort::B ? 'T' : 'U')
+        .add(ClampByte(std::clamp(ddsDelay, -1, 254) + 1))
+        .addHex8(tuningWord);
     return c;
 }
 

@@ -40,7 +40,9 @@ std::string DeviceForPort(int commport) {
 #ifdef _WIN32
     return ComPortName(commport);
 #else
-    return "/dev/ttyUSB" + std::to_string(commport - 1);
+    // Port numbers count from 1 (COM1); the first USB serial device is ttyUSB0. A number from a
+    // damaged settings file that no port can have names no device rather than overflowing.
+    return "/dev/ttyUSB" + std::to_string(static_cast<long long>(commport) - 1);
 #endif
 }
 

@@ -42,4 +42,8 @@ bool MeasureS21Point(core::Program& p, bool corrected, double& s21db, double& ph
 // The sweep of the active port.
 int SweepActivePort(core::Program& p, int pointLimit = 0);
 
+// The first of the `points` stored points of port 'a' or 'b' whose results are not all numbers
+// (an infinity or a NaN from a setting no reading can be corrected with); -1 when every one is.
+int FirstPointNotANumber(const core::Program& p, char port, int points);
+
 } // namespace vna::measure

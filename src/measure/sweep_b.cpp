@@ -2,6 +2,7 @@
 // replay of a stored scan.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -500,6 +501,24 @@ bool MeasureS21Point(core::Program& p, bool corrected, double& s21db, double& ph
 
 int SweepActivePort(core::Program& p, int pointLimit) {
     return p.st.PortB_on ? sweepPortB(p, pointLimit) : sweepPortA(p, pointLimit);
+}
+
+int FirstPointNotANumber(const core::Program& p, char port, int points) {
+    const core::ScanArrays& s = p.scan;
+    const std::array a = {&s.scan_rs, &s.scan_xs, &s.scan_swr, &s.scan_zmag, &s.scan_phase};
+    const std::array b = {&s.s21_db, &s.s21_phase};
+    const auto bad = [&](const auto& arrays, std::size_t k) {
+        return std::any_of(arrays.begin(), arrays.end(),
+                           [k](const auto* x) { return !std::isfinite((*x)[k]); });
+    };
+    const int n = std::min(points, static_cast<int>(core::ScanCapacity));
+    for (int i = 0; i < n; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (port == 'b' ? bad(b, k) : bad(a, k)) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 } // namespace vna::measure

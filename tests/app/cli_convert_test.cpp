@@ -213,3 +213,44 @@ TEST(CliConvert, MistakesAndBadFiles) {
         EXPECT_EQ(error, why);
     }
 }
+
+TEST(CliConvert, WhatTheProgramWritesItReadsBack) {
+    // A sweep stopped after its first point: its exports read back as a one-point scan.
+    test::TestRig rig;
+    MakeScans(rig.p());
+    rig.st().last_scan_index = 0;
+    rig.st().scan_points = 1;
+    files::RecordLiveScanA(rig.p(), 0);
+    std::string error;
+    ASSERT_TRUE(
+        app::WriteScanWithExports(rig.p(), 'a', rig.dir.file("one.scn"), files::TouchstoneFormat::MA, error))
+        << error;
+    for (const char* exported : {"one.csv", "one.s1p"}) {
+        const auto c = Cli(rig.p(), {"convert", rig.dir.file(exported), "--out", rig.dir.file("back.scn")});
+        ASSERT_EQ(c.status, 0) << exported << ": " << c.err;
+        const std::vector<double> back = LoadedA(rig.dir.file("back.scn"));
+        ASSERT_EQ(back.size(), 1u) << exported;
+        EXPECT_NEAR(back[0], rig.p().scan.raw_zmag[0], 1e-5 * back[0]) << exported;
+    }
+
+    // A Port B level no measurement gives (as a damaged file brought it in) is refused where it is
+    // read, rather than exported as a magnitude of "inf".
+    test::TestRig b;
+    MakeScans(b.p());
+    b.p().scan.s21_db[7] = 7000;
+    ASSERT_TRUE(
+        app::WriteScanWithExports(b.p(), 'b', b.dir.file("f.scnb"), files::TouchstoneFormat::RI, error));
+    for (const char* name : {"f.scnb", "f_B.csv"}) {
+        test::TestRig cli;
+        const auto c = Cli(cli.p(), {"convert", b.dir.file(name), "--out", b.dir.file("x.s2p")});
+        EXPECT_EQ(c.status, 1) << name;
+        EXPECT_NE(c.err.find("could not be read as a Port B scan"), std::string::npos)
+            << name << ": " << c.err;
+        ASSERT_EQ(cli.ui.messages().size(), 1u) << name;
+        EXPECT_NE(
+            cli.ui.messages()[0].text.find("Point 8 holds a level of 7000 dB, which no measurement gives"),
+            std::string::npos)
+            << name << ": " << cli.ui.messages()[0].text;
+        EXPECT_FALSE(core::FileExists(b.dir.file("x.s2p")));
+    }
+}

@@ -10,7 +10,10 @@
 
 #include "app/cli.h"
 #include "cli_capture.h"
+#include "core/path_split.h"
+#include "files/init_file.h"
 #include "files/scan_format.h"
+#include "measure/sweep.h"
 #include "sim/control.h"
 #include "sim/sim_cal.h"
 #include "support/sim_rig.h"
@@ -95,6 +98,21 @@ TEST(CliSweep, PortASweepWritesTheScanWithItsExports) {
             std::polar(scan->zmag[static_cast<std::size_t>(i)], scan->phase[static_cast<std::size_t>(i)]);
         EXPECT_LT(std::abs(z - truth), 0.05 + 0.005 * std::abs(truth)) << "at " << f << " MHz";
     }
+
+    // Settings whose line extension would turn every reading into NaN are held to their limits
+    // when they are read: the next sweep still measures numbers, and its files read back.
+    rig.st().ExtensionLength = 1e300;
+    rig.st().ExtensionFlag = 1;
+    test::WriteFile(core::JoinPath(rig.st().ProgramFolder, files::InitFileName),
+                    files::InitFileText(rig.p(), 0));
+    c = Sweep(rig,
+              {"sweep", "a", "--start", "12", "--stop", "13", "--step", "0.1", "--cal", cal, "--out", out});
+    ASSERT_EQ(c.status, 0) << c.err << c.out;
+    ASSERT_TRUE(files::ParseScanFileA(test::ReadFile(out), problem)) << problem;
+    // A result that is not a number fails the sweep, and nothing is written.
+    rig.p().scan.scan_xs[4] = std::nan("");
+    EXPECT_EQ(measure::FirstPointNotANumber(rig.p(), 'a', 11), 4);
+    EXPECT_EQ(measure::FirstPointNotANumber(rig.p(), 'b', 11), -1);
 }
 
 TEST(CliSweep, PortBSweepAndTheWaysItFails) {

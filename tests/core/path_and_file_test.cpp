@@ -97,3 +97,40 @@ TEST(AtomicFile, AMissingFolderIsAFailureNotACrash) {
     EXPECT_FALSE(ReadWholeFile(dir.file("missing.ini"), text));
     EXPECT_FALSE(ReadWholeFile(dir.path(), text)); // a folder is not a file
 }
+
+#ifndef _WIN32
+TEST(AtomicFile, KeepsTheModeWritesThroughALinkAndRemovesOnlyStaleTemporaries) {
+    namespace fs = std::filesystem;
+    vna::test::TempDir dir;
+    const std::string path = dir.file("unit.acal");
+    ASSERT_TRUE(WriteFileAtomic(path, "first"));
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(WriteFileAtomic(path, "second"));
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // A link stays a link; the file it names gets the new text.
+    const std::string link = dir.file("current.acal");
+    fs::create_symlink("unit.acal", link);
+    ASSERT_TRUE(WriteFileAtomic(link, "third"));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(path, text));
+    EXPECT_EQ(text, "third");
+
+    // Leftovers of a write cut short by a process that is gone are removed at the next write; those
+    // of a writer still at work, and files of other names, stay.
+    const std::string dead = path + ".tmp999999999-17";
+    const std::string oldStyle = path + ".tmp123456";
+    const std::string live = path + ".tmp" + std::to_string(::getpid()) + "-5";
+    const std::string other = path + ".tmpfile";
+    for (const auto& f : {dead, oldStyle, live, other}) {
+        ASSERT_TRUE(WriteFileAtomic(f, "x"));
+    }
+    ASSERT_TRUE(WriteFileAtomic(path, "fourth"));
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(oldStyle));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(other));
+}
+#endif

@@ -245,6 +245,14 @@ TEST(ConfigFile, ConversionsAndLimits) {
         {36, "1 2 3", [](const core::AppState& s) { return s.bandFillColor == core::Color(1, 2, 3); }},
         {53, "-1", [](const core::AppState& s) { return s.autoSaveGraph == 1; }},
         {52, "3", [](const core::AppState& s) { return s.externalControl == 3; }},
+        // Where no limit is documented, a sane one: no window, pen, wait or line rate of a
+        // damaged file reaches the program as it stands.
+        {40, "1e30", [](const core::AppState& s) { return s.defaultWinWidth == 10000; }},
+        {18, "1e9", [](const core::AppState& s) { return s.traceWidth == 10; }},
+        {39, "-4e9", [](const core::AppState& s) { return s.voltageWait == 0; }},
+        {46, "3e9", [](const core::AppState& s) { return s.rescanPause == 10000; }},
+        {62, "1e30", [](const core::AppState& s) { return s.HighBaudRate == 4000000; }},
+        {52, "77", [](const core::AppState& s) { return s.externalControl == 3; }},
     };
     for (const Case& c : cases) {
         auto rig = ReadConfigText(ConfigText(WithEntry(c.entry, c.line)));

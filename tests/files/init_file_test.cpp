@@ -574,12 +574,22 @@ TEST(InitFile, DamagedValuesReadAsNumbersWithinTheLimits) {
     lines[65] = std::string(100000, 'x');
     lines[245] = std::string(100000, '7');
     lines[231] = "RedColor   -1";
+    // Values that would overflow the arithmetic done on them, or make every reading NaN.
+    lines[35] = "ExtensionLength   1e300";
+    lines[89] = "ExtensionFlag   1";
+    lines[246] = "Recycle_depth  1e999";
+    lines[229] = "WinHeight  1e12";
     auto rig = ReadInitText(test::JoinCrLf(lines));
     const auto& st = rig->st();
+    EXPECT_EQ(st.ExtensionLength, 0);
+    EXPECT_TRUE(std::isfinite(st.ExtensionAngle));
+    EXPECT_EQ(st.RecycleDepth2, st.Recycle_depth + 2);
+    EXPECT_LE(st.Recycle_depth, 1000000);
+    EXPECT_LE(st.WinHeight, 10000);
     EXPECT_EQ(st.Zo, 50);
     EXPECT_EQ(st.start_freq, 1.0);
     EXPECT_EQ(st.end_freq, 180);
-    EXPECT_EQ(st.commport, 2147483647);
+    EXPECT_EQ(st.commport, 6) << "no port has that number";
     EXPECT_EQ(st.average, 4);
     EXPECT_TRUE(std::isfinite(st.swr_ruler));
     EXPECT_EQ(st.cal_folder.size(), 255u);

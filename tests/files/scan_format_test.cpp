@@ -176,8 +176,12 @@ TEST(Touchstone, IntoAPortAScan) {
     const std::complex<double> g(0.3, 0.2);
     EXPECT_NEAR(u->zmag[1], std::abs(50.0 * (1.0 + g) / (1.0 - g)), 1e-9);
 
-    EXPECT_FALSE(files::TouchstoneToScanA(Parse("# MHZ S RI R 50\n1 0 0\n"), st, base, problem, note));
-    EXPECT_NE(problem.find("fewer than two"), std::string::npos);
+    // One point (a sweep stopped after it) has no step of its own; none is no scan.
+    const auto one = files::TouchstoneToScanA(Parse("# MHZ S RI R 50\n1 0 0\n"), st, base, problem, note);
+    ASSERT_TRUE(one) << problem;
+    EXPECT_EQ(one->last(), 0);
+    EXPECT_EQ(one->step, files::OnePointStep);
+
     EXPECT_FALSE(files::TouchstoneToScanA(Parse("# MHZ S RI R 50\n2 0 0\n1 0 0\n"), st, base, problem, note));
     EXPECT_NE(problem.find("ascending"), std::string::npos);
 }
@@ -194,6 +198,8 @@ TEST(EvenGrid, KeepsEvenPointsAndInterpolatesOthers) {
     EXPECT_TRUE(g.interpolated);
     EXPECT_EQ(g.step, 2);
     EXPECT_EQ(a, (std::vector<double>{1, 2 + 1.0 / 3, 3}));
+    EXPECT_FALSE(files::MakeEvenGrid({}, {}, g, problem));
+    EXPECT_EQ(problem, "It holds no point.");
 }
 
 TEST(CsvExport, NamesBesideTheScanFile) {

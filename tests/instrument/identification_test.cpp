@@ -102,6 +102,17 @@ TEST(Identification, FullQueryTakesTheTextsCapabilitiesAndWritesTheVersionFile) 
     EXPECT_EQ(backgrounds.back().rfind("textbg transparent", 0), 0u);
 }
 
+TEST(Identification, AnIdFromASettingsFileNamesAVersionFileInsideTheDataFolder) {
+    Identified rig(Reply);
+    rig.st().instrument_id = "/../../x/\\..\r\nid";
+    instrument::IdentifyInstrument(rig.p(), 1);
+    ASSERT_EQ(rig.st().IdentState, 1);
+    EXPECT_EQ(instrument::VersionFileName(rig.st()), "version_______x______id.txt");
+    EXPECT_TRUE(std::filesystem::exists(rig.dir.file("version_______x______id.txt")));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(rig.dir.path()).parent_path().parent_path() / "x"));
+}
+
 TEST(Identification, RepliesThatDoNotIdentifyTheInstrument) {
     // Without "@" nothing counts, even with "vna" in it.
     {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "instrument/protocol.h"
+#include "instrument/serial_link.h"
 
 using namespace vna::instrument;
 
@@ -115,6 +117,20 @@ TEST(Protocol, RawReadingRoundTripAndChecksum) {
     RawReadingFrame zeros{};
     EXPECT_EQ(RawChecksum(zeros), 0);
     EXPECT_EQ(RawWordSum(zeros), 0u);
+}
+
+TEST(Protocol, SettingsAtTheEndsOfTheirTypesMakeNoOverflow) {
+    // A settling time or a port number from a damaged settings file: the command byte saturates
+    // and the device name keeps the number, without arithmetic overflow.
+    const auto max = std::numeric_limits<int>::max();
+    const auto min = std::numeric_limits<int>::min();
+    EXPECT_EQ(MeasureCommand(MeasurePort::A, max, 0)[1], 255);
+    EXPECT_EQ(MeasureCommand(MeasurePort::A, min, 0)[1], 0);
+    EXPECT_EQ(MeasureCommand(MeasurePort::B, 4, 0)[1], 5);
+#ifndef _WIN32
+    EXPECT_EQ(DeviceForPort(min), "/dev/ttyUSB-2147483649");
+    EXPECT_EQ(DeviceForPort(1), "/dev/ttyUSB0");
+#endif
 }
 
 TEST(Protocol, HexFieldsAndHealthValues) {
