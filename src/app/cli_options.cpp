@@ -535,7 +535,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             if (a == "--swr") {
                 // The tone and the voice take 1 to 999 (checked with the command); a bandwidth's
                 // ruler below 1.01 is taken at 2.
-                if (!number || !(n >= 0 && n <= 1000)) {
+                if (!number || std::isnan(n)) {
+                    error = "--swr needs a number";
+                    return std::nullopt;
+                }
+                if (!(n >= 0 && n <= 1000)) {
                     error = "--swr is an SWR from 1 to 999";
                     return std::nullopt;
                 }
