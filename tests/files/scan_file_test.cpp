@@ -370,7 +370,9 @@ TEST(ScanFile, ReaderRulesForLimitsAndSettings) {
         b.ui.fileAnswers.push_back(b.dir.file("b.scnb"));
         b.st().ScanFileMode = 0;
         ASSERT_TRUE(commands::SaveScanB(b.p()));
-        auto lines = core::SplitLines(test::ReadFile(b.dir.file("b.scnb")));
+        // The lines are views into the file's text, which must outlive them.
+        const std::string saved = test::ReadFile(b.dir.file("b.scnb"));
+        auto lines = core::SplitLines(saved);
         std::vector<std::string> edited(lines.begin(), lines.end());
         edited[edited.size() - 11 + 5] = " 300";
         std::string text;
