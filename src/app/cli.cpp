@@ -328,6 +328,11 @@ std::string SweepFailure(const core::AppState& st, int code) {
         case 10:
             return "the instrument stopped answering" + at + " (no data from " + st.PortName + ")";
         case 17:
+            // Five readings in a row that failed their checksum leave no reading at all: saying
+            // "no reference signal" would send the user looking at the wrong part.
+            if (st.LinkOk <= 0) {
+                return "the instrument's replies were damaged (checksum errors)" + at;
+            }
             if (st.AdcWords[1] < 10) {
                 return "no reference signal came from the instrument" + at;
             }

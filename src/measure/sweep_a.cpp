@@ -38,7 +38,6 @@ using namespace sweep_detail;
 // says nothing about the device, and the sweep stops.
 constexpr double WeakReference = 50;
 constexpr core::Rgb Red = core::Color(255, 0, 0);
-constexpr core::Rgb Blue = core::Color(0, 0, 255);
 // Entries of the resonance note: five, or three on a narrow graph.
 constexpr int ResonanceEntries = 5;
 constexpr int NarrowGraphEntries = 3;

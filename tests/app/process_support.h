@@ -160,8 +160,10 @@ public:
         out_ = outPipe[0];
     }
     ~Simulator() {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
         ::close(out_);
         if (::testing::Test::HasFailure()) {
             // The bytes exchanged, as the simulator saw them: the fastest way to see who is wrong.
@@ -172,6 +174,14 @@ public:
     }
     const std::string& link() const { return link_; }
     const std::string& device() const { return device_; }
+    // The instrument vanishes: its process is killed and its pseudo-terminal goes with it.
+    void kill() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
     // A control command, as a user would type it.
     std::string ctl(const std::string& command) {
         std::vector<std::string> args = {VNA_SIM_EXE, "ctl", "--link", link_};

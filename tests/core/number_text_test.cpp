@@ -154,6 +154,6 @@ TEST(NumberPictures, SeveralFieldsTextFieldsAndLiterals) {
               "   [ 1]   14.250000    1.5000   ");
     EXPECT_EQ(FormatPicture("Min SWR = ###.##", 1.234), "Min SWR =   1.23");
     // Fields without arguments are left out; a '.' not between '#' runs is plain text.
-    EXPECT_EQ(FormatPicture("#.## and #.##", {1.0}), "1.00 and ");
+    EXPECT_EQ(FormatPicture("#.## and #.##", {vna::core::PictureArg(1.0)}), "1.00 and ");
     EXPECT_EQ(FormatPicture("x.#", 2.0), "x.2");
 }
