@@ -177,6 +177,7 @@ ScopeRound ReadChannels(core::Program& p, const ChannelCals& cals, double freq) 
         }
         if (out.db < r.openDb + MinAboveOpenDb) {
             out.problem = "no signal: the MUX did not switch, or nothing is connected";
+            out.noSignal = true;
             continue;
         }
         out.ok = true;

@@ -80,6 +80,7 @@ struct ChannelReading {
     double relDeg = 0; // -180 .. 180
     bool relative = false;
     bool independent = false; // its own line is taken out (its cal file is not referred to channel 1)
+    bool noSignal = false;    // read, but no more signal than the open MUX
     std::string problem;      // why there is no reading, for the display
 };
 

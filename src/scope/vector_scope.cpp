@@ -68,25 +68,37 @@ std::vector<std::string> ScopeLines(const ScopeRound& round, const ArrayScanResu
     lines.push_back("Freq = " + Number("%.6f", round.freq) + " MHz");
     lines.push_back(round.openOk ? "MUX open: " + Number("%.1f", round.openDb) + " dB"
                                  : "MUX open: no reading");
-    lines.push_back(scan ? "Chan      dB      deg    delay ns" : "Chan      dB      deg");
+    lines.push_back(scan ? "Chan      dB      deg  delay ns" : "Chan      dB      deg");
     for (int k = 1; k <= ChannelCount; ++k) {
         const ChannelReading& c = round.channel[static_cast<std::size_t>(k)];
+        const ChannelSweep* s = scan ? &scan->channel[static_cast<std::size_t>(k)] : nullptr;
         std::string line = " " + std::to_string(k) + "  ";
         if (k == 1 && c.ok) {
-            line += " reference " + Number("%.2f", c.db) + " dB";
+            line += " reference" + Number("%7.2f", c.db) + " dB";
         } else if (c.relative) {
-            line += Number("%8.2f", c.relDb) + " " + Number("%8.1f", c.relDeg) +
-                    (c.independent ? " (own line)" : "");
+            line += Number("%8.2f", c.relDb) + " " + Number("%8.1f", c.relDeg);
         } else if (c.ok) {
             line += "  (no reference)";
         } else {
-            line += "  " + c.problem;
+            line += "  " + (c.noSignal ? std::string("no signal (see below)") : c.problem);
+            lines.push_back(line);
+            continue;
         }
-        if (scan) {
-            const ChannelSweep& s = scan->channel[static_cast<std::size_t>(k)];
-            line += s.done ? "  " + Number("%8.3f", s.delayNs) : "  (not scanned)";
+        if (s) {
+            line += s->done ? Number("%10.3f", s->delayNs) : "  (not scanned)";
+        }
+        if (c.independent) {
+            line += "  own line";
         }
         lines.push_back(line);
+    }
+    for (int k = 1; k <= ChannelCount; ++k) {
+        if (round.channel[static_cast<std::size_t>(k)].noSignal) {
+            lines.push_back("No signal: the channel reads no more than");
+            lines.push_back("the open MUX: the MUX did not switch to it,");
+            lines.push_back("or nothing is connected to it.");
+            break;
+        }
     }
     return lines;
 }
@@ -124,12 +136,18 @@ void DrawScope(platform::Canvas& c, const ScopeRound& round, const ArrayScanResu
                    std::to_string(k));
         }
     }
+    // The table in a fixed-pitch font, so its columns line up.
+    c.setFont("courier", 9, 400);
     int y = 20;
     const std::vector<std::string> lines = ScopeLines(round, scan);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int k = static_cast<int>(i) - 2;
-        const bool problem = k >= 1 && !round.channel[static_cast<std::size_t>(k)].ok;
+        const bool note = k > ChannelCount;
+        const bool problem = note || (k >= 1 && !round.channel[static_cast<std::size_t>(k)].ok);
         c.setTextColor(problem ? Warning : (k >= 1 ? ChannelColor[static_cast<std::size_t>(k)] : Ink));
+        if (note) {
+            y -= 4;
+        }
         c.text(2 * Cx + 20, y, lines[i]);
         y += 22;
     }

@@ -19,7 +19,7 @@ struct Program;
 // between two rounds; its delays then stay in the table.
 namespace vna::scope {
 
-inline constexpr int ScopeWidth = 660;
+inline constexpr int ScopeWidth = 780;
 inline constexpr int ScopeHeight = 430;
 // The window's buttons.
 inline constexpr int ScopeScanButton = 1;
