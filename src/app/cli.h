@@ -161,6 +161,12 @@ int PrintIdentification(core::Program& p, const CliOptions& options, std::FILE* 
 int MeasureOnePoint(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 int CalibrateToFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
+// MUX channels 2..6 against channel 1 at --freq, each corrected with its channel's cal file (the
+// files of --cal "x.chan1", else of the settings' cal file; any other cal file serves every
+// channel). A channel without a cal file is reported and passed over; one that gives no reading
+// makes it fail after every channel was printed.
+int PrintChannels(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
 // The USB serial devices present, and the device the settings (or --serial) select.
 int ListSerialDevices(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 

@@ -155,6 +155,13 @@ std::optional<std::string> CheckMonitor(const CliOptions& o) {
     return std::nullopt;
 }
 
+std::optional<std::string> CheckChannels(const CliOptions& o) {
+    if (o.freq <= 0) {
+        return "channels needs --freq";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> CheckPlot(const CliOptions& o) {
     if (o.input.empty() || o.output.empty()) {
         return "plot needs a scan file and --out FILE.png or FILE.svg";
@@ -197,7 +204,7 @@ std::optional<std::string> CheckOwnership(const CliOptions& o) {
         return "--settling and --marker belong to generator";
     }
     if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" && o.command != "monitor" &&
-        (o.command != "point" || o.port != 'a')) {
+        o.command != "channels" && (o.command != "point" || o.port != 'a')) {
         return "--cal corrects a Port A point (point --port a, monitor)";
     }
     return std::nullopt;
@@ -335,6 +342,17 @@ const std::vector<CliCommand>& CliCommands() {
          "with shape factor and symmetry, around --at (default: the highest S21). The texts are those of\n"
          "the program's messages. Needs no instrument.\n",
          CliNeeds::Nothing, false, ConvertWord, CheckMarkers, nullptr, BandwidthOfScanFile},
+        {"channels", "channels --freq MHZ [--average N] [--cal FILE]",
+         "the MUX channels 2..6 against channel 1 at one frequency (dB, degrees)",
+         "Reads MUX channels 1 to 6 at MHZ through Port B, each corrected with its own cal file, and\n"
+         "prints channels 2..6 relative to channel 1 in dB and degrees, as the vector scope shows them.\n"
+         "A channel without a cal file is reported and passed over; a channel that shows no more signal\n"
+         "than the open MUX (it did not switch, or nothing is connected) fails the command.\n\n"
+         "  --freq MHZ        the frequency\n"
+         "  --average N       the instrument's averaging, 1 to 1024 (default: the settings')\n"
+         "  --cal FILE        channel 1's cal file \"x.chan1\" of \"Cal MultiChannel\" (the other channels'\n"
+         "                    are x.chan2 .. x.chan6); any other cal file serves every channel\n",
+         CliNeeds::Instrument, false, nullptr, CheckChannels, CheckCalFileNamed, PrintChannels},
         {"ports", "ports", "the serial devices present and the one the settings select",
          "Lists the USB serial devices present (/dev/ttyUSB*, /dev/ttyACM*) with their USB vendor and\n"
          "product where known, and the device the settings (or --serial) select. Needs no instrument.\n",

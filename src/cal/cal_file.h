@@ -74,6 +74,11 @@ bool SaveCalFile(core::Program& p, const std::string& initialName = {});
 // the calibration in force and its flags as they were. The outcome is in `LastError` (0 =
 // accepted). With `showInfo` the summary message follows a successful load.
 void LoadCalFile(core::Program& p, int showInfo);
+// Reads the cal file at `path` with every check of a load into `table`, leaving the calibration
+// in force, the settings and the instrument alone (the array scope reads the channels' files this
+// way). A missing file says nothing; a refused or damaged one shows the load's message. False with
+// the load's code in `LastError` when the file cannot be used.
+bool ReadCalFile(core::Program& p, const std::string& path, core::CalTable& table);
 // Loads `cal_file` quietly, as at start-up and after a state file was recalled.
 void LoadCalFileAtStartup(core::Program& p);
 // The "Load Calibration File" command.

@@ -406,6 +406,29 @@ void LoadCalFile(core::Program& p, int showInfo) {
     st.LastError = 0;
 }
 
+bool ReadCalFile(core::Program& p, const std::string& path, CalTable& table) {
+    core::AppState& st = p.st;
+    st.LastError = 0;
+    std::string text;
+    if (!core::ReadWholeFile(path, text)) {
+        st.LastError = CalFileNotFound;
+        return false;
+    }
+    Loader loader(p, text);
+    if (!loader.run()) {
+        if (st.LastError == 0) {
+            st.LastError = CalFileWrongFormat;
+        }
+        return false;
+    }
+    table = *loader.table();
+    if (!loader.portB()) {
+        table.bcal_points = 0;
+    }
+    SetGridInUse(table, st.minimum_freq, st.maximumfreq);
+    return true;
+}
+
 void LoadCalFileAtStartup(core::Program& p) {
     LoadCalFile(p, 0);
 }

@@ -150,10 +150,14 @@ bool CalMultiChannel(core::Program& p) {
     // The references are taken in the middle of the present sweep, where the array is used.
     ChannelReferences(channels, (st.start_freq + st.end_freq) / 2, p.cal);
     for (const ChannelTable& c : channels) {
-        for (std::size_t i = 0; i < c.table.size(); ++i) {
-            p.cal.bcal[i] = c.table[i];
+        // A channel referred to channel 1 is corrected with the reference line's data, so its
+        // readings show how its line differs from channel 1's; an independent channel's own line
+        // is taken out of its readings.
+        const ChannelTable& source = c.independent ? c : channels.front();
+        for (std::size_t i = 0; i < source.table.size(); ++i) {
+            p.cal.bcal[i] = source.table[i];
         }
-        p.cal.bcal_points = static_cast<int>(c.table.size());
+        p.cal.bcal_points = static_cast<int>(source.table.size());
         st.portb_cal_ok = 1;
         st.multichan_number = c.channel;
         if (!SaveCalFile(p)) {

@@ -12,7 +12,9 @@ struct Program;
 // of channel 1 is calibrated as the reference, then the lines of channels 2 to 6 one after the
 // other (the user ends the list with "No"), each either referred to channel 1 or independent. Every
 // channel gets a cal file of its own ("name.chan1" .. "name.chan6") holding the Port A data in force,
-// its own through table, and the reference values of all channels calibrated.
+// a through table and the reference values of all channels calibrated. The through table of a
+// channel referred to channel 1 is channel 1's, so that what the array scope shows of it is how it
+// differs from channel 1; an independent channel's file holds its own line's table.
 namespace vna::cal {
 
 // How often the contacts are cycled through the six channels before the calibration.

@@ -36,11 +36,15 @@
 #include "measure/entry_commands.h"
 #include "measure/marker_commands.h"
 #include "measure/pending.h"
+#include "measure/phase_offset.h"
 #include "measure/point_data.h"
 #include "measure/scan_limits.h"
 #include "measure/sweep_commands.h"
 #include "measure/sweep_generator.h"
 #include "platform/canvas.h"
+#include "scope/array_scan.h"
+#include "scope/mux_commands.h"
+#include "scope/vector_scope.h"
 #include "tools/pending.h"
 
 namespace vna::commands {
@@ -428,9 +432,13 @@ void RunButtonOrMenu(Program& p, int id) {
             SetPortBGain(p, 0, id - cmd::AfGain1 + 1);
             return;
         case cmd::PhaseOffsetCursor:
+            measure::PhaseOffsetAtCursor(p);
+            return;
         case cmd::PhaseOffsetManual:
+            measure::EnterPhaseOffset(p);
+            return;
         case cmd::PhaseOffsetZero:
-            measure::PhaseOffsetCommand(p, id);
+            measure::SetPhaseOffset(p, 0);
             return;
         case cmd::VnaTest:
             if (RequireHardware(p)) {
@@ -439,6 +447,15 @@ void RunButtonOrMenu(Program& p, int id) {
             return;
 
         // Multi Channel.
+        case cmd::VectorScope:
+            scope::VectorScope(p);
+            return;
+        case cmd::MuxControl:
+            scope::MuxControl(p);
+            return;
+        case cmd::CleanMux:
+            scope::CleanMuxContacts(p);
+            return;
         case cmd::CalMultiChannel:
             if (RequireHardware(p)) {
                 cal::CalMultiChannel(p);
@@ -472,8 +489,8 @@ void RunButtonOrMenu(Program& p, int id) {
         if (!(b.start < 0.001)) {
             measure::SelectBand(p, id - cmd::BandBase);
         }
-    } else if ((id >= cmd::VectorScope && id <= cmd::ScanChan6) || id == cmd::CleanMux) {
-        measure::MultiChannelCommand(p, id);
+    } else if (id >= cmd::ScanChan1 && id <= cmd::ScanChan6) {
+        scope::ChannelScan(p, id - cmd::ScanChan1 + 1);
     } else if (id >= cmd::TdrMode && id <= cmd::TdrHighResolution) {
         tools::TdrCommand(p, id);
         BuildMenus(p);
@@ -534,6 +551,12 @@ void KeyDown(Program& p, int key) {
     }
     if (key >= 0x20 && key < 0x7f) {
         FeedKeyCode(p, static_cast<char>(key));
+    }
+    if (key == 'S' && st.VectorScopeOpen && !st.ArrayScanRunning) {
+        // With the vector scope open, S sweeps the scope: the array scan, between two rounds of its
+        // readings.
+        st.ScopeScanRequested = 1;
+        return;
     }
     if (st.SweepRunning) {
         // A key press stops the running sweep and is not a command itself.

@@ -291,6 +291,10 @@ struct RunState {
     std::string calSaveName;
     // A multichannel array scan is running: a custom cal file loaded then sets the scan limits.
     Flag ArrayScanRunning = 0;
+    // The vector scope's window is open (its readings run); the S key then asks it for an array
+    // scan, which it runs between two rounds of readings.
+    Flag VectorScopeOpen = 0;
+    Flag ScopeScanRequested = 0;
     // Scan point whose interpolated cal values the reading correction uses; set by the sweeps.
     std::int32_t CalIndex = 0;
     // Diagnostic: readings are shown uncorrected.
@@ -320,6 +324,8 @@ struct RunState {
     // accepted phase (keeps the phase from flipping between +pi and -pi), and the phase offset
     // the receiver range changes of the running sweep have collected (radians).
     double PortB_Delay = 0;
+    // The phase offset the user set (radians), taken off every Port B phase; for this run only.
+    double PortB_PhaseOffset = 0;
     double PortB_PhaseMemory = 0;
     double PortB_RangeOffset = 0;
     // Receiver gain of Port B (dB) by `PortB_Gain` step 1..5 (index 0 unused) and of the high

@@ -113,7 +113,7 @@ PortBCorrection PortBCorrect(core::Program& p, double ratio) {
     // offset comes from the table; while autoranging, the sweep collects the offsets of the steps
     // it went through.
     phi -= st.autorange ? st.PortB_RangeOffset : GainStepPhase(st, std::clamp(st.PortB_Gain, 1, 5));
-    phi -= phaseCal;
+    phi -= phaseCal + st.PortB_PhaseOffset;
     if (std::fabs(phi) < SafePhase) {
         st.PortB_PhaseMemory = phi;
     }

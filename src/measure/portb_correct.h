@@ -23,8 +23,9 @@ int PortBSegment(double freq);
 // Corrects the last Port B reading (`PhaseDiff`, and `ratio` = `MagLoad` / `MagRef`) at `freq`:
 // interpolates the through-cable ratio and phase of the present sensitivity between the two cal
 // points around `freq` (never across a change of the grid step), removes the electrical delay
-// `PortB_Delay` and the receiver's phase offset (the offset of the gain step, or with `autorange`
-// the offset the range changes of the sweep collected), and keeps the phase from flipping between
+// `PortB_Delay`, the user's `PortB_PhaseOffset` and the receiver's phase offset (the offset of
+// the gain step, or with `autorange` the offset the range changes of the sweep collected), and
+// keeps the phase from flipping between
 // +pi and -pi. Leaves the phase in p.point.zphase. With `RawMode`, or when `freq` lies outside the
 // table (reported on the status line), the raw values pass through.
 PortBCorrection PortBCorrect(core::Program& p, double ratio);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace vna::core {
 struct Program;
 }
@@ -30,7 +32,11 @@ int sweepPortA(core::Program& p, int pointLimit = 0);
 // automatic averaging, group delay and, when its traces are on, S11 and the insertion loss.
 // `average` and `trend` are the user's again afterwards. Returns the number of points a live sweep
 // measured and stored (0 for a replay).
-int sweepPortB(core::Program& p, int pointLimit = 0);
+// `adjust`, when given, changes each live point's S21 (dB) and phase (radians) after the smoothing
+// and before the point is drawn and stored: the array scan makes them relative to MUX channel 1
+// there. The group delay is still that of the channel's own phase.
+using PointAdjust = std::function<void(int i, double& s21db, double& phase)>;
+int sweepPortB(core::Program& p, int pointLimit = 0, const PointAdjust& adjust = {});
 
 // One Port B point at `freq`, as a sweep measures it, for a host program: the receiver starts at
 // its lowest range and is brought into its good range (autoranging is on outside diagnostic

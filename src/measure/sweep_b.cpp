@@ -244,7 +244,7 @@ bool MeasureS11(core::Program& p, int i, PointB& v) {
 
 } // namespace
 
-int sweepPortB(core::Program& p, int pointLimit) {
+int sweepPortB(core::Program& p, int pointLimit, const PointAdjust& adjust) {
     core::AppState& st = p.st;
     checkSweepSettings(p);
     if (!st.ConfigLoaded) {
@@ -390,6 +390,9 @@ int sweepPortB(core::Program& p, int pointLimit) {
                 shown.delay = previous.delay + (shown.delay - previous.delay) / t;
             }
             previous = shown;
+            if (adjust) {
+                adjust(i, shown.s21db, shown.s21phase);
+            }
             shown.insertionLoss = InsertionLoss(shown.s21db, shown.s11db);
             display::PlotPointB(p, i, shown);
             if (i == 0) {

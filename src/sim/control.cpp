@@ -84,6 +84,13 @@ ControlResult ApplyFault(Instrument& unit, const std::string& item) {
             return Fail("bandbreak needs a count of levels");
         }
         f.bandBreakAfter = static_cast<int>(n);
+    } else if (name == "muxstuck") {
+        f.muxRefuse = 0xFF;
+    } else if (name == "muxrefuse") {
+        if (!Number(arg, n) || n < 0 || n > 7) {
+            return Fail("muxrefuse needs the channel 0..7 the MUX will not switch to");
+        }
+        f.muxRefuse |= 1 << static_cast<int>(n);
     } else {
         return Fail("unknown fault \"" + name + "\"");
     }
@@ -95,9 +102,9 @@ ControlResult ApplyFault(Instrument& unit, const std::string& item) {
 std::string ControlHelp() {
     return "dut SPEC | fault NAME[=N] ... | fault clear | set temp F|supply V|analog V|input N|ppm X|noise "
            "LSB|baud 57600|115000 |\n"
-           "mux on|off|K db=X deg=Y | power on|off | status\n"
+           "mux on|off|K db=X deg=Y ns=Z | power on|off | status\n"
            "faults: silence[=N] truncate=N[:TIMES] badsum=N refloss deadadc overload stuckbaud extra=N\n"
-           "        bandendless bandbreak=N\n"
+           "        bandendless bandbreak=N muxstuck muxrefuse=K\n"
            "devices: " +
            DutHelp();
 }
@@ -173,7 +180,7 @@ ControlResult ApplyControl(Instrument& unit, std::string_view line, double now) 
         }
         double k = 0;
         if (w.size() < 3 || !Number(w[1], k) || k < 1 || k > 6) {
-            return Fail("mux needs on, off, or a channel 1..6 with db= and deg=");
+            return Fail("mux needs on, off, or a channel 1..6 with db=, deg= and ns=");
         }
         MuxPath& path = unit.mux[static_cast<std::size_t>(k)];
         for (std::size_t i = 2; i < w.size(); ++i) {
@@ -187,6 +194,8 @@ ControlResult ApplyControl(Instrument& unit, std::string_view line, double now) 
                 path.db = v;
             } else if (key == "deg") {
                 path.deg = v;
+            } else if (key == "ns") {
+                path.ns = v;
             } else {
                 return Fail("unknown mux key \"" + key + "\"");
             }

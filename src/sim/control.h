@@ -21,7 +21,7 @@ struct ControlResult {
 //                                 marker), bandbreak=N (a band scan that breaks off after N
 //                                 levels); "fault clear" removes them all
 //   set temp F | supply V | analog V | input N | ppm X | noise LSB
-//   mux on | off | K db=X deg=Y   the six-way MUX and its channel paths
+//   mux on | off | K db=X deg=Y ns=Z   the six-way MUX and its channel paths (loss, phase, delay)
 //   power on | off
 //   status
 ControlResult ApplyControl(Instrument& unit, std::string_view line, double now);

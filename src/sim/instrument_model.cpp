@@ -57,7 +57,8 @@ std::string Printable(std::span<const std::uint8_t> bytes, std::size_t limit) {
 Instrument::Instrument(UnitConfig cfg) : config(std::move(cfg)), rng_(config.seed) {
     dut = *ParseDut("open");
     for (int k = 1; k <= 6; ++k) {
-        mux[static_cast<std::size_t>(k)] = MuxPath{-0.5 * (k - 1), -15.0 * (k - 1)};
+        // Each channel's line a little longer and lossier than the one before.
+        mux[static_cast<std::size_t>(k)] = MuxPath{-0.5 * (k - 1), -15.0 * (k - 1), 0.4 * (k - 1)};
     }
     loadFlash();
 }
@@ -334,6 +335,11 @@ void Instrument::execute(std::span<const std::uint8_t> c) {
         case 'L': {
             state_.expansion = {c[3] - 1, c[2] - 1, c[1] - 1};
             const int reg1 = state_.expansion[1];
+            if (const int wanted = reg1 & 7; (faults.muxRefuse & (1 << wanted)) == 0) {
+                state_.muxChannel = wanted;
+            } else if (wanted != state_.muxChannel) {
+                note("MUX refused channel " + std::to_string(wanted));
+            }
             const int value = (reg1 & 0x80) ? static_cast<int>(std::lround(env.analogVolts * 4096 / 3.3))
                                             : env.digitalInput;
             sendWord(static_cast<std::uint16_t>(std::clamp(value, 0, 65535)));
@@ -458,12 +464,13 @@ void Instrument::measure(bool portB, std::uint32_t word) {
     } else {
         Complex path = (state_.relay0 && state_.relay1) ? Transmission(dut, f) : Complex(0);
         if (muxFitted) {
-            const int channel = state_.expansion[1] & 7;
+            const int channel = state_.muxChannel;
             if (channel < 1 || channel > 6) {
                 path = 0;
             } else {
                 const MuxPath& m = mux[static_cast<std::size_t>(channel)];
-                path *= std::polar(std::pow(10.0, m.db / 20), m.deg * std::numbers::pi / 180);
+                const double deg = m.deg - 360 * f * m.ns * 1e-9;
+                path *= std::polar(std::pow(10.0, m.db / 20), deg * std::numbers::pi / 180);
             }
         }
         // Crosstalk inside the instrument, rising with frequency; it sets the isolation floor.
@@ -604,7 +611,7 @@ std::string Instrument::status() const {
     std::ostringstream s;
     const State& st = state_;
     s << "power=" << (powered_ ? "on" : "off") << " baud=" << st.baud << "\n";
-    s << "dut=" << dut.text << (muxFitted ? " mux=on" : "") << "\n";
+    s << "dut=" << dut.text << (muxFitted ? " mux=on channel=" + std::to_string(st.muxChannel) : "") << "\n";
     s << "relays=" << st.relay0 << st.relay1 << " bank2=" << st.bank2 << " gainA=" << st.gainA
       << " sensA=" << st.sensA << " gainB=" << st.gainB << " sensB=" << st.sensB
       << " averaging=" << st.averaging << " amplitude=" << st.amplitudeWord << " autooff=" << st.autoOff

@@ -46,6 +46,9 @@ struct Faults {
     int extraBytes = 0;         // garbage after every reply
     bool bandEndless = false;   // the band scan never sends its end marker
     int bandBreakAfter = -1;    // the band scan breaks off after this many levels, mid-level
+    // The MUX refuses to switch to the channels whose bits are set (bit k: channel k, 0..6) and
+    // stays where it is: a relay that no longer pulls in, or a dead driver (all bits).
+    int muxRefuse = 0;
 };
 
 // The world around the unit.
@@ -56,11 +59,12 @@ struct Environment {
     int digitalInput = 0x5A;    // at its digital inputs
 };
 
-// The six-way MUX on the expansion port: one path to Port B per channel, each with its own loss
-// and phase; channel 0 connects nothing.
+// The six-way MUX on the expansion port: one path to Port B per channel, each with its own loss,
+// phase and delay (the line on that channel); channel 0 connects nothing.
 struct MuxPath {
     double db = 0;
     double deg = 0;
+    double ns = 0;
 };
 
 class Instrument {
@@ -104,6 +108,7 @@ public:
         std::uint32_t tuningWord = 0;
         bool autoOff = false;
         std::array<int, 3> expansion{}; // registers 0, 1, 2
+        int muxChannel = 0;             // where the MUX relays are (0: none connected)
         SweepGenerator sweepGenerator;
         bool bandScan = false;
         long commands = 0;

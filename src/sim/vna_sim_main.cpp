@@ -53,7 +53,8 @@ std::string DefaultFlashFile() {
 void Usage(std::FILE* to = stderr) {
     std::fprintf(
         to,
-        "usage: vna-sim [--link PATH] [--dut SPEC] [--fault F]... [--pace] [--frame-us N] [--spin-us N]\n"
+        "usage: vna-sim [--link PATH] [--dut SPEC] [--mux] [--fault F]... [--pace] [--frame-us N] [--spin-us "
+        "N]\n"
         "               [--flash FILE | --no-flash-file] [--seed N] [--model NAME] [--firmware V]\n"
         "               [--serial-number N (0: none)]\n"
         "               [--no-temp] [--no-flash] [--temp F] [--supply V] [--set NAME=VALUE]... [--log]\n"
@@ -129,6 +130,8 @@ int main(int argc, char** argv) {
             const auto eq = v.find('=');
             controls.push_back("set " + v.substr(0, eq) + " " +
                                (eq == std::string::npos ? "" : v.substr(eq + 1)));
+        } else if (a == "--mux") {
+            controls.push_back("mux on");
         } else if (a == "--pace") {
             options.pace = true;
         } else if (a == "--frame-us") {

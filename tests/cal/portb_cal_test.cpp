@@ -260,11 +260,11 @@ TEST_F(SimTest, MultichannelCalWritesOneFilePerChannelWithTheChannelsAgainstChan
     EXPECT_EQ(st.portb_cal_ok, 1);
     EXPECT_EQ(st.multichan_number, 0);
     EXPECT_EQ(r.serial.unit.state().expansion[1] & 7, 1);
-    // The unit's MUX paths: channel 2 is 0.5 dB and 15 degrees below channel 1; channel 3 is
-    // independent.
+    // The unit's MUX paths: channel 2 is 0.5 dB and 15 degrees below channel 1, with 0.4 ns more
+    // line (1.44 degrees at the 10 MHz of the references); channel 3 is independent.
     const core::CalTable& t = r.p().cal;
     EXPECT_NEAR(t.chan_ref_mag[1], std::pow(10.0, -0.5 / 20), 0.002);
-    EXPECT_NEAR(t.chan_ref_phase[1], -15 * Pi / 180, 0.003);
+    EXPECT_NEAR(t.chan_ref_phase[1], -16.44 * Pi / 180, 0.003);
     EXPECT_EQ(t.chan_ref_mag[2], 0);
     EXPECT_EQ(t.chan_ref_mag[3], 0);
     // Channel 3's own file holds its own line: 1 dB below channel 1's.
@@ -273,6 +273,10 @@ TEST_F(SimTest, MultichannelCalWritesOneFilePerChannelWithTheChannelsAgainstChan
     cal::LoadCalFile(r.p(), 0);
     EXPECT_NEAR(r.p().cal.bcal[100].lowMag / ratio1, std::pow(10.0, -1.0 / 20), 0.003);
     EXPECT_NEAR(r.p().cal.chan_ref_mag[1], std::pow(10.0, -0.5 / 20), 0.002);
+    // Channel 2, referred to channel 1, is corrected with channel 1's line.
+    st.cal_file = r.dir.file("array.chan2");
+    cal::LoadCalFile(r.p(), 0);
+    EXPECT_EQ(r.p().cal.bcal[100].lowMag, ratio1);
 }
 
 TEST_F(SimTest, MultichannelCalCancelledAtTheReferenceWritesNothing) {

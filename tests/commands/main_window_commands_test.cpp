@@ -399,14 +399,7 @@ TEST(MainWindowCommands, EveryMenuItemButtonAndKeyDoesSomethingOrSaysItIsNotAvai
     }
     using namespace commands::cmd;
     std::set<int> expected = {DistanceToFault, MeasureCrystal, QuarterWaveStub, QMeasurement,
-                              DspFilter1,      DspFilter2,     PlotMagRef,      PointDataAB,
-                              VectorScope,     MuxControl,     CleanMux};
-    for (int id : {PhaseOffsetCursor, PhaseOffsetManual, PhaseOffsetZero}) {
-        expected.insert(id);
-    }
-    for (int id = ScanChan1; id <= ScanChan6; ++id) {
-        expected.insert(id);
-    }
+                              DspFilter1,      DspFilter2,     PointDataAB};
     for (int id = TdrMode; id <= TdrHighResolution; ++id) {
         expected.insert(id);
     }

@@ -314,6 +314,13 @@ TEST_F(SimTest, MuxChannelsShiftPortBAndChannelZeroConnectsNothing) {
     const auto [db1, deg1] = s21(1);
     const auto [db3, deg3] = s21(3);
     EXPECT_NEAR(db3 - db1, -1.0, 0.05);
-    EXPECT_NEAR(deg3 - deg1, -30, 0.2);
+    // Channel 3's line is 0.8 ns longer than channel 1's.
+    EXPECT_NEAR(deg3 - deg1, -30 - 360 * 2e6 * 0.8e-9, 0.2);
     EXPECT_LT(s21(0).first, db1 - 80);
+    // A MUX that refuses channel 3 stays on the channel it was on.
+    r.serial.unit.faults.muxRefuse = 1 << 3;
+    s21(1);
+    const auto [stuckDb, stuckDeg] = s21(3);
+    EXPECT_NEAR(stuckDb, db1, 0.05);
+    EXPECT_NEAR(stuckDeg, deg1, 0.2);
 }
