@@ -66,32 +66,10 @@ void RingValues(core::Program& p, Canvas& c, const PolarGeometry& g, double full
 }
 
 void Trace(core::Program& p, Canvas& c, const PolarGeometry& g, double fullScale) {
-    const core::AppState& st = p.st;
-    core::ChartPoints& cp = p.chartPoints.chart[core::ChartPolar];
-    const ScanGridA grid = PortAScanGrid(st);
-    cp.count = grid.count;
-    c.setPen(st.RedColor, 2, PenStyle::Solid);
-    bool joined = false;
-    for (int n = 0; n < grid.count; ++n) {
-        const auto i = static_cast<std::size_t>(n);
-        const double zmag = p.scan.scan_zmag[i];
-        const Gamma gamma = ReflectionOfPoint(zmag, p.scan.scan_phase[i], st.Zsm_real, st.Zsm_imag);
-        const double radius = PolarRadius(g, st.polarMode, fullScale, gamma, zmag);
-        const ChartPixel px = PolarPixel(g, radius, gamma);
-        cp.x[i] = px.onChart ? px.x : core::ChartOffChart;
-        cp.y[i] = px.y;
-        cp.gammaRe[i] = gamma.valid ? gamma.re : 0;
-        cp.gammaIm[i] = gamma.valid ? gamma.im : 0;
-        if (!gamma.valid) {
-            joined = false;
-            continue;
-        }
-        if (!joined) {
-            c.moveTo(px.x, px.y);
-            joined = true;
-        }
-        c.lineTo(px.x, px.y);
-    }
+    const int mode = p.st.polarMode;
+    DrawChartTrace(p, c, core::ChartPolar, [&](const Gamma& gamma, double zmag) {
+        return PolarPixel(g, PolarRadius(g, mode, fullScale, gamma, zmag), gamma);
+    });
 }
 
 } // namespace

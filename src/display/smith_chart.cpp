@@ -93,6 +93,15 @@ void ReactanceLabels(Canvas& c, const SmithGeometry& g) {
 }
 
 void Trace(core::Program& p, Canvas& c, const SmithGeometry& g, core::ChartKind kind) {
+    const double rotation = p.st.smithRotation;
+    DrawChartTrace(p, c, kind, [&](const Gamma& gamma, double) {
+        return kind == core::ChartSmith2 ? SmithPixelRotated(g, gamma, rotation) : SmithPixel(g, gamma);
+    });
+}
+
+} // namespace
+
+void DrawChartTrace(core::Program& p, Canvas& c, core::ChartKind kind, const ChartPixelRule& pixelOf) {
     const core::AppState& st = p.st;
     core::ChartPoints& cp = p.chartPoints.chart[kind];
     const ScanGridA grid = PortAScanGrid(st);
@@ -101,10 +110,9 @@ void Trace(core::Program& p, Canvas& c, const SmithGeometry& g, core::ChartKind 
     bool joined = false;
     for (int n = 0; n < grid.count; ++n) {
         const auto i = static_cast<std::size_t>(n);
-        const Gamma gamma =
-            ReflectionOfPoint(p.scan.scan_zmag[i], p.scan.scan_phase[i], st.Zsm_real, st.Zsm_imag);
-        const ChartPixel px =
-            kind == core::ChartSmith2 ? SmithPixelRotated(g, gamma, st.smithRotation) : SmithPixel(g, gamma);
+        const double zmag = p.scan.scan_zmag[i];
+        const Gamma gamma = ReflectionOfPoint(zmag, p.scan.scan_phase[i], st.Zsm_real, st.Zsm_imag);
+        const ChartPixel px = pixelOf(gamma, zmag);
         cp.x[i] = px.onChart ? px.x : core::ChartOffChart;
         cp.y[i] = px.y;
         cp.gammaRe[i] = gamma.valid ? gamma.re : 0;
@@ -121,8 +129,6 @@ void Trace(core::Program& p, Canvas& c, const SmithGeometry& g, core::ChartKind 
         c.lineTo(px.x, px.y);
     }
 }
-
-} // namespace
 
 void DrawChartMarkers(core::Program& p, Canvas& c, core::ChartKind kind) {
     const core::AppState& st = p.st;

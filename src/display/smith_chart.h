@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "core/chart_state.h"
@@ -35,6 +36,16 @@ void DrawSmithLivePoint(platform::Canvas& c, const SmithGeometry& g, const Gamma
 // buttons are as wide as "Marker Data" plus 30 in the button font of the canvas.
 std::vector<platform::PushButton> SmithButtons(platform::Canvas& c, const SmithGeometry& g,
                                                core::ChartKind kind, int zoom);
+
+// Where one scan point lands on a chart, from its reflection against the chart's reference and its
+// |Z| (the polar plot's radius may be either).
+using ChartPixelRule = std::function<ChartPixel(const Gamma& gamma, double zmag)>;
+
+// Draws the last Port A scan as a chart's red trace and stores every point's pixel and reflection
+// for the markers and the cursor; a point that is not a number breaks the trace (shared by the
+// Smith charts and the polar plot).
+void DrawChartTrace(core::Program& p, platform::Canvas& c, core::ChartKind kind,
+                    const ChartPixelRule& pixelOf);
 
 // Draws one chart's marker circles and numbers, or its start dot, from the points stored for it
 // (shared by the Smith charts and the polar plot).

@@ -75,6 +75,17 @@ std::vector<std::pair<double, std::complex<double>>> CsvRows(const std::string& 
     return rows;
 }
 
+// Runs Python with the library: under the sanitizers their runtime is preloaded into it.
+std::vector<std::string> Python(std::vector<std::string> env) {
+#ifdef VNACTL_PYTHON_PRELOAD
+    env.push_back("LD_PRELOAD=" VNACTL_PYTHON_PRELOAD);
+    env.push_back("ASAN_OPTIONS=detect_leaks=0");
+#endif
+    env.insert(env.begin(), "/usr/bin/env");
+    env.push_back("/usr/bin/python3");
+    return env;
+}
+
 } // namespace
 
 TEST(ExternalControlEndToEnd, TheLibraryExportsExactlyItsDocumentedFunctions) {
@@ -112,11 +123,10 @@ TEST(ExternalControlEndToEnd, TheExamplesReadCorrectedPointsThroughTheLibrary) {
         own.push_back({std::stod(f), {std::stod(o.out.substr(rs + 3)), std::stod(o.out.substr(xs + 3))}});
     }
     auto example = [&](bool python, const std::string& calFile, const std::vector<std::string>& at) {
-        std::vector<std::string> args = {"/usr/bin/env", serial, home};
+        std::vector<std::string> args = {"/usr/bin/env", serial, home, VNACTL_POINT_C};
         if (python) {
-            args.insert(args.end(), {"/usr/bin/python3", VNACTL_POINT_PY, "--lib", VNACTL_LIB});
-        } else {
-            args.push_back(VNACTL_POINT_C);
+            args = Python({serial, home});
+            args.insert(args.end(), {VNACTL_POINT_PY, "--lib", VNACTL_LIB});
         }
         args.push_back(calFile);
         args.insert(args.end(), at.begin(), at.end());
@@ -181,8 +191,9 @@ print("version", ctypes.string_at(text).decode())
 lib.VNA_FreeText(text)
 lib.VNA_FreeText(None)
 )";
-    const Output o = RunProgram({"/usr/bin/env", "VNA_SERIAL=" + sim.link(), "VNA_HOME=" + files.file("data"),
-                                 "/usr/bin/python3", "-c", script, VNACTL_LIB, other});
+    std::vector<std::string> args = Python({"VNA_SERIAL=" + sim.link(), "VNA_HOME=" + files.file("data")});
+    args.insert(args.end(), {"-c", script, VNACTL_LIB, other});
+    const Output o = RunProgram(args);
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "point 10\n"
                      "sync 34524\n"

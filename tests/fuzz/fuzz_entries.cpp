@@ -10,10 +10,12 @@
 #include "core/app_state.h"
 #include "files/config_file.h"
 #include "files/init_file.h"
+#include "files/marker_file.h"
 #include "instrument/date_code.h"
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
 #include "instrument/self_sweep.h"
+#include "measure/marker_commands.h"
 #include "support/port_rig.h"
 #include "support/scripted_serial_port.h"
 
@@ -93,6 +95,15 @@ void Touchstone(std::span<const std::uint8_t> input) {
     commands::LoadScanFileB(rig.p(), rig.put("fuzz.s2p", input));
 }
 
+// "Recall Markers": the file read, the table sorted and marked for the next redraw; the markers
+// taken are then written again, so a value the reader let through must not break the writer.
+void MarkerFile(std::span<const std::uint8_t> input) {
+    Rig rig;
+    if (measure::LoadMarkerFile(rig.p(), rig.put("fuzz.mrk", input))) {
+        files::MarkerFileText(rig.st().markers);
+    }
+}
+
 void Instrument(std::span<const std::uint8_t> input) {
     if (input.empty()) {
         return;
@@ -134,9 +145,10 @@ void Instrument(std::span<const std::uint8_t> input) {
 }
 
 constexpr Target AllTargets[] = {
-    {"init_file", InitFile},   {"config_file", ConfigFile}, {"state_file", StateFile},
-    {"cal_file", CalFile},     {"scan_a", ScanA},           {"scan_b", ScanB},
-    {"csv_import", CsvImport}, {"touchstone", Touchstone},  {"instrument", Instrument},
+    {"init_file", InitFile},     {"config_file", ConfigFile}, {"state_file", StateFile},
+    {"cal_file", CalFile},       {"scan_a", ScanA},           {"scan_b", ScanB},
+    {"csv_import", CsvImport},   {"touchstone", Touchstone},  {"instrument", Instrument},
+    {"marker_file", MarkerFile},
 };
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include "files/default_config.h"
 #include "files/init_file.h"
+#include "files/marker_file.h"
 #include "files/scan_file.h"
 #include "files/scan_format.h"
 #include "fuzz_entries.h"
@@ -140,6 +141,19 @@ int main(int argc, char** argv) {
         Put("init_file", "defaults.ini", files::InitFileText(defaults.p(), 0));
     }
     Put("init_file", "after_sweeps.ini", files::InitFileText(r.p(), 1234));
+
+    {
+        // Three markers and the free slots after them, as "Save Markers" writes them.
+        core::MarkerTable t;
+        const double at[] = {10.125, 10.5, 10.875};
+        for (int k = 0; k < 3; ++k) {
+            t.slot[static_cast<std::size_t>(k + 1)][0] = at[k];
+        }
+        for (int k = 4; k <= core::MarkerSlots; ++k) {
+            t.slot[static_cast<std::size_t>(k)][0] = core::MarkerNotSet;
+        }
+        Put("marker_file", "three.mrk", files::MarkerFileText(t));
+    }
 
     PutExchange("reading", 0, [](core::Program& p) {
         instrument::MeasurePortAPoint(p);
