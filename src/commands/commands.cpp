@@ -41,7 +41,10 @@
 #include "measure/sweep_commands.h"
 #include "measure/sweep_generator.h"
 #include "platform/canvas.h"
+#include "tools/distance_to_fault.h"
+#include "tools/line_tools.h"
 #include "tools/pending.h"
+#include "tools/tdr_commands.h"
 
 namespace vna::commands {
 
@@ -122,10 +125,18 @@ void PointData(Program& p) {
 void ScanButton(Program& p) {
     // A new sweep leaves the band scan.
     p.st.BandScanRunning = 0;
+    if (p.st.TdrActive) {
+        tools::TdrScanButton(p, true);
+        return;
+    }
     measure::ScanCommand(p);
 }
 
 void RescanButton(Program& p) {
+    if (p.st.TdrActive) {
+        tools::TdrScanButton(p, false);
+        return;
+    }
     if (p.st.BandScanRunning) {
         measure::BandScanCommand(p, p.st.bandScanSensitivity);
         return;
@@ -475,7 +486,7 @@ void RunButtonOrMenu(Program& p, int id) {
     } else if ((id >= cmd::VectorScope && id <= cmd::ScanChan6) || id == cmd::CleanMux) {
         measure::MultiChannelCommand(p, id);
     } else if (id >= cmd::TdrMode && id <= cmd::TdrHighResolution) {
-        tools::TdrCommand(p, id);
+        tools::TdrCommand(p, id - cmd::TdrMode);
         BuildMenus(p);
     } else if (id >= cmd::MyVar1 && id <= cmd::MyVar4) {
         core::NotAvailableYet(p, "The entry of the diagnostic variables");
