@@ -51,6 +51,9 @@ struct CliOptions {
     int decimals = 0;            // speak, monitor: --decimals 1|2 (0: the config file's)
     bool tone = false;           // monitor: --tone, the SWR tone
     bool voice = false;          // monitor: --voice, the spoken SWR
+    double maxDist = 0;          // tdr: --max-dist FT, the distance full scale (0: the settings')
+    bool highRes = false;        // tdr: --high-res, 512 transform points
+    double vf = 0;               // tdr, dtf: --vf V, the velocity factor (0: the settings')
     std::string input;           // convert, plot: the scan file
     std::string output;          // convert, cal, sweep, plot: --out FILE
     std::string view = "graph";  // plot: --view graph|smith|polar
@@ -106,6 +109,16 @@ int ParseMarkerArgument(CliOptions& o, const std::vector<std::string>& args, std
                         std::string& error);
 // Checks what markers and bandwidth need once all arguments are read; false with `error`.
 bool CheckMarkerOptions(const CliOptions& o, std::string& error);
+// The arguments of tdr and dtf (--max-dist, --high-res, --vf) from args[i], like
+// ParseMarkerArgument; and what they need once all arguments are read.
+int ParseLineToolArgument(CliOptions& o, const std::vector<std::string>& args, std::size_t& i,
+                          std::string& error);
+std::optional<std::string> CheckLineToolOptions(const CliOptions& o);
+
+// vna-cli tdr: the TDR measurement into the file --out, with the distance and the impedances of
+// the largest step. vna-cli dtf: the distance to fault of the open or shorted cable at Port A.
+int TdrToFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+int DistanceToFaultCli(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // vna-cli markers: the marker rows of the marker window for the scan in `options.input` at the
 // frequencies --at, and with --out the marker file and its text export. vna-cli bandwidth: the SWR

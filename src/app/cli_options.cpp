@@ -191,6 +191,9 @@ std::optional<std::string> CheckOwnership(const CliOptions& o) {
             return why;
         }
     }
+    if (auto why = CheckLineToolOptions(o)) {
+        return why;
+    }
     if ((o.tone || o.voice) && o.command != "monitor") {
         return "--tone and --voice belong to monitor";
     }
@@ -204,7 +207,8 @@ std::optional<std::string> CheckOwnership(const CliOptions& o) {
         return "--settling and --marker belong to generator";
     }
     if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" && o.command != "monitor" &&
-        o.command != "channels" && (o.command != "point" || o.port != 'a')) {
+        o.command != "channels" && o.command != "tdr" && o.command != "dtf" &&
+        (o.command != "point" || o.port != 'a')) {
         return "--cal corrects a Port A point (point --port a, monitor)";
     }
     return std::nullopt;
@@ -353,6 +357,25 @@ const std::vector<CliCommand>& CliCommands() {
          "  --cal FILE        channel 1's cal file \"x.chan1\" of \"Cal MultiChannel\" (the other channels'\n"
          "                    are x.chan2 .. x.chan6); any other cal file serves every channel\n",
          CliNeeds::Instrument, false, nullptr, CheckChannels, CheckCalFileNamed, PrintChannels},
+        {"tdr", "tdr [--max-dist FT] [--high-res] [--vf V] [--cal FILE] --out FILE.tdr",
+         "the TDR step response of the cable at Port A into a TDR file",
+         "Measures Port A from near 0 Hz in equal steps with the program's TDR, turns the reflection\n"
+         "into the step response and writes it as a TDR file, then prints the impedance of the line\n"
+         "just past the port and the distance and impedances of the largest step along it.\n\n"
+         "  --max-dist FT     the distance full scale in feet, one of 5 10 20 50 100 200 500 1000 2000\n"
+         "                    (another value is taken to the next one up; default: the settings')\n"
+         "  --high-res        512 transform points instead of 256\n"
+         "  --vf V            the velocity factor of the cable, 0.5 to 1 (default: the settings')\n"
+         "  --cal FILE        the standard cal file (default: the settings')\n"
+         "  --out FILE.tdr    the TDR file written\n",
+         CliNeeds::Instrument, true, nullptr, nullptr, CheckOutputFolder, TdrToFile},
+        {"dtf", "dtf --vf V [--cal FILE]", "the distance to the open or shorted end of the cable at Port A",
+         "Finds the quarter-wave frequency of the open or shorted cable at Port A (the sign change of\n"
+         "the impedance phase from 0.2 MHz up) and prints it, the distance in metres and feet and the\n"
+         "cable's impedance read at half that frequency, as the program's message shows them.\n\n"
+         "  --vf V            the velocity factor of the cable, 0.5 to 1\n"
+         "  --cal FILE        the standard cal file (default: the settings')\n",
+         CliNeeds::Instrument, true, nullptr, nullptr, CheckCalFileNamed, DistanceToFaultCli},
         {"ports", "ports", "the serial devices present and the one the settings select",
          "Lists the USB serial devices present (/dev/ttyUSB*, /dev/ttyACM*) with their USB vendor and\n"
          "product where known, and the device the settings (or --serial) select. Needs no instrument.\n",
@@ -579,6 +602,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.tone = true;
         } else if (a == "--voice") {
             o.voice = true;
+        } else if (a == "--max-dist" || a == "--high-res" || a == "--vf") {
+            if (ParseLineToolArgument(o, args, i, error) < 0) {
+                return std::nullopt;
+            }
         } else if (a == "--at" || a == "--rotation" || a == "--level" || a == "--level2") {
             if (ParseMarkerArgument(o, args, i, error) < 0) {
                 return std::nullopt;

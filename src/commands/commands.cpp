@@ -45,7 +45,10 @@
 #include "scope/array_scan.h"
 #include "scope/mux_commands.h"
 #include "scope/vector_scope.h"
+#include "tools/distance_to_fault.h"
+#include "tools/line_tools.h"
 #include "tools/pending.h"
+#include "tools/tdr_commands.h"
 
 namespace vna::commands {
 
@@ -126,10 +129,18 @@ void PointData(Program& p) {
 void ScanButton(Program& p) {
     // A new sweep leaves the band scan.
     p.st.BandScanRunning = 0;
+    if (p.st.TdrActive) {
+        tools::TdrScanButton(p, true);
+        return;
+    }
     measure::ScanCommand(p);
 }
 
 void RescanButton(Program& p) {
+    if (p.st.TdrActive) {
+        tools::TdrScanButton(p, false);
+        return;
+    }
     if (p.st.BandScanRunning) {
         measure::BandScanCommand(p, p.st.bandScanSensitivity);
         return;
@@ -492,7 +503,7 @@ void RunButtonOrMenu(Program& p, int id) {
     } else if (id >= cmd::ScanChan1 && id <= cmd::ScanChan6) {
         scope::ChannelScan(p, id - cmd::ScanChan1 + 1);
     } else if (id >= cmd::TdrMode && id <= cmd::TdrHighResolution) {
-        tools::TdrCommand(p, id);
+        tools::TdrCommand(p, id - cmd::TdrMode);
         BuildMenus(p);
     } else if (id >= cmd::MyVar1 && id <= cmd::MyVar4) {
         core::NotAvailableYet(p, "The entry of the diagnostic variables");

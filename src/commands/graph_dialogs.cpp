@@ -15,7 +15,7 @@
 #include "display/graph_geometry.h"
 #include "display/scan_plot.h"
 #include "platform/form.h"
-#include "tools/pending.h"
+#include "tools/tdr_commands.h"
 
 namespace vna::commands {
 

@@ -52,6 +52,8 @@ Menu FileMenu(const AppState& st) {
         m.items.push_back(Item("Save Port A Graph", cmd::SaveGraph));
     }
     m.items.push_back(Keyed("Swap Graphs", cmd::SwapGraphs, "Up/Down"));
+    // The TDR view has no swapped graphs, no repeating sweep, no scan limits and no Smith chart.
+    m.items.back().enabled = !st.TdrActive;
     m.items.push_back(Item("Save Image BitMap", cmd::SaveImageBitmap));
     m.items.push_back(Keyed("Print", cmd::Print, "P"));
     m.items.push_back(Item("Load Calibration File", cmd::LoadCalFile));
@@ -299,6 +301,10 @@ std::vector<platform::PushButton> BuildButtonRow(const AppState& st, const Butto
         b.weight = 600;
         b.toolTip = s.tip;
         b.enabled = s.id != cmd::ButtonPortAB || (st.portb_cal_ok && !st.TdrActive);
+        if (st.TdrActive &&
+            (s.id == cmd::ButtonRecycle || s.id == cmd::ButtonLimits || s.id == cmd::ButtonSmith)) {
+            b.enabled = false;
+        }
         x += b.width;
         row.push_back(std::move(b));
     }

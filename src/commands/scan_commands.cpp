@@ -10,7 +10,7 @@
 #include "core/text_lines.h"
 #include "display/scan_plot.h"
 #include "files/scan_file.h"
-#include "tools/pending.h"
+#include "tools/tdr_commands.h"
 
 namespace vna::commands {
 

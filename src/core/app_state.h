@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/tdr_state.h"
+
 // The one program-wide state record. Every subsystem reads and writes its public fields directly;
 // the fields carry the names of their init-file keys where they have one. All access happens on
 // the program's one thread.
@@ -566,7 +568,7 @@ struct Settings {
     std::array<double, 16> cosTab3{};
 };
 
-struct AppState : ProgramConstants, RunState, Settings {};
+struct AppState : ProgramConstants, RunState, Settings, TdrSettings {};
 
 // Unit constants of the defaults routine.
 inline constexpr double Pico = 1e-12;

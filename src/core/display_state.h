@@ -105,6 +105,9 @@ struct CursorValues {
     double s11phase = 0; // degrees
     double insertionLoss = 0;
     double delayNs = 0;
+    // The TDR view: the distance under the cursor (feet) and the line impedance there (ohm).
+    double distance = 0;
+    double tdrZ = 0;
 };
 
 // A cursor frozen with the keys 1 and 2 (index 0 and 1).

@@ -43,6 +43,7 @@ struct Program {
     core::InterpolatedCal ip;
     core::ChartPointsTable chartPoints;
     core::ChartWindows charts;
+    core::TdrTrace tdr;
 
     platform::Ui& ui;
     platform::Clock& clock;

@@ -8,6 +8,7 @@
 #include "core/program.h"
 #include "display/graph_geometry.h"
 #include "display/markers.h"
+#include "display/tdr_view.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
@@ -134,6 +135,30 @@ void MarkChartPoints(core::Program& p, int index) {
         mark = index < cp.count ? index : -1;
         draw(mark);
         c.flush();
+    }
+}
+
+// The TDR view: the cursor at pixel x with the distance and the line impedance there.
+void ShowTdrCursorAt(core::Program& p, int x) {
+    core::CursorState& cur = p.display.cursor;
+    CursorValues v;
+    if (!TdrValuesAt(p, x, v)) {
+        return;
+    }
+    cur.valid = true;
+    cur.x = x;
+    cur.values = v;
+    Canvas* c = p.ui.mainCanvas();
+    if (c) {
+        const core::GraphBox& b = p.display.g.box;
+        if (cur.lineShown) {
+            XorLine(*c, b, cur.lineX + 1, CursorColor);
+        }
+        XorLine(*c, b, x + 1, CursorColor);
+        cur.lineShown = true;
+        cur.lineX = x;
+        PrintReadout(p, *c, TdrReadoutLines(p, v));
+        c->flush();
     }
 }
 
@@ -310,10 +335,17 @@ void CursorToMouse(core::Program& p, int x, int y) {
     if (x < b.left || x > b.right || y < b.top || y > b.bottom) {
         return;
     }
+    if (p.st.TdrActive) {
+        ShowTdrCursorAt(p, x);
+        return;
+    }
     ShowCursorAt(p, x, CursorFreqAtX(p, x));
 }
 
 void CursorToChartPoint(core::Program& p, int index) {
+    if (p.st.TdrActive) {
+        return;
+    }
     const ScanGrid g = GridOfPort(p.st, p.st.PortB_on != 0);
     if (index < 0 || index >= g.count) {
         return;
@@ -324,6 +356,13 @@ void CursorToChartPoint(core::Program& p, int index) {
 
 void CursorStep(core::Program& p, int direction) {
     const core::CursorState& cur = p.display.cursor;
+    if (p.st.TdrActive) {
+        // One pixel at a time along the distance axis.
+        if (cur.valid) {
+            CursorToMouse(p, cur.x + direction, p.display.g.box.top);
+        }
+        return;
+    }
     const ScanGrid g = GridOfPort(p.st, p.st.PortB_on != 0);
     if (g.count < 1) {
         return;
@@ -378,6 +417,9 @@ void SelectCursor(core::Program& p, int cursor) {
 }
 
 std::vector<std::string> CursorDataLines(const core::Program& p) {
+    if (p.st.TdrActive) {
+        return TdrCursorDataLines(p);
+    }
     const core::CursorState& cur = p.display.cursor;
     const CursorValues& c1 = cur.frozen[0].values;
     const CursorValues& c2 = cur.frozen[1].values;

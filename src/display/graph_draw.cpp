@@ -12,6 +12,7 @@
 #include "display/markers.h"
 #include "display/scan_plot.h"
 #include "display/status_panel.h"
+#include "display/tdr_view.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
@@ -460,7 +461,7 @@ void DrawCaptionLine(core::Program& p) {
     const core::AppState& st = p.st;
     const GraphGeometry& g = p.display.g;
     SetGraphFont(*c, st, 0, GraphFontWeight(st));
-    const std::string& stamp = st.PortB_on ? st.scanStampB : st.scanStampA;
+    const std::string& stamp = st.TdrActive ? p.tdr.stamp : st.PortB_on ? st.scanStampB : st.scanStampA;
     std::string caption = st.TdrActive ? st.tdrFileName : (st.PortB_on ? st.scanFileNameB : st.scanFileNameA);
     if (caption.size() > 120) {
         caption.resize(120);
@@ -496,6 +497,10 @@ void DrawLegend(core::Program& p) {
 }
 
 void DrawGraph(core::Program& p) {
+    if (p.st.TdrActive) {
+        DrawTdrAxes(p);
+        return;
+    }
     ComputeScaleFactors(p);
     p.st.LightColorSet = 0;
     Canvas* c = p.ui.mainCanvas();

@@ -10,6 +10,7 @@
 #include "display/graph_geometry.h"
 #include "display/graph_text.h"
 #include "display/polar_plot.h"
+#include "display/tdr_view.h"
 #include "platform/canvas.h"
 
 namespace vna::display {
@@ -361,6 +362,10 @@ PortBValues PointFromScanB(const core::Program& p, int i) {
 }
 
 void RedrawScan(core::Program& p) {
+    if (p.st.TdrActive) {
+        DrawTdrView(p);
+        return;
+    }
     DrawGraph(p);
     RedrawPolarIfOpen(p);
     Canvas* c = p.ui.mainCanvas();

@@ -4,36 +4,12 @@
 
 namespace vna::tools {
 
-void DistanceToFault(core::Program& p) {
-    core::NotAvailableYet(p, "Distance to fault");
-}
-
 void MeasureCrystal(core::Program& p) {
     core::NotAvailableYet(p, "The crystal measurement");
 }
 
-void QuarterWaveStub(core::Program& p) {
-    core::NotAvailableYet(p, "The quarter-wave stub tool");
-}
-
 void QMeasurement(core::Program& p) {
     core::NotAvailableYet(p, "The Q measurement");
-}
-
-void TdrCommand(core::Program& p, int) {
-    core::NotAvailableYet(p, "TDR");
-}
-
-void TdrScalesDialog(core::Program& p) {
-    core::NotAvailableYet(p, "TDR");
-}
-
-void LoadTdrGraphCommand(core::Program& p) {
-    core::NotAvailableYet(p, "TDR");
-}
-
-void SaveTdrGraphCommand(core::Program& p) {
-    core::NotAvailableYet(p, "TDR");
 }
 
 } // namespace vna::tools

@@ -379,6 +379,9 @@ TEST(MainWindowCommands, EveryMenuItemButtonAndKeyDoesSomethingOrSaysItIsNotAvai
         ids.push_back(b.id);
     }
     ASSERT_GT(ids.size(), 100u);
+    // The TDR items run with the TDR view on, which is switched off again before the buttons.
+    ids.insert(std::find(ids.begin(), ids.end(), commands::cmd::TdrHighResolution) + 1,
+               commands::cmd::TdrMode);
     std::set<int> pending;
     for (const int id : ids) {
         const std::size_t calls = rig.ui.calls.size();
@@ -398,11 +401,7 @@ TEST(MainWindowCommands, EveryMenuItemButtonAndKeyDoesSomethingOrSaysItIsNotAvai
             << "command " << id << " does nothing";
     }
     using namespace commands::cmd;
-    std::set<int> expected = {DistanceToFault, MeasureCrystal, QuarterWaveStub, QMeasurement,
-                              DspFilter1,      DspFilter2,     PointDataAB};
-    for (int id = TdrMode; id <= TdrHighResolution; ++id) {
-        expected.insert(id);
-    }
+    std::set<int> expected = {MeasureCrystal, QMeasurement, DspFilter1, DspFilter2, PointDataAB};
     for (int id = MyVar1; id <= MyVar4; ++id) {
         expected.insert(id);
     }
