@@ -41,7 +41,10 @@
 #include "measure/sweep_commands.h"
 #include "measure/sweep_generator.h"
 #include "platform/canvas.h"
+#include "tools/crystal.h"
+#include "tools/dsp_filter.h"
 #include "tools/pending.h"
+#include "tools/q_measurement.h"
 
 namespace vna::commands {
 
@@ -244,7 +247,7 @@ void RunButtonOrMenu(Program& p, int id) {
             return;
         case cmd::DspFilter1:
         case cmd::DspFilter2:
-            measure::DspFilterRescan(p, id == cmd::DspFilter1 ? 1 : 2);
+            tools::DspFilterRescan(p, id == cmd::DspFilter1 ? 1 : 2);
             return;
         case cmd::PlotMagRef:
             measure::PlotMagRef(p);

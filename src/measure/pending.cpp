@@ -8,10 +8,6 @@ void PointDataAB(core::Program& p) {
     core::NotAvailableYet(p, "Point data of Ports A and B");
 }
 
-void DspFilterRescan(core::Program& p, int) {
-    core::NotAvailableYet(p, "The DSP filter rescan");
-}
-
 void PhaseOffsetCommand(core::Program& p, int) {
     core::NotAvailableYet(p, "The Port B phase offset");
 }

@@ -10,7 +10,6 @@ struct Program;
 namespace vna::measure {
 
 void PointDataAB(core::Program& p);
-void DspFilterRescan(core::Program& p, int filter);
 void PhaseOffsetCommand(core::Program& p, int command);
 void PlotMagRef(core::Program& p);
 void MultiChannelCommand(core::Program& p, int command);

@@ -8,16 +8,8 @@ void DistanceToFault(core::Program& p) {
     core::NotAvailableYet(p, "Distance to fault");
 }
 
-void MeasureCrystal(core::Program& p) {
-    core::NotAvailableYet(p, "The crystal measurement");
-}
-
 void QuarterWaveStub(core::Program& p) {
     core::NotAvailableYet(p, "The quarter-wave stub tool");
-}
-
-void QMeasurement(core::Program& p) {
-    core::NotAvailableYet(p, "The Q measurement");
 }
 
 void TdrCommand(core::Program& p, int) {

@@ -10,9 +10,7 @@ struct Program;
 namespace vna::tools {
 
 void DistanceToFault(core::Program& p);
-void MeasureCrystal(core::Program& p);
 void QuarterWaveStub(core::Program& p);
-void QMeasurement(core::Program& p);
 void TdrCommand(core::Program& p, int command);
 void TdrScalesDialog(core::Program& p);
 void LoadTdrGraphCommand(core::Program& p);

@@ -398,9 +398,8 @@ TEST(MainWindowCommands, EveryMenuItemButtonAndKeyDoesSomethingOrSaysItIsNotAvai
             << "command " << id << " does nothing";
     }
     using namespace commands::cmd;
-    std::set<int> expected = {DistanceToFault, MeasureCrystal, QuarterWaveStub, QMeasurement,
-                              DspFilter1,      DspFilter2,     PlotMagRef,      PointDataAB,
-                              VectorScope,     MuxControl,     CleanMux};
+    std::set<int> expected = {DistanceToFault, QuarterWaveStub, PlotMagRef, PointDataAB,
+                              VectorScope,     MuxControl,      CleanMux};
     for (int id : {PhaseOffsetCursor, PhaseOffsetManual, PhaseOffsetZero}) {
         expected.insert(id);
     }
