@@ -67,6 +67,7 @@ struct CliOptions {
     double rotation = 0;
     double level = std::numeric_limits<double>::quiet_NaN();
     double level2 = std::numeric_limits<double>::quiet_NaN();
+    double nominal = 0; // xtal: --nominal MHz, the crystal's nominal frequency
 };
 
 // What a command needs before it runs.
@@ -126,6 +127,17 @@ int DistanceToFaultCli(core::Program& p, const CliOptions& options, std::FILE* o
 // message boxes. Need no instrument. On failure print "vna-cli: error 1: what" and return 1.
 int MarkersOfScanFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 int BandwidthOfScanFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// vna-cli xtal: the crystal at Port A measured around --nominal with the program's crystal
+// measurement (the cal of --cal or of the settings), its parameters printed as the "Crystal
+// Parameters" dialog shows them and, with --out, added to that crystal data file as the next
+// crystal. vna-cli q: the Q of the first resonance of the Port A scan file `input`, as "Q
+// Measurement" shows it. On failure print "vna-cli: error CODE: what" and return 1.
+std::optional<std::string> CheckCrystalOptions(const CliOptions& o);
+std::optional<std::string> CheckQOptions(const CliOptions& o);
+int PrepareCrystal(core::Program& p, const CliOptions& options, std::FILE* err);
+int CrystalToTerminal(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+int QOfScanFile(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
 
 // Reads the arguments after the program name; nothing (and `error`) when they are not usable.
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,

@@ -207,9 +207,12 @@ std::optional<std::string> CheckOwnership(const CliOptions& o) {
         return "--settling and --marker belong to generator";
     }
     if (!o.calFile.empty() && o.command != "cal" && o.command != "sweep" && o.command != "monitor" &&
-        o.command != "channels" && o.command != "tdr" && o.command != "dtf" &&
+        o.command != "channels" && o.command != "tdr" && o.command != "dtf" && o.command != "xtal" &&
         (o.command != "point" || o.port != 'a')) {
         return "--cal corrects a Port A point (point --port a, monitor)";
+    }
+    if (o.nominal != 0 && o.command != "xtal") {
+        return "--nominal belongs to xtal";
     }
     return std::nullopt;
 }
@@ -380,6 +383,19 @@ const std::vector<CliCommand>& CliCommands() {
          "Lists the USB serial devices present (/dev/ttyUSB*, /dev/ttyACM*) with their USB vendor and\n"
          "product where known, and the device the settings (or --serial) select. Needs no instrument.\n",
          CliNeeds::Settings, false, nullptr, nullptr, nullptr, ListSerialDevices},
+        {"xtal", "xtal --nominal MHZ [--cal FILE] [--out FILE.xdat]", "the parameters of a crystal at Port A",
+         "Measures the quartz crystal at Port A around its nominal frequency as \"Measure Crystal\" does\n"
+         "(series and parallel resonance, series resistance, holder capacitance, motional inductance and\n"
+         "capacitance, Q) and prints them as the \"Crystal Parameters\" dialog shows them.\n\n"
+         "  --nominal MHZ     the crystal's nominal frequency\n"
+         "  --cal FILE        the cal file to correct with (default: the settings')\n"
+         "  --out FILE.xdat   also add them to this crystal data file, as its next crystal\n",
+         CliNeeds::Instrument, true, nullptr, CheckCrystalOptions, PrepareCrystal, CrystalToTerminal},
+        {"q", "q SCAN", "the Q of the first resonance of a stored Port A scan",
+         "Loads a Port A scan file (.scn, a Port A CSV export, .s1p) and prints the Q of its first\n"
+         "resonance from the 45 degree points of the impedance phase, as \"Q Measurement\" shows it.\n"
+         "Needs no instrument.\n",
+         CliNeeds::Nothing, false, ConvertWord, CheckQOptions, nullptr, QOfScanFile},
     };
     return commands;
 }
@@ -597,6 +613,17 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                     return std::nullopt;
                 }
                 o.decimals = static_cast<int>(n);
+            }
+        } else if (a == "--nominal") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            o.nominal = std::strtod(v->c_str(), &end);
+            if (end == v->c_str() || *end != '\0' || !(o.nominal > 0) || o.nominal > 1000) {
+                error = "--nominal needs the crystal's frequency in MHz";
+                return std::nullopt;
             }
         } else if (a == "--tone") {
             o.tone = true;

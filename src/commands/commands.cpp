@@ -45,9 +45,11 @@
 #include "scope/array_scan.h"
 #include "scope/mux_commands.h"
 #include "scope/vector_scope.h"
+#include "tools/crystal.h"
 #include "tools/distance_to_fault.h"
+#include "tools/dsp_filter.h"
 #include "tools/line_tools.h"
-#include "tools/pending.h"
+#include "tools/q_measurement.h"
 #include "tools/tdr_commands.h"
 
 namespace vna::commands {
@@ -259,7 +261,7 @@ void RunButtonOrMenu(Program& p, int id) {
             return;
         case cmd::DspFilter1:
         case cmd::DspFilter2:
-            measure::DspFilterRescan(p, id == cmd::DspFilter1 ? 1 : 2);
+            tools::DspFilterRescan(p, id == cmd::DspFilter1 ? 1 : 2);
             return;
         case cmd::PlotMagRef:
             measure::PlotMagRef(p);

@@ -346,6 +346,22 @@ struct RunState {
     std::array<double, 4> sweepMarkers{};
     Flag sweepOn = 0;
 
+    // ---- Crystal parameters ----
+    // The nominal frequency last entered (MHz) and the results of the last complete measurement
+    // (a failed one leaves them as they were): frequencies in MHz, Rs in ohm, capacitances in pF,
+    // the motional inductance in uH. `xtalNumber` is the sequence number last saved.
+    double xtalNominal = 0;
+    double xtalCp = 0;
+    double xtalFs = 0;
+    double xtalFp = 0;
+    double xtalRs = 0;
+    double xtalQ = 0;
+    double xtalCs = 0;
+    double xtalLs = 0;
+    double xtalNumber = 0;
+    // The " Large capacitance" warning is shown once per run.
+    Flag xtalCapacitanceWarned = 0;
+
     // ---- Audio feedback ----
     // SWR of the latest point-data reading (limited to 999); -1 before the first.
     double CurrentSwr = -1;

@@ -95,7 +95,8 @@ std::string MarkerExportPath(const std::string& markerPath) {
     return markerPath.substr(0, markerPath.size() - 3) + "mrx";
 }
 
-std::string MarkerExportText(const core::MarkerTable& table, int count, const platform::LocalTime& now) {
+std::string MarkerExportText(const core::MarkerTable& table, int count, const platform::LocalTime& now,
+                             const SwrRatioColumn& ratios) {
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d  %02d:%02d:%02d", now.month, now.day, now.year,
                   now.hour, now.minute, now.second);
@@ -103,9 +104,11 @@ std::string MarkerExportText(const core::MarkerTable& table, int count, const pl
     out += " Marker,  Freq,  SWR, SWR_Ratio,  Rs,  Xs,  Zmag, Phase\r\n";
     for (int k = 1; k <= count && k <= core::MarkerSlots; ++k) {
         const core::Marker& m = table.slot[static_cast<std::size_t>(k)];
+        const double ratio = ratios[static_cast<std::size_t>(k)];
         out += core::FormatPicture("###", static_cast<double>(k)) + ",  " + Fixed(m[0], 4) + ",  " +
-               Fixed(m[5], 4) + ", " + "0.0000" + ", " + Fixed(m[1], 3) + ", " + Fixed(m[2], 3) + ", " +
-               Fixed(std::sqrt(m[1] * m[1] + m[2] * m[2]), 3) + ", " + Fixed(m[4] * 57.296, 3) + "\r\n";
+               Fixed(m[5], 4) + ", " + Fixed(ratio >= 1 ? ratio : 0, 4) + ", " + Fixed(m[1], 3) + ", " +
+               Fixed(m[2], 3) + ", " + Fixed(std::sqrt(m[1] * m[1] + m[2] * m[2]), 3) + ", " +
+               Fixed(m[4] * 57.296, 3) + "\r\n";
     }
     return out;
 }

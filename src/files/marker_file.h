@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -26,8 +27,12 @@ bool ReadMarkerFile(std::string_view text, double maxFreq, core::MarkerTable& ta
 // The export beside a marker file: the same name with the last three characters "mrx".
 std::string MarkerExportPath(const std::string& markerPath);
 
+// The SWR ratio column of the export by slot (index 0 unused); below 1 it shows "0.0000".
+using SwrRatioColumn = std::array<double, core::MarkerSlots + 1>;
+
 // The marker text export of the first `count` slots: "Created: " line, the column line and one
-// line per marker (the SWR ratio column "0.0000": the SWR Ratio tool is not in this program).
-std::string MarkerExportText(const core::MarkerTable& table, int count, const platform::LocalTime& now);
+// line per marker, with the SWR ratios of the SWR ratio tool (display::SwrRatios).
+std::string MarkerExportText(const core::MarkerTable& table, int count, const platform::LocalTime& now,
+                             const SwrRatioColumn& ratios = {});
 
 } // namespace vna::files

@@ -15,6 +15,7 @@
 #include "display/graph_geometry.h"
 #include "display/markers.h"
 #include "display/scan_plot.h"
+#include "display/swr_ratio.h"
 #include "files/marker_file.h"
 #include "instrument/commands.h"
 #include "instrument/raw_reading.h"
@@ -433,8 +434,9 @@ bool WriteMarkerFiles(Program& p, const std::string& path, bool withExport) {
         }
         core::RecountMarkers(st);
         const std::string exportPath = files::MarkerExportPath(path);
-        if (!core::WriteFileAtomic(exportPath,
-                                   files::MarkerExportText(shown, st.markers.markerCount, p.clock.now()))) {
+        if (!core::WriteFileAtomic(
+                exportPath, files::MarkerExportText(shown, st.markers.markerCount, p.clock.now(),
+                                                    display::SwrRatios(shown, st.markers.markerCount)))) {
             return readOnly(exportPath);
         }
     }

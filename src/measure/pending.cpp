@@ -8,8 +8,4 @@ void PointDataAB(core::Program& p) {
     core::NotAvailableYet(p, "Point data of Ports A and B");
 }
 
-void DspFilterRescan(core::Program& p, int) {
-    core::NotAvailableYet(p, "The DSP filter rescan");
-}
-
 } // namespace vna::measure

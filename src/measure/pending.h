@@ -10,6 +10,5 @@ struct Program;
 namespace vna::measure {
 
 void PointDataAB(core::Program& p);
-void DspFilterRescan(core::Program& p, int filter);
 
 } // namespace vna::measure

@@ -290,6 +290,7 @@ void QtUi::beginShutdown() {
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -395,6 +396,14 @@ int QtUi::form(Form& f) {
             case FormField::Kind::Text: {
                 auto* e = new QLineEdit(DisplayText(field.text));
                 e->setReadOnly(field.readOnly);
+                // A colour on a text field is its text's (a value the program warns about).
+                if (field.color != 0) {
+                    QPalette palette = e->palette();
+                    palette.setColor(QPalette::Text, QColor(static_cast<int>(field.color & 0xff),
+                                                            static_cast<int>((field.color >> 8) & 0xff),
+                                                            static_cast<int>((field.color >> 16) & 0xff)));
+                    e->setPalette(palette);
+                }
                 layout->addRow(DisplayText(field.label), e);
                 w = e;
                 break;
