@@ -4,10 +4,6 @@
 
 namespace vna::measure {
 
-void PointDataAB(core::Program& p) {
-    core::NotAvailableYet(p, "Point data of Ports A and B");
-}
-
 void DspFilterRescan(core::Program& p, int) {
     core::NotAvailableYet(p, "The DSP filter rescan");
 }

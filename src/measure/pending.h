@@ -9,7 +9,6 @@ struct Program;
 // is not available yet (core::NotAvailableYet).
 namespace vna::measure {
 
-void PointDataAB(core::Program& p);
 void DspFilterRescan(core::Program& p, int filter);
 void PhaseOffsetCommand(core::Program& p, int command);
 void PlotMagRef(core::Program& p);

@@ -46,6 +46,10 @@ struct Faults {
     int extraBytes = 0;         // garbage after every reply
     bool bandEndless = false;   // the band scan never sends its end marker
     int bandBreakAfter = -1;    // the band scan breaks off after this many levels, mid-level
+    double weakReferenceDb = 0; // the reference channel this many dB below its level
+    int stuckGainStep = 0;      // Port B gain step 2..5 that does not switch in (the one below stays)
+    double lowSupplyVolts = 0;  // the supply reads this (a failing supply), when above 0
+    bool noFlash = false;       // the flash announced in the version text does not answer
 };
 
 // The world around the unit.
