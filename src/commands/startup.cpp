@@ -342,6 +342,7 @@ void Startup(Program& p, const StartOptions& options) {
 
 void MainLoop(Program& p) {
     while (p.st.ProgramRunning) {
+        instrument::ShowPendingLinkEvents(p);
         p.ui.waitForEvents();
     }
 }

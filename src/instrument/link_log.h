@@ -83,6 +83,9 @@ bool SaveTextAs(core::Program& p, const std::string& title, const std::string& d
 // follows every exchange until it or diagnostic mode is closed. Nothing happens without windows.
 void OpenLinkMonitor(core::Program& p);
 void CloseLinkMonitor(core::Program& p);
+// The program is about to wait for the user: the monitor draws the events of the last burst that
+// it has not shown yet (it draws in batches, a few times a second).
+void ShowPendingLinkEvents(core::Program& p);
 // True while the monitor window is open.
 bool LinkMonitorOpen(const core::Program& p);
 

@@ -17,6 +17,7 @@ constexpr int MonitorWidth = 900;
 constexpr int MonitorHeight = 440;
 constexpr int TextTop = 32;
 constexpr int TextLeft = 6;
+constexpr std::uint32_t ShowEveryMs = 200;
 // Events kept for "Save Log": about half an hour of the instrument at rest, a few sweeps of
 // 300 points.
 constexpr std::size_t MonitorCapacity = 4000;
@@ -59,23 +60,43 @@ public:
     bool open() const { return window_ && window_->isOpen(); }
     void raise() { window_->raise(); }
 
+    void idle() {
+        if (pending_ > 0 && window_->isOpen()) {
+            show();
+        }
+    }
+
 protected:
+    // The events are drawn in batches, a few times a second: text is what costs, and no one reads
+    // faster. The rest of a batch is drawn when the program next waits for the user.
     void added() override {
         if (!window_->isOpen()) {
             return;
         }
-        // Jump scroll: a full page is redrawn with its newer half on top, so a line costs the
-        // drawing of about two lines however long the log grows.
-        if (row_ >= rows_) {
-            redraw(rows_ / 2);
-            return;
+        ++pending_;
+        if (p_.clock.tickMs() - lastShown_ >= ShowEveryMs) {
+            show();
         }
-        platform::Canvas& c = window_->canvas();
-        drawLine(c, size() - 1, row_++);
-        c.flush();
     }
 
 private:
+    // Draws the lines not shown yet below the last one, or, when they do not fit, the newest of
+    // them from the top of the page (jump scroll: at most a page of text per batch).
+    void show() {
+        lastShown_ = p_.clock.tickMs();
+        const int n = static_cast<int>(std::min<std::size_t>(pending_, size()));
+        pending_ = 0;
+        if (row_ + n > rows_) {
+            redraw(std::max(std::min(n, rows_), rows_ / 2));
+            return;
+        }
+        platform::Canvas& c = window_->canvas();
+        for (int i = n; i > 0; --i) {
+            drawLine(c, size() - static_cast<std::size_t>(i), row_++);
+        }
+        c.flush();
+    }
+
     void drawLine(platform::Canvas& c, std::size_t index, int row) {
         const int y = TextTop + row * lineHeight_;
         c.fillRect(0, y, c.width(), y + lineHeight_, platform::MakeRgb(255, 255, 255));
@@ -104,6 +125,8 @@ private:
     int lineHeight_ = 14;
     int rows_ = 2;
     int row_ = 0;
+    std::size_t pending_ = 0;
+    std::uint32_t lastShown_ = 0;
 };
 
 } // namespace
@@ -154,6 +177,12 @@ void OpenLinkMonitor(core::Program& p) {
 void CloseLinkMonitor(core::Program& p) {
     if (dynamic_cast<MonitorWindow*>(p.linkMonitor.get())) {
         p.linkMonitor.reset();
+    }
+}
+
+void ShowPendingLinkEvents(core::Program& p) {
+    if (auto* open = dynamic_cast<MonitorWindow*>(p.linkMonitor.get())) {
+        open->idle();
     }
 }
 

@@ -51,6 +51,8 @@ TEST_F(Diagnostics, MonitorComesWithDiagnosticModeAndLogsEveryExchange) {
     instrument::MeasurePortAPoint(r.p());
     r.serial.unit.faults.badChecksum = 1;
     instrument::MeasurePortAPoint(r.p());
+    // The lines of a burst are drawn in batches, the rest when the program waits for the user.
+    instrument::ShowPendingLinkEvents(r.p());
     const std::vector<std::string> texts = w->canvas.texts();
     EXPECT_TRUE(Contains(texts, "-> U")) << ::testing::PrintToString(texts);
     EXPECT_TRUE(Contains(texts, "measure Port A at 10.000000 MHz"));

@@ -150,6 +150,9 @@ TEST(MainWindowCommands, SwapGraphsAlternatesThePerPortFiles) {
     rig.ui.deliver(Cmd(commands::cmd::SwapGraphs));
     EXPECT_EQ(rig.st().swapToggleA, 1);
     EXPECT_EQ(rig.st().ScanFileMode, 10);
+    EXPECT_EQ(LastMessage(rig),
+              "There is no saved graph VNA_LastGraph1.scn yet.\rThe last two sweeps are saved "
+              "automatically as they finish.");
     rig.ui.deliver(Key(platform::key::Down));
     EXPECT_EQ(rig.st().swapToggleA, 0);
     EXPECT_EQ(rig.st().swapToggleB, 0);
