@@ -1,9 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/qt/qt_canvas.h"
 #include "platform/ui.h"
@@ -34,8 +36,30 @@ public:
     void closeSecondaryWindows() override {}
     void closeMainWindow() override {}
     platform::Canvas* mainCanvas() override { return &canvas_; }
+    // A secondary window is its canvas alone, offscreen.
+    std::unique_ptr<platform::ChartWindow> openChartWindow(const platform::ChartWindowSpec& spec) override {
+        return std::make_unique<Window>(spec.width, spec.height);
+    }
 
 private:
+    class Window final : public platform::ChartWindow {
+    public:
+        Window(int w, int h) : canvas_(w, h) {}
+        platform::Canvas& canvas() override { return canvas_; }
+        void setTitle(std::string_view) override {}
+        void setButtons(const std::vector<platform::PushButton>&) override {}
+        void setEventHandler(std::function<void(const platform::Event&)>) override {}
+        bool isOpen() const override { return true; }
+        void close() override {}
+        void resize(int, int) override {}
+        platform::Point position() const override { return {}; }
+        void raise() override {}
+        bool print() override { return false; }
+
+    private:
+        platform::qt::QtCanvas canvas_;
+    };
+
     platform::qt::QtCanvas canvas_;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,8 +12,9 @@
 #include "files/touchstone.h"
 
 namespace vna::core {
+class LinkMonitor;
 struct Program;
-}
+} // namespace vna::core
 namespace vna::platform {
 class Canvas;
 }
@@ -22,29 +24,30 @@ class Canvas;
 namespace vna::app {
 
 struct CliOptions {
-    std::string command;   // a name of CliCommands(): "identify", "point", "cal", "sweep", ...
-    std::string calKind;   // cal: "standard", "custom" or "portb"
-    std::string serial;    // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
-    std::string dataDir;   // --data-dir DIR (else VNA_HOME)
-    bool highBaud = false; // --high-baud: negotiate the high line speed
-    bool verbose = false;  // --verbose: the program's status lines on standard error
-    bool yes = false;      // --yes: answer questions with yes
-    bool quiet = false;    // --quiet: no progress line
-    bool help = false;     // --help, -h or "help": the usage (of `command` when named), nothing else
-    bool version = false;  // --version: the version, nothing else
-    char port = 'a';       // point: --port a|b; sweep: a|b
-    bool portWord = false; // sweep: the port was named (a or b)
-    double freq = 0;       // point: --freq MHz
-    int average = 0;       // point, sweep: --average N (0: the init file's)
-    std::string calFile;   // point: --cal FILE, the Port A reading corrected with that cal file;
-                           // cal portb: the Port A calibration the Port B data joins;
-                           // sweep: the cal file to sweep with (else the one of the settings)
-    double timeout = 120;  // request: --timeout S, seconds to wait for the answer
-    double start = 0;      // sweep, request, bandscan, generator: --start MHz
-    double stop = 0;       // sweep, bandscan, generator: --stop MHz
-    double step = 0;       // sweep, bandscan: --step MHz; generator: MHz, or above 20 a number of points
-    bool high = false;     // bandscan: --high, the high sensitivity
-    int settling = -1;     // generator: --settling N (-1: the program's setting)
+    std::string command;    // a name of CliCommands(): "identify", "point", "cal", "sweep", ...
+    std::string calKind;    // cal: "standard", "custom" or "portb"
+    std::string serial;     // --serial PATH (else VNA_SERIAL, else the numbered port of the init file)
+    std::string dataDir;    // --data-dir DIR (else VNA_HOME)
+    bool highBaud = false;  // --high-baud: negotiate the high line speed
+    bool verbose = false;   // --verbose: the program's status lines on standard error
+    bool yes = false;       // --yes: answer questions with yes
+    bool quiet = false;     // --quiet: no progress line
+    bool exchanges = false; // --exchanges: every exchange with the instrument on standard error
+    bool help = false;      // --help, -h or "help": the usage (of `command` when named), nothing else
+    bool version = false;   // --version: the version, nothing else
+    char port = 'a';        // point: --port a|b; sweep: a|b
+    bool portWord = false;  // sweep: the port was named (a or b)
+    double freq = 0;        // point: --freq MHz
+    int average = 0;        // point, sweep: --average N (0: the init file's)
+    std::string calFile;    // point: --cal FILE, the Port A reading corrected with that cal file;
+                            // cal portb: the Port A calibration the Port B data joins;
+                            // sweep: the cal file to sweep with (else the one of the settings)
+    double timeout = 120;   // request: --timeout S, seconds to wait for the answer
+    double start = 0;       // sweep, request, bandscan, generator: --start MHz
+    double stop = 0;        // sweep, bandscan, generator: --stop MHz
+    double step = 0;        // sweep, bandscan: --step MHz; generator: MHz, or above 20 a number of points
+    bool high = false;      // bandscan: --high, the high sensitivity
+    int settling = -1;      // generator: --settling N (-1: the program's setting)
     std::vector<double> markers; // generator: --marker MHz, up to four
     double swr = 0;              // tone, speak: --swr S (1 to 999); bandwidth: the SWR ruler
     double seconds = 2;          // tone: --seconds T, the length of the note
@@ -179,7 +182,14 @@ char PortOfScanFile(const std::string& path, const std::string& text);
 // Connects, identifies and checks the instrument as the program's start-up does (after offering the
 // one USB serial device present when the numbered port names none). 0 when the instrument is
 // ready, else the exit code after the error was printed.
-int ConnectForCli(core::Program& p, std::FILE* err);
+// A unit whose date code cannot be read is refused, unless `dateCodeRequired` is false (the
+// instrument test, which reports it as one of its checks).
+int ConnectForCli(core::Program& p, std::FILE* err, bool dateCodeRequired = true);
+// vna-cli test: runs "VNA Test", prints the report (and writes it to --out); 1 when a check failed.
+int RunInstrumentTest(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);
+// --exchanges: a link monitor that prints every exchange with the instrument on `err` as the
+// diagnostic monitor window shows it.
+std::unique_ptr<core::LinkMonitor> ExchangePrinter(core::Program& p, std::FILE* err);
 
 // The commands over the instrument already connected.
 int PrintIdentification(core::Program& p, const CliOptions& options, std::FILE* out, std::FILE* err);

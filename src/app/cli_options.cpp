@@ -227,6 +227,7 @@ const char* const SharedOptions =
     "  -v, --verbose     the program's status lines on standard error\n"
     "  --yes             answer the program's questions with Yes (else No or Cancel)\n"
     "  -q, --quiet       no progress line (it is shown on standard error when that is a terminal)\n"
+    "  --exchanges       every exchange with the instrument on standard error (the diagnostic monitor)\n"
     "  -h, --help        this text; with a command, that command's usage\n"
     "  --version         the version of the program\n";
 
@@ -379,6 +380,15 @@ const std::vector<CliCommand>& CliCommands() {
          "  --vf V            the velocity factor of the cable, 0.5 to 1\n"
          "  --cal FILE        the standard cal file (default: the settings')\n",
          CliNeeds::Instrument, true, nullptr, nullptr, CheckCalFileNamed, DistanceToFaultCli},
+        {"test", "test [--out REPORT]", "\"VNA Test\": the instrument's health, check by check",
+         "Runs the instrument test of the program's \"VNA Test\": the reference amplitude and the converter\n"
+         "levels of both ports, the Port B gain and sensitivity steps against their nominal dB values, the\n"
+         "relays, the temperature, the supply voltage and the date code in flash, each against its limits,\n"
+         "and prints the report. The Port B checks need a 30..50 dB attenuator from the RF output to Port "
+         "B.\n"
+         "The exit status is 1 when a check failed.\n\n"
+         "  --out REPORT      also write the report to this text file\n",
+         CliNeeds::Instrument, false, nullptr, nullptr, CheckOutputFolder, RunInstrumentTest},
         {"ports", "ports", "the serial devices present and the one the settings select",
          "Lists the USB serial devices present (/dev/ttyUSB*, /dev/ttyACM*) with their USB vendor and\n"
          "product where known, and the device the settings (or --serial) select. Needs no instrument.\n",
@@ -670,6 +680,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             o.yes = true;
         } else if (a == "--quiet") {
             o.quiet = true;
+        } else if (a == "--exchanges") {
+            o.exchanges = true;
         } else if (!command && FindCliCommand(a)) {
             command = FindCliCommand(a);
             o.command = a;

@@ -237,6 +237,7 @@ void RotateSmithChart(Program& p) {
     AppState& st = p.st;
     const std::string caption = " Smith Chart 2";
     if (st.TdrActive) {
+        p.ui.message("The TDR view has no Smith chart: switch the TDR mode off first.", caption);
         return;
     }
     if (st.PortB_on) {

@@ -13,11 +13,13 @@
 #include "commands/config_commands.h"
 #include "commands/diagnostics.h"
 #include "commands/graph_dialogs.h"
+#include "commands/help_documents.h"
 #include "commands/menus.h"
 #include "commands/scan_commands.h"
 #include "commands/state_commands.h"
 #include "commands/status_commands.h"
 #include "core/delay.h"
+#include "core/entry.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/cursor.h"
@@ -29,13 +31,13 @@
 #include "files/config_file.h"
 #include "instrument/commands.h"
 #include "instrument/health.h"
-#include "instrument/pending.h"
+#include "instrument/link_log.h"
 #include "instrument/serial_link.h"
+#include "instrument/vna_test.h"
 #include "measure/band_scan.h"
 #include "measure/correction.h"
 #include "measure/entry_commands.h"
 #include "measure/marker_commands.h"
-#include "measure/pending.h"
 #include "measure/phase_offset.h"
 #include "measure/point_data.h"
 #include "measure/scan_limits.h"
@@ -96,10 +98,22 @@ bool AllowedWhileSweeping(int id) {
     }
 }
 
-void OpenHelpDocument(Program& p, const std::string& name) {
-    const std::string path = p.st.ProgramFolder + name;
-    if (!p.ui.openDocument(path)) {
-        p.ui.message("The document\r\n" + path + "\r\ncould not be opened.", " Help");
+// "myvar1" ... "myvar4": the diagnostic variables. The first two are the temperature compensation
+// of the Port A phase; the other two have no meaning of their own and are only shown in the status
+// window, for trials.
+void EnterMyVar(Program& p, int k) {
+    AppState& st = p.st;
+    double* vars[] = {&st.myvar1, &st.myvar2, &st.myvar3, &st.myvar4};
+    static const char* const meaning[] = {
+        "myvar1: temperature compensation of the Port A phase, per degF and MHz (0 = off)",
+        "myvar2: reference temperature of the compensation (degF)",
+        "myvar3: a diagnostic value (shown in the status window)",
+        "myvar4: a diagnostic value (shown in the status window)"};
+    double& v = *vars[k - 1];
+    const auto entered =
+        core::EnterNumber(p, meaning[k - 1], " myvar" + std::to_string(k), core::NumText(v, 6).substr(1));
+    if (entered) {
+        v = *entered;
     }
 }
 
@@ -335,6 +349,7 @@ void RunButtonOrMenu(Program& p, int id) {
             return;
         case cmd::DiagModeOff:
             st.DiagMode = 0;
+            instrument::CloseLinkMonitor(p);
             BuildMenus(p);
             return;
         case cmd::DebugToggle:
@@ -389,13 +404,13 @@ void RunButtonOrMenu(Program& p, int id) {
 
         // Utilities: help documents beside the program.
         case cmd::LcMatching:
-            OpenHelpDocument(p, "LC_Matching_Networks.pdf");
+            OpenHelpDocument(p, "lc_matching.html");
             return;
         case cmd::DataAnalysis:
-            OpenHelpDocument(p, "Data_Analysis.pdf");
+            OpenHelpDocument(p, "data_analysis.html");
             return;
         case cmd::TwelfthWave:
-            OpenHelpDocument(p, "Twelfth_Wave_Matching.pdf");
+            OpenHelpDocument(p, "twelfth_wave.html");
             return;
 
         // Port B Functions.
@@ -477,15 +492,13 @@ void RunButtonOrMenu(Program& p, int id) {
 
         // Help.
         case cmd::Manual:
-            OpenHelpDocument(p, "VNA_Manual.pdf");
+            OpenHelpDocument(p, "manual.html");
             return;
         case cmd::EditConfigFile:
             ConfigEditor(p);
             return;
         case cmd::CheckForUpdate:
-            p.ui.message("This is program version " + st.ProgramVersion + st.VersionLetter +
-                             ".\r\nNew versions come with the program's source tree and its packages.",
-                         " Program Update");
+            OpenUpdatePage(p);
             return;
         case cmd::About:
             ShowAbout(p);
@@ -508,7 +521,7 @@ void RunButtonOrMenu(Program& p, int id) {
         tools::TdrCommand(p, id - cmd::TdrMode);
         BuildMenus(p);
     } else if (id >= cmd::MyVar1 && id <= cmd::MyVar4) {
-        core::NotAvailableYet(p, "The entry of the diagnostic variables");
+        EnterMyVar(p, id - cmd::MyVar1 + 1);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "commands/menus.h"
 #include "core/program.h"
 #include "display/graph_geometry.h"
+#include "instrument/link_log.h"
 
 namespace vna::commands {
 
@@ -45,6 +46,7 @@ bool FeedKeyCode(Program& p, char key) {
     AppState& st = p.st;
     st.KeyCodeBuffer += key;
     bool recognised = true;
+    const bool diagBefore = st.DiagMode != 0;
     if (st.KeyCodeBuffer == "5283") {
         st.DiagMode = st.DiagMode ? 0 : 1;
         st.DiagSwitch1 = st.DiagSwitch1 ? 0 : 1;
@@ -61,6 +63,14 @@ bool FeedKeyCode(Program& p, char key) {
         st.DiagSwitch1 = st.DiagSwitch1 ? 0 : 1;
     } else {
         recognised = false;
+    }
+    if (diagBefore != (st.DiagMode != 0)) {
+        // The monitor of the exchanges comes and goes with diagnostic mode.
+        if (st.DiagMode) {
+            instrument::OpenLinkMonitor(p);
+        } else {
+            instrument::CloseLinkMonitor(p);
+        }
     }
     // Codes count only as the first four keys after start-up.
     if (st.KeyCodeBuffer.size() >= 4) {

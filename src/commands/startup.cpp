@@ -6,6 +6,7 @@
 #include "commands/command_ids.h"
 #include "commands/commands.h"
 #include "commands/diagnostics.h"
+#include "commands/help_documents.h"
 #include "commands/menus.h"
 #include "commands/scan_commands.h"
 #include "core/delay.h"
@@ -23,6 +24,7 @@
 #include "instrument/date_code.h"
 #include "instrument/health.h"
 #include "instrument/identification.h"
+#include "instrument/link_log.h"
 #include "instrument/raw_reading.h"
 #include "instrument/serial_link.h"
 #include "measure/averaging.h"
@@ -240,6 +242,10 @@ void Startup(Program& p, const StartOptions& options) {
     MeasureGraphFont(p);
     display::ComputeGraphGeometry(p);
     display::DrawGraph(p);
+    // In diagnostic mode the monitor of the exchanges watches from the first one on.
+    if (st.DiagMode) {
+        instrument::OpenLinkMonitor(p);
+    }
     // 12. Running.
     st.ProgramRunning = st.QuitRequested ? 0 : 1;
     p.ui.focusMainWindow();
@@ -314,6 +320,7 @@ void Startup(Program& p, const StartOptions& options) {
     SendIdleSettings(p);
     // 26. Tone output, and the voice files of the spoken SWR on a first run.
     audio::InstallVoiceFiles(st);
+    InstallHelpDocuments(st);
     audio::OpenTone(p);
     // 27. Amplitude.
     if (st.InstrumentPresent) {
@@ -335,6 +342,7 @@ void Startup(Program& p, const StartOptions& options) {
 
 void MainLoop(Program& p) {
     while (p.st.ProgramRunning) {
+        instrument::ShowPendingLinkEvents(p);
         p.ui.waitForEvents();
     }
 }

@@ -86,6 +86,16 @@ void SwapGraphs(Program& p, int step) {
     std::int32_t& toggle = st.PortB_on ? st.swapToggleB : st.swapToggleA;
     toggle = toggle == 0 ? 1 : 0;
     st.ScanFileMode = 10;
+    const std::string suffix = files::LastGraphSuffix(toggle);
+    const std::string path =
+        st.PortB_on ? files::LastGraphPathB(st, suffix) : files::LastGraphPathA(st, suffix);
+    if (!core::FileExists(path)) {
+        // Nothing to swap to yet: saying so beats a graph that silently stays as it is.
+        p.ui.message("There is no saved graph " + core::SplitPath(path).name +
+                         " yet.\rThe last two sweeps are saved automatically as they finish.",
+                     "Auto Save");
+        return;
+    }
     // Showing a saved graph is no new sweep: nothing is saved automatically meanwhile.
     st.autoSaveSuppressed = 1;
     if (st.PortB_on) {

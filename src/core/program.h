@@ -1,10 +1,13 @@
 #pragma once
 
+#include <memory>
+
 #include "core/app_state.h"
 #include "core/cal_table.h"
 #include "core/chart_state.h"
 #include "core/display_state.h"
 #include "core/interpolated_cal.h"
+#include "core/link_monitor.h"
 #include "core/scan_arrays.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
@@ -50,6 +53,9 @@ struct Program {
     platform::SerialPort& serial;
     platform::Registry& registry;
     platform::Sound& sound;
+
+    // Who watches the exchanges with the instrument (the diagnostic monitor), when anyone does.
+    std::unique_ptr<LinkMonitor> linkMonitor;
 };
 
 } // namespace vna::core

@@ -125,6 +125,7 @@ void Get_Raw_Data(core::Program& p, bool resend) {
         } else {
             st.ReadingValid = 0;
             ++resends;
+            ReportLinkEvent(p, core::LinkEventKind::ChecksumRetry, frame, resends);
             StatusText(p, 20, 10, "  retry:" + core::NumText(resends, 0), WarningColor(st));
             resend = true;
         }

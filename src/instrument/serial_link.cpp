@@ -214,7 +214,24 @@ void ClosePort(core::Program& p) {
     p.serial.close();
 }
 
+void ReportLinkEvent(core::Program& p, core::LinkEventKind kind, std::span<const std::uint8_t> bytes,
+                     int count, int emptyReads) {
+    if (!p.linkMonitor) {
+        return;
+    }
+    core::LinkEvent e;
+    e.kind = kind;
+    e.bytes = bytes;
+    e.count = count;
+    e.emptyReads = emptyReads;
+    e.tickMs = p.clock.tickMs();
+    p.linkMonitor->linkEvent(e);
+}
+
 bool SendCommand(core::Program& p, std::span<const std::uint8_t> bytes) {
+    if (p.linkMonitor) {
+        ReportLinkEvent(p, core::LinkEventKind::Command, bytes);
+    }
     return p.serial.write(bytes) == static_cast<int>(bytes.size());
 }
 
@@ -244,6 +261,10 @@ int ReadReplyBytes(core::Program& p, std::span<std::uint8_t> out, int count, int
         if (empty % PumpEveryEmptyReads == 0) {
             p.ui.processEvents();
         }
+    }
+    if (p.linkMonitor) {
+        ReportLinkEvent(p, got < count ? core::LinkEventKind::Timeout : core::LinkEventKind::Reply,
+                        out.first(static_cast<std::size_t>(got)), count, empty);
     }
     return got;
 }
@@ -278,6 +299,11 @@ TextReply ReadTextReply(core::Program& p, char terminator, std::uint32_t sentTic
         // The real port already waits about a millisecond per empty read; this only matters for a
         // device that answers every read at once with nothing (or is gone).
         p.clock.sleepMs(r < 0 ? 1 : 0);
+    }
+    if (p.linkMonitor) {
+        ReportLinkEvent(p, core::LinkEventKind::TextReply,
+                        {reinterpret_cast<const std::uint8_t*>(reply.text.data()), reply.text.size()}, 0,
+                        reply.terminated ? 1 : 0);
     }
     return reply;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/link_monitor.h"
 #include "instrument/protocol.h"
 #include "platform/serial_port.h"
 
@@ -70,6 +71,10 @@ void OpenPort(core::Program& p);
 // Leaves `LastError` 10, and the port at 57600, when nothing answered at the end.
 void ConnectInstrument(core::Program& p);
 void ClosePort(core::Program& p);
+
+// Tells the program's link monitor, when there is one, of an event of the link.
+void ReportLinkEvent(core::Program& p, core::LinkEventKind kind, std::span<const std::uint8_t> bytes,
+                     int count = 0, int emptyReads = 0);
 
 // Writes one command in one write; false when not all bytes were taken.
 bool SendCommand(core::Program& p, std::span<const std::uint8_t> bytes);

@@ -206,7 +206,12 @@ instrument::BandScanResult BandScanPass(core::Program& p, int sensitivity, doubl
 
 void BandScanCommand(core::Program& p, int sensitivity) {
     core::AppState& st = p.st;
-    if (st.SweepRunning || st.TdrActive || !core::RequireHardware(p)) {
+    if (st.SweepRunning || !core::RequireHardware(p)) {
+        return;
+    }
+    if (st.TdrActive) {
+        p.ui.message("The band scan draws on the graph of Port A: switch the TDR mode off first.",
+                     " Band Scan");
         return;
     }
     if (!(st.end_freq > st.start_freq)) {

@@ -224,9 +224,9 @@ void ReferToAntennaDialog(core::Program& p) {
                                                  "Refer readings to the antenna end of the feed line");
     on.checked = st.RefToAntenna != 0;
     form.fields.push_back(on);
-    form.fields.push_back(
-        platform::MakeField(platform::FormField::Kind::Label,
-                            "Feed line impedance = Zo =" + core::NumText(st.Z0real, 2) + " ohms"));
+    form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text,
+                                              "Feed line impedance (ohms; also the Zo of SWR and the charts)",
+                                              EditText(st.Z0real, 2)));
     form.fields.push_back(platform::MakeField(platform::FormField::Kind::Text, "Feed line length (feet)",
                                               EditText(st.cable_length, 3)));
     form.fields.push_back(
@@ -237,11 +237,32 @@ void ReferToAntennaDialog(core::Program& p) {
     if (p.ui.form(form) != platform::FormOk) {
         return;
     }
+    const auto z0 = core::ParseEntry(p, form.fields[1].text, " Refer to Antenna");
+    if (!z0) {
+        return;
+    }
+    // The line's impedance is the system's Zo; one the correction cannot divide by is refused.
+    if (!(std::fabs(*z0) >= st.ZoMinimum && std::fabs(*z0) <= 1000)) {
+        p.ui.message("The feed line impedance must lie between " + core::NumText(st.ZoMinimum, 1) +
+                         " and 1000 ohms.\r\nNothing was changed.",
+                     " Refer to Antenna");
+        return;
+    }
     const auto length = core::ParseEntry(p, form.fields[2].text, " Refer to Antenna");
     const auto vf = length ? core::ParseEntry(p, form.fields[3].text, " Refer to Antenna") : std::nullopt;
     const auto loss = vf ? core::ParseEntry(p, form.fields[4].text, " Refer to Antenna") : std::nullopt;
     if (!loss) {
         return;
+    }
+    if (std::fabs(std::fabs(*z0) - st.Z0real) > 1e-9) {
+        // The Smith chart's reference follows Zo when it was the same.
+        if (std::fabs(st.Zsm_real - st.Z0real) + std::fabs(st.Zsm_imag - st.Z0imag) < 0.00001) {
+            st.Zsm_real = std::fabs(*z0);
+            st.Zsm_imag = 0;
+        }
+        st.Z0real = std::fabs(*z0);
+        st.Zo = st.Z0real;
+        st.Z0imag = 0;
     }
     st.cable_length = std::fabs(*length);
     // A velocity factor of 0 would put the far end at infinity; the usual cable value stands in.

@@ -38,7 +38,12 @@ constexpr int MaxDelaySmoothing = 1000;
 
 void SelectBand(core::Program& p, int band) {
     core::AppState& st = p.st;
-    if (band < 1 || band > std::min(st.bandCount, core::BandCount) || st.SweepRunning || st.TdrActive) {
+    if (band < 1 || band > std::min(st.bandCount, core::BandCount) || st.SweepRunning) {
+        return;
+    }
+    if (st.TdrActive) {
+        p.ui.message("The TDR view keeps its own limits: switch the TDR mode off to choose a band.",
+                     " Bands");
         return;
     }
     const core::Band& b = st.bandTable[static_cast<std::size_t>(band)];

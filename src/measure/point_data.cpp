@@ -16,6 +16,7 @@
 #include "measure/correction.h"
 #include "measure/interpolation.h"
 #include "measure/scan_replay.h"
+#include "measure/sweep.h"
 #include "platform/canvas.h"
 
 namespace vna::measure {
@@ -32,7 +33,7 @@ std::string Fixed(double v, const char* picture) {
     return first == std::string::npos ? s : s.substr(first);
 }
 
-void Show(core::Program& p, const std::vector<std::string>& lines) {
+void Show(core::Program& p, const std::vector<std::string>& lines, bool toneButton = true) {
     platform::Canvas* c = p.ui.mainCanvas();
     if (!c) {
         return;
@@ -71,7 +72,7 @@ void Show(core::Program& p, const std::vector<std::string>& lines) {
     }
     auto& b = p.st.ToneButton;
     b = {left + 8, textBottom, left + 8 + toneSize.width + 16, textBottom + toneSize.height + 8};
-    if (b[3] < bottom) {
+    if (toneButton && b[3] < bottom) {
         c->fillRect(b[0], b[1], b[2], b[3], platform::MakeRgb(225, 225, 225));
         c->rectangle(b[0], b[1], b[2], b[3]);
         c->text(b[0] + 8, b[1] + 4, tone);
@@ -220,6 +221,89 @@ void PointDataCommand(core::Program& p, const std::function<void()>& afterReadin
         st.LastError = failure;
     }
     // The readings covered part of the graph: it is drawn again with the scan it shows.
+    if (st.last_scan_index >= 0) {
+        display::RedrawScan(p);
+    } else {
+        display::RedrawGraph(p);
+    }
+}
+
+void PointDataAB(core::Program& p) {
+    core::AppState& st = p.st;
+    if (st.SweepRunning || !core::RequireHardware(p)) {
+        return;
+    }
+    const std::string caption = " Point Data A/B";
+    const auto f = core::EnterNumber(p, "Frequency of the readings of both ports (MHz)", caption,
+                                     Fixed(st.freq > 0 ? st.freq : 10, "####.######"));
+    if (!f) {
+        return;
+    }
+    if (!(*f >= st.minimum_freq && *f <= st.maximumfreq)) {
+        p.ui.message("The frequency must lie between " + Fixed(st.minimum_freq, "#.###") + " and " +
+                         Fixed(st.maximumfreq, "####.###") + " MHz.",
+                     caption);
+        return;
+    }
+    const double freq = *f;
+    const auto portB = st.PortB_on;
+    const int gainB = st.PortB_Gain;
+    const int sensB = st.PortB_Sens;
+    st.SweepRunning = 1;
+    instrument::SetRelays(p, 3);
+    int failure = 0;
+    const auto raw = [&st](const char* port) {
+        const bool b = port[0] == 'B';
+        return std::string("        MagRef= ") + Fixed(st.MagRef, "######.#") +
+               "  MagLoad= " + Fixed(st.MagLoad, "######.###") + "  (" + port + "gain " +
+               std::to_string(b ? st.PortB_Gain : st.PortA_Gain) + ", " + port + "sens " +
+               std::to_string(b ? st.PortB_Sens : st.PortA_Sens) + ")";
+    };
+    while (st.SweepRunning) {
+        std::vector<std::string> l;
+        l.push_back("Point Data A/B at " + Fixed(freq, "####.######") + " MHz");
+        if (!TakePointReading(p, freq)) {
+            failure = st.LastError;
+            break;
+        }
+        const ScanPoint& pt = p.point;
+        l.push_back("Port A: SWR= " + (pt.swr >= 999 ? std::string(">999") : Fixed(pt.swr, "###.###")) +
+                    "  Rs= " + Fixed(pt.rs, "######.##") + "  Xs= " + Fixed(pt.xs, "######.##") + " ohm" +
+                    (st.porta_cal_ok ? "" : "  (uncalibrated)"));
+        l.push_back("        |Z|= " + Fixed(pt.zmag, "######.##") +
+                    " ohm  Phase= " + Fixed(pt.zphase * DegreesPerRadian, "####.##") +
+                    " deg  RL= " + Fixed(pt.return_loss, "###.##") + " dB");
+        l.push_back(raw("A"));
+        double s21 = 0;
+        double phase = 0;
+        st.freq = freq;
+        st.Measuring = 1;
+        st.LastError = 0;
+        if (!MeasureS21Point(p, st.portb_cal_ok != 0, s21, phase)) {
+            failure = st.LastError != 0 ? st.LastError : 10;
+            break;
+        }
+        l.push_back("Port B: S21= " + Fixed(s21, "####.##") +
+                    " dB  Phase= " + Fixed(phase * DegreesPerRadian, "####.##") + " deg" +
+                    (st.portb_cal_ok ? "" : "  (uncalibrated)"));
+        l.push_back(raw("B"));
+        l.push_back("Any key or click ends the readings.");
+        Show(p, l, false);
+        p.ui.processEvents();
+    }
+    st.Measuring = 0;
+    st.SweepRunning = 0;
+    st.PortB_on = portB;
+    st.PortB_Gain = gainB;
+    st.PortB_Sens = sensB;
+    instrument::SendGains(p);
+    instrument::SetRelays(p, 0);
+    if (failure != 0) {
+        p.ui.message("No reading at " + Fixed(freq, "####.######") + " MHz (error " +
+                         std::to_string(failure) + "): the readings have stopped.",
+                     caption);
+        st.LastError = failure;
+    }
     if (st.last_scan_index >= 0) {
         display::RedrawScan(p);
     } else {

@@ -28,6 +28,13 @@ bool TakePointReading(core::Program& p, double freq);
 // ToneButton while PointDataRunning is set.
 void PointDataCommand(core::Program& p, const std::function<void()>& afterReading = {});
 
+// "Point data - A/B" (diagnostic mode): asks for the frequency, then reads both ports there again
+// and again until a key or a click: Port A corrected (SWR, Rs, Xs, |Z|, phase, return loss), Port
+// B as S21 with its phase (corrected with the Port B cal when there is one, the receiver ranged
+// as in a sweep), each with its raw amplitudes, gain and sensitivity. The Port B settings are put
+// back afterwards.
+void PointDataAB(core::Program& p);
+
 // Whether (x, y) lies on the tone button of the running point-data window.
 bool OnToneButton(const core::Program& p, int x, int y);
 

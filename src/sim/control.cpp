@@ -1,5 +1,6 @@
 #include "sim/control.h"
 
+#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -91,6 +92,23 @@ ControlResult ApplyFault(Instrument& unit, const std::string& item) {
             return Fail("muxrefuse needs the channel 0..7 the MUX will not switch to");
         }
         f.muxRefuse |= 1 << static_cast<int>(n);
+    } else if (name == "weakref") {
+        if (!Number(arg.empty() ? "14" : arg, n) || !(n > 0 && n <= 80)) {
+            return Fail("weakref takes the dB the reference is down, up to 80");
+        }
+        f.weakReferenceDb = n;
+    } else if (name == "stuckgain") {
+        if (!Number(arg.empty() ? "3" : arg, n) || n < 2 || n > 5 || n != std::floor(n)) {
+            return Fail("stuckgain takes the Port B gain step 2..5 that does not switch in");
+        }
+        f.stuckGainStep = static_cast<int>(n);
+    } else if (name == "lowsupply") {
+        if (!Number(arg.empty() ? "9" : arg, n) || !(n > 0 && n < 30)) {
+            return Fail("lowsupply takes the volts the supply reads");
+        }
+        f.lowSupplyVolts = n;
+    } else if (name == "noflash") {
+        f.noFlash = true;
     } else {
         return Fail("unknown fault \"" + name + "\"");
     }
@@ -104,7 +122,8 @@ std::string ControlHelp() {
            "LSB|baud 57600|115000 |\n"
            "mux on|off|K db=X deg=Y ns=Z | power on|off | status\n"
            "faults: silence[=N] truncate=N[:TIMES] badsum=N refloss deadadc overload stuckbaud extra=N\n"
-           "        bandendless bandbreak=N muxstuck muxrefuse=K\n"
+           "        bandendless bandbreak=N muxstuck muxrefuse=K weakref[=DB] stuckgain[=K] lowsupply[=V]\n"
+           "        noflash\n"
            "devices: " +
            DutHelp();
 }

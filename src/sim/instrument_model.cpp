@@ -358,7 +358,7 @@ void Instrument::execute(std::span<const std::uint8_t> c) {
             return;
         }
         case 'B':
-            sendWord(SupplyWordOfVolts(env.supplyVolts));
+            sendWord(SupplyWordOfVolts(faults.lowSupplyVolts > 0 ? faults.lowSupplyVolts : env.supplyVolts));
             return;
         case 'Y':
             if (std::equal(SweepStartCode.begin(), SweepStartCode.end(), c.begin() + 1)) {
@@ -407,7 +407,7 @@ void Instrument::execute(std::span<const std::uint8_t> c) {
             mode_ = Mode::SweepSetup;
             return;
         case 'R': {
-            if (!config.flash || !ParseHex(c.subspan(3, 4), word)) {
+            if (!config.flash || faults.noFlash || !ParseHex(c.subspan(3, 4), word)) {
                 return;
             }
             const int count = c[2] - 64;
@@ -419,7 +419,7 @@ void Instrument::execute(std::span<const std::uint8_t> c) {
         }
         case 'W': {
             const int count = c[2] - 64;
-            if (!config.flash || !ParseHex(c.subspan(4, 4), word)) {
+            if (!config.flash || faults.noFlash || !ParseHex(c.subspan(4, 4), word)) {
                 return;
             }
             for (int i = 0; i < count; ++i) {
@@ -476,9 +476,14 @@ void Instrument::measure(bool portB, std::uint32_t word) {
         // Crosstalk inside the instrument, rising with frequency; it sets the isolation floor.
         path += std::polar(std::pow(10.0, frontEnd.leakageDb / 20) * std::max(f / 1e6, 1.0),
                            std::numbers::pi / 2);
-        const Complex h = path * frontEnd.PortBGain(state_.gainB, state_.sensB, f);
+        const int gain = faults.stuckGainStep > 1 && state_.gainB == faults.stuckGainStep ? state_.gainB - 1
+                                                                                          : state_.gainB;
+        const Complex h = path * frontEnd.PortBGain(gain, state_.sensB, f);
         signal.load = signal.reference * std::abs(h);
         signal.phaseDiff = std::arg(h);
+    }
+    if (faults.weakReferenceDb > 0) {
+        signal.reference *= std::pow(10.0, -faults.weakReferenceDb / 20);
     }
     ConverterFaults cf;
     cf.deadAdc = faults.deadAdc;
@@ -654,6 +659,18 @@ std::string Instrument::status() const {
     }
     if (faults.bandBreakAfter >= 0) {
         s << " bandbreak=" << faults.bandBreakAfter;
+    }
+    if (faults.weakReferenceDb > 0) {
+        s << " weakref=" << faults.weakReferenceDb;
+    }
+    if (faults.stuckGainStep > 0) {
+        s << " stuckgain=" << faults.stuckGainStep;
+    }
+    if (faults.lowSupplyVolts > 0) {
+        s << " lowsupply=" << faults.lowSupplyVolts;
+    }
+    if (faults.noFlash) {
+        s << " noflash";
     }
     s << "\n";
     return s.str();

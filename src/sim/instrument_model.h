@@ -49,6 +49,10 @@ struct Faults {
     // The MUX refuses to switch to the channels whose bits are set (bit k: channel k, 0..6) and
     // stays where it is: a relay that no longer pulls in, or a dead driver (all bits).
     int muxRefuse = 0;
+    double weakReferenceDb = 0; // the reference channel this many dB below its level
+    int stuckGainStep = 0;      // Port B gain step 2..5 that does not switch in (the one below stays)
+    double lowSupplyVolts = 0;  // the supply reads this (a failing supply), when above 0
+    bool noFlash = false;       // the flash announced in the version text does not answer
 };
 
 // The world around the unit.

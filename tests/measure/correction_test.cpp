@@ -381,7 +381,9 @@ TEST(FeedLine, TheDialogSetsTheLineAndTheOption) {
         EXPECT_FALSE(f.fields.at(0).checked);
         EXPECT_EQ(f.fields.at(2).text, "20");
         EXPECT_EQ(f.fields.at(4).text, "0.3500");
+        EXPECT_EQ(f.fields.at(1).text, "50");
         f.fields[0].checked = true;
+        f.fields[1].text = "75";
         f.fields[2].text = "66";
         f.fields[3].text = "0.8";
         f.fields[4].text = "1.2";
@@ -396,7 +398,20 @@ TEST(FeedLine, TheDialogSetsTheLineAndTheOption) {
     EXPECT_EQ(st.cable_length, 66);
     EXPECT_EQ(st.VF, 0.8);
     EXPECT_NEAR(st.loss, 1.2 / 100 / 8.686, 1e-15);
+    // The line's impedance is the system's Zo, and the Smith reference that was equal follows it.
+    EXPECT_EQ(st.Z0real, 75);
+    EXPECT_EQ(st.Zsm_real, 75);
     measure::ReferToAntennaDialog(rig.p());
     EXPECT_EQ(st.VF, 0.8);
     EXPECT_EQ(rig.ui.messages().size(), 1u);
+    // An impedance the correction cannot use is refused and changes nothing.
+    rig.ui.formAnswers.push_back([](platform::Form& f) {
+        f.fields[1].text = "2";
+        f.fields[2].text = "10";
+        return platform::FormOk;
+    });
+    measure::ReferToAntennaDialog(rig.p());
+    EXPECT_EQ(st.Z0real, 75);
+    EXPECT_EQ(st.cable_length, 66);
+    EXPECT_EQ(rig.ui.messages().size(), 2u);
 }
