@@ -472,6 +472,12 @@ void ClearAllStyles(core::Program& p) {
     for (int k = 0; k < 9; ++k) {
         StyleField(p.st, k) = 0;
     }
+    if (p.st.TdrActive) {
+        // The styles belong to the scan graph, which the TDR view hides: say where they will show.
+        p.ui.message("The graph styles are cleared; the scan graph shows them when the TDR display is off.",
+                     "Graph Styles");
+        return;
+    }
     RedrawScan(p);
 }
 

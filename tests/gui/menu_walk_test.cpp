@@ -108,6 +108,10 @@ std::string Looks(WalkRig& rig) {
                   st.PortB_on, st.RefToAntenna, st.ExtensionFlag}) {
         s += std::to_string(v);
     }
+    // The TDR view's own settings, which its menu switches (they show when the view is drawn).
+    for (int v : {st.tdrHighRes, st.tdrLinearZ, st.tdrShowRho, st.tdrLines, st.tdrMetres, st.tdrSmoothing}) {
+        s += std::to_string(v);
+    }
     for (double v : {st.myvar1, st.myvar2, st.myvar3, st.myvar4, st.Z0real, st.PortB_Delay, st.freq}) {
         s += std::to_string(v);
     }
