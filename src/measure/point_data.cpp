@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
+#include <string>
 
 #include "core/delay.h"
 #include "core/entry.h"
@@ -153,6 +155,28 @@ bool TakePointReading(core::Program& p, double freq) {
     return true;
 }
 
+namespace {
+
+// The frequency of a point-data display, asked of the user and held to the instrument's range; none
+// while a sweep runs, without an instrument, on Cancel or out of range (said in a message).
+std::optional<double> AskPointFrequency(core::Program& p, const std::string& prompt,
+                                        const std::string& caption) {
+    const core::AppState& st = p.st;
+    if (st.SweepRunning || !core::RequireHardware(p)) {
+        return std::nullopt;
+    }
+    const auto f = core::EnterNumber(p, prompt, caption, Fixed(st.freq > 0 ? st.freq : 10, "####.######"));
+    if (f && !(*f >= st.minimum_freq && *f <= st.maximumfreq)) {
+        p.ui.message("The frequency must lie between " + Fixed(st.minimum_freq, "#.###") + " and " +
+                         Fixed(st.maximumfreq, "####.###") + " MHz.",
+                     caption);
+        return std::nullopt;
+    }
+    return f;
+}
+
+} // namespace
+
 bool OnToneButton(const core::Program& p, int x, int y) {
     const auto& b = p.st.ToneButton;
     return p.st.PointDataRunning && b[2] > b[0] && x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3];
@@ -160,19 +184,9 @@ bool OnToneButton(const core::Program& p, int x, int y) {
 
 void PointDataCommand(core::Program& p, const std::function<void()>& afterReading) {
     core::AppState& st = p.st;
-    if (st.SweepRunning || !core::RequireHardware(p)) {
-        return;
-    }
     const std::string caption = " Point Data";
-    const auto f = core::EnterNumber(p, "Frequency of the readings (MHz)", caption,
-                                     Fixed(st.freq > 0 ? st.freq : 10, "####.######"));
+    const auto f = AskPointFrequency(p, "Frequency of the readings (MHz)", caption);
     if (!f) {
-        return;
-    }
-    if (!(*f >= st.minimum_freq && *f <= st.maximumfreq)) {
-        p.ui.message("The frequency must lie between " + Fixed(st.minimum_freq, "#.###") + " and " +
-                         Fixed(st.maximumfreq, "####.###") + " MHz.",
-                     caption);
         return;
     }
     const double freq = *f;
@@ -230,19 +244,9 @@ void PointDataCommand(core::Program& p, const std::function<void()>& afterReadin
 
 void PointDataAB(core::Program& p) {
     core::AppState& st = p.st;
-    if (st.SweepRunning || !core::RequireHardware(p)) {
-        return;
-    }
     const std::string caption = " Point Data A/B";
-    const auto f = core::EnterNumber(p, "Frequency of the readings of both ports (MHz)", caption,
-                                     Fixed(st.freq > 0 ? st.freq : 10, "####.######"));
+    const auto f = AskPointFrequency(p, "Frequency of the readings of both ports (MHz)", caption);
     if (!f) {
-        return;
-    }
-    if (!(*f >= st.minimum_freq && *f <= st.maximumfreq)) {
-        p.ui.message("The frequency must lie between " + Fixed(st.minimum_freq, "#.###") + " and " +
-                         Fixed(st.maximumfreq, "####.###") + " MHz.",
-                     caption);
         return;
     }
     const double freq = *f;
