@@ -1,6 +1,8 @@
 #include "fuzz_entries.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,8 +11,10 @@
 #include "commands/state_commands.h"
 #include "core/app_state.h"
 #include "files/config_file.h"
+#include "files/crystal_file.h"
 #include "files/init_file.h"
 #include "files/marker_file.h"
+#include "files/tdr_file.h"
 #include "instrument/date_code.h"
 #include "instrument/identification.h"
 #include "instrument/raw_reading.h"
@@ -18,6 +22,7 @@
 #include "measure/marker_commands.h"
 #include "support/port_rig.h"
 #include "support/scripted_serial_port.h"
+#include "tools/tdr_commands.h"
 
 namespace vna::fuzz {
 
@@ -32,6 +37,14 @@ struct Rig : test::PortRig<test::ScriptedSerialPort> {
         return path;
     }
 };
+
+// A property of the program that an input broke: the fuzzer and the replay test both see a crash.
+void Require(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "does not hold: %s\n", what);
+        std::abort();
+    }
+}
 
 void InitFile(std::span<const std::uint8_t> input) {
     Rig rig;
@@ -104,6 +117,35 @@ void MarkerFile(std::span<const std::uint8_t> input) {
     }
 }
 
+// "Load TDR Graph": the file read and the trace drawn again at its own scale; what the reader took
+// is then written again and must read back.
+void TdrFile(std::span<const std::uint8_t> input) {
+    Rig rig;
+    rig.ui.fileAnswers.push_back(rig.put("fuzz.tdr", input));
+    tools::LoadTdrGraphCommand(rig.p());
+    files::TdrFileProblem problem;
+    const auto taken = files::ParseTdrFile(
+        std::string_view(reinterpret_cast<const char*>(input.data()), input.size()), problem);
+    Require(!taken || files::ParseTdrFile(files::TdrFileText(*taken), problem),
+            "a TDR file written reads back");
+}
+
+// The crystal data file: read, then a row appended to it as "SAVE" does, and the result read again.
+void CrystalFile(std::span<const std::uint8_t> input) {
+    const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
+    std::vector<files::CrystalRow> rows;
+    std::string error;
+    if (!files::ReadCrystalFile(text, rows, error)) {
+        return;
+    }
+    const files::CrystalRow row{static_cast<double>(rows.size() + 1), 10, 10.02, 12, 20, 0.012, 4.5, 90000};
+    std::string appended;
+    const platform::LocalTime now{2026, 12, 8, 12, 0, 0};
+    Require(files::AppendCrystalRow(text, row, now, appended, error) &&
+                files::ReadCrystalFile(appended, rows, error),
+            "a crystal file read is appended to and reads back");
+}
+
 void Instrument(std::span<const std::uint8_t> input) {
     if (input.empty()) {
         return;
@@ -148,7 +190,7 @@ constexpr Target AllTargets[] = {
     {"init_file", InitFile},     {"config_file", ConfigFile}, {"state_file", StateFile},
     {"cal_file", CalFile},       {"scan_a", ScanA},           {"scan_b", ScanB},
     {"csv_import", CsvImport},   {"touchstone", Touchstone},  {"instrument", Instrument},
-    {"marker_file", MarkerFile},
+    {"marker_file", MarkerFile}, {"tdr_file", TdrFile},       {"crystal_file", CrystalFile},
 };
 
 } // namespace

@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "files/crystal_file.h"
 #include "files/default_config.h"
 #include "files/init_file.h"
 #include "files/marker_file.h"
 #include "files/scan_file.h"
 #include "files/scan_format.h"
+#include "files/tdr_file.h"
 #include "fuzz_entries.h"
 #include "instrument/raw_reading.h"
 #include "instrument/self_sweep.h"
@@ -153,6 +155,28 @@ int main(int argc, char** argv) {
             t.slot[static_cast<std::size_t>(k)][0] = core::MarkerNotSet;
         }
         Put("marker_file", "three.mrk", files::MarkerFileText(t));
+    }
+
+    {
+        // A step response as a TDR run leaves it: 50 ohm port, a 75 ohm line from index 40.
+        files::TdrFileData d;
+        d.stamp = "12/08/2026 12:00:00";
+        d.programVersion = 1;
+        d.title = "seed";
+        d.calName = "unit.acal";
+        d.points = 256;
+        d.feetPerIndex = 0.53;
+        for (int k = 0; k <= d.points; ++k) {
+            d.step.push_back(k < 40 ? 0.0 : 0.2);
+        }
+        Put("tdr_file", "line.tdr", files::TdrFileText(d));
+    }
+    {
+        const platform::LocalTime when{2026, 12, 8, 12, 0, 0};
+        std::string x = files::CrystalFileStart(when);
+        x += files::CrystalFileLine({1, 10.000012, 10.021, 11.8, 19.87, 0.01275, 4.41, 105600});
+        x += files::CrystalFileLine({2, 14.31818, 14.3402, 15.2, 12.1, 0.0102, 3.9, 71700});
+        Put("crystal_file", "two.xdat", x);
     }
 
     PutExchange("reading", 0, [](core::Program& p) {
