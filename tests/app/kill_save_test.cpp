@@ -65,7 +65,7 @@ void KillDuringSaves(const std::string& kind, const std::string& dir, int delayU
 TEST(KillDuringSave, EveryFileIsTheOldOrTheNewVersionAndNoTemporaryOutlivesTheNextSave) {
     std::mt19937 rng(std::random_device{}());
     const int kills = Kills();
-    for (const std::string kind : {"init", "state", "cal", "scan", "control"}) {
+    for (const std::string kind : {"init", "state", "cal", "scan", "marker", "tdr", "control"}) {
         SCOPED_TRACE(kind);
         // The versions name files in their folder, so they are taken in the folder of the kills.
         test::TempDir work;

@@ -3,7 +3,8 @@
 //     save_torture KIND DIR loop     writes B, A, B, A ... (one byte on stdout once looping)
 //     save_torture KIND DIR a|b      writes that version once
 // KIND: init, state, cal, scan (the scan file with its CSV export, and the Touchstone file),
-// control (the CSV file of external control). Everything runs on the fakes: the contents depend
+// marker (the marker file with its text export), tdr (a TDR trace), control (the CSV file of
+// external control). Everything runs on the fakes: the contents depend
 // on nothing but the version.
 
 #include <cstdio>
@@ -18,9 +19,12 @@
 #include "extctl/control_csv.h"
 #include "files/init_file.h"
 #include "files/scan_file.h"
+#include "files/tdr_file.h"
+#include "measure/marker_commands.h"
 #include "sim/instrument_model.h"
 #include "sim/sim_cal.h"
 #include "support/test_rig.h"
+#include "tools/tdr.h"
 
 using namespace vna;
 
@@ -61,6 +65,12 @@ void Prepare(test::TestRig& rig, const std::string& dir, bool b) {
     st.outputfile = dir + "/AutoScan.csv";
     sim::Instrument unit;
     sim::FillUnitCalTable(rig.p().cal, unit, "261207120000", b ? 30 : 2);
+    files::TdrFileData tdr;
+    tdr.points = b ? 1024 : 256;
+    for (int k = 0; k <= tdr.points; ++k) {
+        tdr.step.push_back(b ? 0.001 * k : 0.0);
+    }
+    tools::TakeTdrFile(rig.p(), tdr);
 }
 
 bool Save(test::TestRig& rig, const std::string& kind, const std::string& dir) {
@@ -78,6 +88,12 @@ bool Save(test::TestRig& rig, const std::string& kind, const std::string& dir) {
         return files::WriteScanFileA(p, dir + "/scan.scn", true) &&
                files::WriteScanFileA(p, dir + "/scan.s1p", true);
     }
+    if (kind == "marker") {
+        return measure::WriteMarkerFiles(p, dir + "/saved.mrk", true);
+    }
+    if (kind == "tdr") {
+        return tools::SaveTdr(p, dir + "/trace.tdr");
+    }
     if (kind == "control") {
         return extctl::WriteControlCsv(p);
     }
@@ -89,7 +105,7 @@ bool Save(test::TestRig& rig, const std::string& kind, const std::string& dir) {
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s init|state|cal|scan|control DIR loop|a|b\n", argv[0]);
+        std::fprintf(stderr, "usage: %s init|state|cal|scan|marker|tdr|control DIR loop|a|b\n", argv[0]);
         return 2;
     }
     const std::string kind = argv[1];
