@@ -196,7 +196,11 @@ bool PollRegistry(core::Program& p) {
         Answer(p, r, code, message);
         return true;
     }
+    // The client waits for its answer and nobody may be at the screen: a message of the sweep (a
+    // silent instrument's "Hardware Reset") must not hold the answer up until someone clicks it.
+    p.ui.setUnattended(true);
     const auto [result, reason] = Sweep(p, r);
+    p.ui.setUnattended(false);
     Answer(p, r, result, reason);
     return true;
 }

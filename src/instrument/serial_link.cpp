@@ -1,5 +1,6 @@
 #include "instrument/serial_link.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -255,7 +256,7 @@ int ReadReplyBytes(core::Program& p, std::span<std::uint8_t> out, int count, int
         }
         // Nothing waiting (or the device is gone, which counts the same and only ends sooner).
         p.st.LinkOk = 0;
-        if (++empty > budget) {
+        if (++empty > (p.st.QuitRequested ? std::min(budget, QuittingBudget) : budget)) {
             break;
         }
         if (empty % PumpEveryEmptyReads == 0) {

@@ -29,6 +29,10 @@ inline constexpr int TemperatureBudget = 1000;
 inline constexpr int SupplyBudget = 10000;
 inline constexpr int ExpansionPortBudget = 5000;
 inline constexpr int FlashBudget = 2500;
+// Once the user has asked the program to end, no reply is waited for longer than this: a healthy
+// instrument answers within a few milliseconds, and the relays-off and MUX commands of the shutdown
+// must not each wait seconds for one that has gone silent.
+inline constexpr int QuittingBudget = 100;
 // The version text is read against the clock: 200 ms for the first byte, then 100 ms after each
 // further byte. A text never holds more than 255 characters, so a stream of garbage that never
 // brings the terminator ends there instead of holding the program.

@@ -92,6 +92,10 @@ public:
     // Modal message box; returns the button the user pressed.
     virtual Answer message(std::string_view text, std::string_view caption, Buttons buttons = Buttons::Ok,
                            Icon icon = Icon::None) = 0;
+    // While on, nobody is taken to be at the screen (another program waits for an answer): messages
+    // are shown without waiting for a click, and every question, entry and file dialog is answered
+    // at once with its negative answer.
+    virtual void setUnattended(bool on) { (void)on; }
     // Modal prompt window with "Continue" and "Cancel"; true for Continue.
     virtual bool prompt(std::string_view text, std::string_view caption) = 0;
     // Modal one-line text entry; nothing when the user cancelled.

@@ -1,16 +1,21 @@
 // Instrument faults end to end over the pseudo-terminal: vna-sim goes silent, cuts its replies
 // short, damages every checksum, sends garbage after every reply or vanishes (its process killed)
-// in the middle of a sweep of vna-cli. Each sweep ends within its budget with its code, and the
-// points measured before the fault are in the files.
+// in the middle of a sweep of vna-cli or of the window program under external control. Each sweep
+// ends within its budget with its code, the points measured before the fault are in the files, and
+// the window program ends promptly when asked while its instrument is silent.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "app/process_support.h"
+#include "files/init_file.h"
 #include "files/scan_format.h"
+#include "support/test_rig.h"
 
 using namespace vna;
 using Clock = std::chrono::steady_clock;
@@ -91,4 +96,85 @@ TEST(FaultEndToEnd, CommandLineSweepEndsWithItsCodeAndThePointsSoFar) {
     const int points = ScanPoints(scan);
     EXPECT_GT(points, 0);
     EXPECT_LT(points, 9901);
+}
+
+TEST(FaultEndToEnd, TheWindowProgramAnswersEveryFaultedRequestAndEndsPromptlyWhileTheInstrumentIsSilent) {
+    test::TempDir files;
+    const std::string cal = files.file("sim.acal");
+    test::Simulator sim({"--dut", "resistor:r=75", "--write-cal", cal});
+    const std::string data = files.file("data");
+    std::filesystem::create_directories(data);
+    {
+        // Settings of an earlier run, and the shipped configuration with registry control on.
+        test::TestRig earlier;
+        earlier.st().ProgramFolder = data + "/";
+        test::LeaveSettingsOfAnEarlierRun(earlier.p());
+        std::string config = test::ReadFile(VNA_DEFAULT_CONFIG_FILE);
+        const auto entry = config.find("0                // 52 external control");
+        ASSERT_NE(entry, std::string::npos);
+        config[entry] = '2';
+        test::WriteFile(data + "/_VNA_Default.cfg", config);
+    }
+    const std::string log = files.file("vna.log");
+    test::Background vna({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", VNA_EXE, "--data-dir", data,
+                          "--serial", sim.link(), "--cal", cal},
+                         log);
+    const std::string key = data + "/registry/hkey_current_user/software/morvane";
+    for (int i = 0; i < 300 && !std::filesystem::is_directory(key) && vna.running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(std::filesystem::is_directory(key)) << test::ReadFile(log);
+    auto request = [&] {
+        return test::RunProgram({VNA_CLI_EXE, "--data-dir", data, "request", "--port", "a", "--start", "10",
+                                 "--stop", "20", "--step", "0.1", "--timeout", "30"},
+                                std::chrono::seconds(40));
+    };
+    struct Case {
+        std::string fault;
+        int status;
+        std::string error; // what the tool passes on, after "vna-cli: "
+    };
+    const Case cases[] = {
+        {"", 0, ""},
+        {"truncate=40", 1, "error 10: The Port A sweep measured no point."},
+        {"badsum=1000000", 1, "error 17: The Port A sweep measured no point."},
+        {"extra=7", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        sim.ctl("fault clear");
+        if (!c.fault.empty()) {
+            ASSERT_EQ(sim.ctl("fault " + c.fault), "ok\n");
+        }
+        const auto start = Clock::now();
+        const test::Output o = request();
+        std::printf("request with fault \"%s\": answered in %.2f s\n", c.fault.c_str(), Seconds(start));
+        EXPECT_LT(Seconds(start), 10.0);
+        EXPECT_EQ(o.status, c.status) << o.err << test::ReadFile(log);
+        if (!c.error.empty()) {
+            EXPECT_NE(o.err.find("vna-cli: " + c.error), std::string::npos) << o.err;
+        }
+        ASSERT_TRUE(vna.running()) << test::ReadFile(log);
+    }
+
+    // Silent in the middle of a request: the request is answered with the points so far.
+    sim.ctl("fault clear");
+    ASSERT_EQ(sim.ctl("fault silence=30"), "ok\n");
+    const auto start = Clock::now();
+    const test::Output o = request();
+    std::printf("request with the instrument falling silent: answered in %.2f s\n", Seconds(start));
+    EXPECT_LT(Seconds(start), 10.0);
+    EXPECT_EQ(o.status, 1) << o.err << test::ReadFile(log);
+    EXPECT_NE(o.err.find("sweep stopped after"), std::string::npos) << o.err;
+    ASSERT_TRUE(vna.running()) << test::ReadFile(log);
+
+    // Asked to end while the instrument still says nothing: the shutdown does not wait for it.
+    const auto asked = Clock::now();
+    const auto askedOnDisk = std::filesystem::file_time_type::clock::now();
+    EXPECT_EQ(vna.terminate(), 0) << test::ReadFile(log);
+    const double ending = Seconds(asked);
+    std::printf("window program ended %.2f s after SIGTERM with the instrument silent\n", ending);
+    EXPECT_LT(ending, 2.0);
+    // The shutdown still ran: the settings were written on the way out.
+    EXPECT_GE(std::filesystem::last_write_time(data + "/" + files::InitFileName), askedOnDisk);
 }

@@ -46,8 +46,27 @@ QString QtFilter(const std::string& filter) {
 QtUi::QtUi() = default;
 QtUi::~QtUi() = default;
 
+void QtUi::showNotice(std::string_view text, std::string_view caption) {
+    const QString title = DisplayText(caption);
+    const QString body = DisplayText(text);
+    std::erase_if(notices_, [](const QPointer<QMessageBox>& b) { return b.isNull(); });
+    for (const auto& b : notices_) {
+        if (b->windowTitle() == title && b->text() == body) {
+            return;
+        }
+    }
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, body, QMessageBox::Ok, window_.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    notices_.emplace_back(box);
+}
+
 Answer QtUi::message(std::string_view text, std::string_view caption, Buttons buttons, Icon icon) {
-    if (shuttingDown_) {
+    if (unattended_ && !shuttingDown_) {
+        showNotice(text, caption);
+    }
+    if (answerAtOnce()) {
         switch (buttons) {
             case Buttons::Ok:
                 return Answer::Ok;
@@ -135,7 +154,7 @@ bool QtUi::prompt(std::string_view text, std::string_view caption) {
 
 std::optional<std::string> QtUi::enterText(std::string_view prompt, std::string_view caption,
                                            std::string_view initial) {
-    if (shuttingDown_) {
+    if (answerAtOnce()) {
         return std::nullopt;
     }
     bool ok = false;
@@ -169,21 +188,21 @@ std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialog& d, b
 } // namespace
 
 std::optional<std::string> QtUi::openFile(const FileDialog& dialog) {
-    if (shuttingDown_) {
+    if (answerAtOnce()) {
         return std::nullopt;
     }
     return RunFileDialog(window_.get(), dialog, false);
 }
 
 std::optional<std::string> QtUi::saveFile(const FileDialog& dialog) {
-    if (shuttingDown_) {
+    if (answerAtOnce()) {
         return std::nullopt;
     }
     return RunFileDialog(window_.get(), dialog, true);
 }
 
 EditorAction QtUi::editText(std::string_view title, int width, int height, std::string& text) {
-    if (shuttingDown_) {
+    if (answerAtOnce()) {
         editor_.reset();
         return EditorAction::Quit;
     }
@@ -374,7 +393,7 @@ void QtUi::setButtons(const std::vector<PushButton>& buttons) {
 }
 
 int QtUi::form(Form& f) {
-    if (shuttingDown_) {
+    if (answerAtOnce()) {
         return FormCancelled;
     }
     QDialog dlg(window_.get());
@@ -512,7 +531,7 @@ int QtUi::form(Form& f) {
 }
 
 void QtUi::textWindow(std::string_view title, const std::vector<std::string>& lines, int width, int height) {
-    if (shuttingDown_) {
+    if (answerAtOnce()) {
         return;
     }
     QDialog dlg(window_.get());

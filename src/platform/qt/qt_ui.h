@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QMessageBox>
+#include <QPointer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/qt/main_window.h"
 #include "platform/qt/text_editor.h"
@@ -58,16 +61,24 @@ public:
     // answer, so the shutdown sequence can run without anybody at the screen.
     void beginShutdown();
     bool shuttingDown() const { return shuttingDown_; }
+    void setUnattended(bool on) override { unattended_ = on; }
 
 private:
     // Menu and button commands reach the program through the event queue, not from inside the
     // signal of the widget that was clicked: the command may rebuild the menus and buttons.
     void post(const Event& e);
+    // No dialog may wait for the user: the program is ending, or another program waits.
+    bool answerAtOnce() const { return shuttingDown_ || unattended_; }
+    // A message shown while unattended: a window of its own that waits for nobody; the same
+    // message is not opened twice while the first is still on the screen.
+    void showNotice(std::string_view text, std::string_view caption);
 
     std::function<void(const Event&)> handler_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<TextEditorWindow> editor_;
     bool shuttingDown_ = false;
+    bool unattended_ = false;
+    std::vector<QPointer<QMessageBox>> notices_;
 };
 
 // "Text(*.ext)|*.ext||" as a Qt name filter: "Text(*.ext)".
