@@ -108,8 +108,11 @@ bool AppendCrystalRow(std::string_view existing, const CrystalRow& row, const pl
         return false;
     }
     text = std::string(existing);
-    // A file whose last line lost its line end still gets the new row on a line of its own.
-    if (text.back() != '\n') {
+    // A file whose last line lost its line end (or kept only the CR of it) still gets the new row on
+    // a line of its own, and the line before it stays what it was.
+    if (text.back() == '\r') {
+        text += '\n';
+    } else if (text.back() != '\n') {
         text += "\r\n";
     }
     text += CrystalFileLine(row);
