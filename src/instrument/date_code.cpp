@@ -73,7 +73,13 @@ std::string DateCodeId(const DateCode& words) {
 void ReadDateCode(core::Program& p) {
     core::AppState& st = p.st;
     DateCode words{};
+    DateCode again{};
     if (!ReadFlash(p, words)) {
+        st.LastError = ReadFailed;
+    } else if (!DateCodeValid(words) && (!ReadFlash(p, again) || again != words)) {
+        // A code that does not check is read a second time before the unit is taken to have none:
+        // two reads that differ are a damaged line, and the user is not offered to overwrite the
+        // unit's ID (which its cal files are named after) on the strength of noise.
         st.LastError = ReadFailed;
     } else {
         st.DateCodeWords = words;

@@ -32,7 +32,10 @@ struct Identified : Rig {
             }
             if (c.size() >= 2 && c[0] == 'Z' && c[1] == 'R') {
                 std::vector<std::uint8_t> out;
+                ++flashReads;
                 for (auto w : flash) {
+                    // A noisy line: every read of the flash brings different bytes.
+                    w = noisyLine ? static_cast<std::uint16_t>(w ^ flashReads) : w;
                     out.push_back(static_cast<std::uint8_t>(w >> 8));
                     out.push_back(static_cast<std::uint8_t>(w));
                 }
@@ -54,6 +57,8 @@ struct Identified : Rig {
     }
     instrument::DateCode flash{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
     std::size_t flashBytes = 8;
+    int flashReads = 0;
+    bool noisyLine = false;
     std::vector<std::uint8_t> ack{'K'};
     std::vector<std::uint8_t> written;
     std::uint16_t tempWord = 0;
@@ -244,6 +249,17 @@ TEST(DateCode, CommunicationFailuresHaveTheirCodes) {
     ASSERT_EQ(shortRead.ui.messages().size(), 1u);
     EXPECT_EQ(shortRead.ui.messages()[0].text, "Comm Error Reading Date Code =  27");
     EXPECT_EQ(shortRead.ui.messages()[0].caption, " Error 7213");
+
+    // Garbage that differs from read to read is a line fault: the unit is not offered a new ID.
+    Identified noisy(Reply);
+    noisy.flash = {0x0F0D, 0x1F0B, 0x2D3B, 0x5B53};
+    noisy.noisyLine = true;
+    instrument::ReadDateCode(noisy.p());
+    EXPECT_EQ(noisy.flashReads, 2);
+    EXPECT_EQ(noisy.st().LastError, 27);
+    ASSERT_EQ(noisy.ui.messages().size(), 1u);
+    EXPECT_EQ(noisy.ui.messages()[0].text, "Comm Error Reading Date Code =  27");
+    EXPECT_TRUE(noisy.written.empty());
 
     Identified noAck(Reply);
     noAck.ack = {'N'};
