@@ -213,27 +213,12 @@ TEST(ExternalControlEndToEnd, ARunningProgramAnswersRegistryRequestsOfTheCommand
     const std::string cal = files.file("sim.acal");
     Simulator sim({"--dut", Device, "--write-cal", cal});
     const std::string data = files.file("data");
-    std::filesystem::create_directories(data);
-    {
-        // Settings of an earlier run, and the shipped configuration with registry control on.
-        test::TestRig earlier;
-        earlier.st().ProgramFolder = data + "/";
-        test::LeaveSettingsOfAnEarlierRun(earlier.p());
-        std::string config = test::ReadFile(VNA_DEFAULT_CONFIG_FILE);
-        const auto entry = config.find("0                // 52 external control");
-        ASSERT_NE(entry, std::string::npos);
-        config[entry] = '2';
-        test::WriteFile(data + "/_VNA_Default.cfg", config);
-    }
+    ASSERT_TRUE(test::WriteRegistryControlSettings(data, VNA_DEFAULT_CONFIG_FILE));
     test::Background vna({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", VNA_EXE, "--data-dir", data,
                           "--serial", sim.link(), "--cal", cal},
                          files.file("vna.log"));
-    // The key's folder appears when the watch loop begins.
-    const std::string key = data + "/registry/hkey_current_user/software/morvane";
-    for (int i = 0; i < 300 && !std::filesystem::is_directory(key) && vna.running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ASSERT_TRUE(std::filesystem::is_directory(key)) << test::ReadFile(files.file("vna.log"));
+    const std::string key = test::WaitForRegistryKey(data, vna);
+    ASSERT_FALSE(key.empty()) << test::ReadFile(files.file("vna.log"));
 
     auto expectDevice = [](const std::string& csv, double start, std::size_t points) {
         const auto rows = CsvRows(csv);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -98,35 +99,28 @@ TEST(FaultEndToEnd, CommandLineSweepEndsWithItsCodeAndThePointsSoFar) {
     EXPECT_LT(points, 9901);
 }
 
-TEST(FaultEndToEnd, TheWindowProgramAnswersEveryFaultedRequestAndEndsPromptlyWhileTheInstrumentIsSilent) {
+TEST(FaultEndToEnd, TheWindowProgramAnswersEveryFaultedRequestAndEndsPromptlyWhileItsInstrumentIsSilent) {
     test::TempDir files;
-    const std::string cal = files.file("sim.acal");
-    test::Simulator sim({"--dut", "resistor:r=75", "--write-cal", cal});
+    std::string cal = files.file("sim.acal");
+    auto sim = std::make_unique<test::Simulator>(
+        std::vector<std::string>{"--dut", "resistor:r=75", "--write-cal", cal});
     const std::string data = files.file("data");
-    std::filesystem::create_directories(data);
-    {
-        // Settings of an earlier run, and the shipped configuration with registry control on.
-        test::TestRig earlier;
-        earlier.st().ProgramFolder = data + "/";
-        test::LeaveSettingsOfAnEarlierRun(earlier.p());
-        std::string config = test::ReadFile(VNA_DEFAULT_CONFIG_FILE);
-        const auto entry = config.find("0                // 52 external control");
-        ASSERT_NE(entry, std::string::npos);
-        config[entry] = '2';
-        test::WriteFile(data + "/_VNA_Default.cfg", config);
-    }
+    ASSERT_TRUE(test::WriteRegistryControlSettings(data, VNA_DEFAULT_CONFIG_FILE));
     const std::string log = files.file("vna.log");
-    test::Background vna({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", VNA_EXE, "--data-dir", data,
-                          "--serial", sim.link(), "--cal", cal},
-                         log);
-    const std::string key = data + "/registry/hkey_current_user/software/morvane";
-    for (int i = 0; i < 300 && !std::filesystem::is_directory(key) && vna.running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ASSERT_TRUE(std::filesystem::is_directory(key)) << test::ReadFile(log);
-    auto request = [&] {
-        return test::RunProgram({VNA_CLI_EXE, "--data-dir", data, "request", "--port", "a", "--start", "10",
-                                 "--stop", "20", "--step", "0.1", "--timeout", "30"},
+    // The window program on the simulator of the moment, once it watches for requests.
+    auto startProgram = [&] {
+        std::filesystem::remove_all(data + "/registry");
+        auto vna = std::make_unique<test::Background>(
+            std::vector<std::string>{"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", VNA_EXE, "--data-dir", data,
+                                     "--serial", sim->link(), "--cal", cal},
+            log);
+        EXPECT_FALSE(test::WaitForRegistryKey(data, *vna).empty()) << test::ReadFile(log);
+        return vna;
+    };
+    auto vna = startProgram();
+    auto request = [&](const char* start = "10", const char* stop = "20", const char* step = "0.1") {
+        return test::RunProgram({VNA_CLI_EXE, "--data-dir", data, "request", "--port", "a", "--start", start,
+                                 "--stop", stop, "--step", step, "--timeout", "30"},
                                 std::chrono::seconds(40));
     };
     struct Case {
@@ -142,9 +136,9 @@ TEST(FaultEndToEnd, TheWindowProgramAnswersEveryFaultedRequestAndEndsPromptlyWhi
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
-        sim.ctl("fault clear");
+        sim->ctl("fault clear");
         if (!c.fault.empty()) {
-            ASSERT_EQ(sim.ctl("fault " + c.fault), "ok\n");
+            ASSERT_EQ(sim->ctl("fault " + c.fault), "ok\n");
         }
         const auto start = Clock::now();
         const test::Output o = request();
@@ -154,27 +148,46 @@ TEST(FaultEndToEnd, TheWindowProgramAnswersEveryFaultedRequestAndEndsPromptlyWhi
         if (!c.error.empty()) {
             EXPECT_NE(o.err.find("vna-cli: " + c.error), std::string::npos) << o.err;
         }
-        ASSERT_TRUE(vna.running()) << test::ReadFile(log);
+        ASSERT_TRUE(vna->running()) << test::ReadFile(log);
     }
 
     // Silent in the middle of a request: the request is answered with the points so far.
-    sim.ctl("fault clear");
-    ASSERT_EQ(sim.ctl("fault silence=30"), "ok\n");
+    sim->ctl("fault clear");
+    ASSERT_EQ(sim->ctl("fault silence=30"), "ok\n");
     const auto start = Clock::now();
     const test::Output o = request();
     std::printf("request with the instrument falling silent: answered in %.2f s\n", Seconds(start));
     EXPECT_LT(Seconds(start), 10.0);
     EXPECT_EQ(o.status, 1) << o.err << test::ReadFile(log);
     EXPECT_NE(o.err.find("sweep stopped after"), std::string::npos) << o.err;
-    ASSERT_TRUE(vna.running()) << test::ReadFile(log);
+    ASSERT_TRUE(vna->running()) << test::ReadFile(log);
 
     // Asked to end while the instrument still says nothing: the shutdown does not wait for it.
     const auto asked = Clock::now();
     const auto askedOnDisk = std::filesystem::file_time_type::clock::now();
-    EXPECT_EQ(vna.terminate(), 0) << test::ReadFile(log);
+    EXPECT_EQ(vna->terminate(), 0) << test::ReadFile(log);
     const double ending = Seconds(asked);
     std::printf("window program ended %.2f s after SIGTERM with the instrument silent\n", ending);
     EXPECT_LT(ending, 2.0);
     // The shutdown still ran: the settings were written on the way out.
     EXPECT_GE(std::filesystem::last_write_time(data + "/" + files::InitFileName), askedOnDisk);
+
+    // The instrument vanishes (its process killed) in the middle of a long request.
+    sim = std::make_unique<test::Simulator>(
+        std::vector<std::string>{"--dut", "resistor:r=75", "--write-cal", files.file("sim2.acal")});
+    // Another unit, with an ID of its own: its own standards.
+    cal = files.file("sim2.acal");
+    vna = startProgram();
+    test::Output vanished;
+    std::thread client([&] { vanished = request("1", "100", "0.01"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto killed = Clock::now();
+    sim->kill();
+    client.join();
+    std::printf("request with the instrument vanishing: answered %.2f s after the kill\n", Seconds(killed));
+    EXPECT_LT(Seconds(killed), 5.0);
+    EXPECT_EQ(vanished.status, 1) << vanished.err << test::ReadFile(log);
+    EXPECT_NE(vanished.err.find("sweep stopped after"), std::string::npos) << vanished.err;
+    EXPECT_TRUE(vna->running()) << test::ReadFile(log);
+    EXPECT_EQ(vna->terminate(), 0) << test::ReadFile(log);
 }

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -267,5 +268,33 @@ private:
     pid_t pid_ = -1;
     int status_ = 0;
 };
+
+// Prepares the data folder `data` for the window program under registry external control: the
+// settings of an earlier run and the shipped configuration `defaultConfig` with registry control on.
+// False when the configuration no longer holds the entry.
+inline bool WriteRegistryControlSettings(const std::string& data, const std::string& defaultConfig) {
+    std::filesystem::create_directories(data);
+    TestRig earlier;
+    earlier.st().ProgramFolder = data + "/";
+    LeaveSettingsOfAnEarlierRun(earlier.p());
+    std::string config = ReadFile(defaultConfig);
+    const auto entry = config.find("0                // 52 external control");
+    if (entry == std::string::npos) {
+        return false;
+    }
+    config[entry] = '2';
+    WriteFile(data + "/_VNA_Default.cfg", config);
+    return true;
+}
+
+// The registry key of the requests once the program on `data` watches it (its folder appears when
+// the watch loop begins); empty when it did not within 30 s or the program ended.
+inline std::string WaitForRegistryKey(const std::string& data, Background& vna) {
+    const std::string key = data + "/registry/hkey_current_user/software/morvane";
+    for (int i = 0; i < 300 && !std::filesystem::is_directory(key) && vna.running(); ++i) {
+        ::usleep(100000);
+    }
+    return std::filesystem::is_directory(key) ? key : std::string();
+}
 
 } // namespace vna::test
