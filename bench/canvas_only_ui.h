@@ -12,6 +12,25 @@
 
 namespace vna::bench {
 
+// A secondary window as its canvas alone, offscreen: what is drawn in it is timed, nothing shown.
+class CanvasOnlyWindow final : public platform::ChartWindow {
+public:
+    CanvasOnlyWindow(int w, int h) : canvas_(w, h) {}
+    platform::Canvas& canvas() override { return canvas_; }
+    void setTitle(std::string_view) override {}
+    void setButtons(const std::vector<platform::PushButton>&) override {}
+    void setEventHandler(std::function<void(const platform::Event&)>) override {}
+    bool isOpen() const override { return true; }
+    void close() override {}
+    void resize(int, int) override {}
+    platform::Point position() const override { return {}; }
+    void raise() override {}
+    bool print() override { return false; }
+
+private:
+    platform::qt::QtCanvas canvas_;
+};
+
 // A Ui with nothing but a main canvas: the real drawing canvas, offscreen, and every dialog
 // answered at once, so a benchmark times the drawing and nothing else.
 class CanvasOnlyUi final : public platform::Ui {
@@ -38,28 +57,10 @@ public:
     platform::Canvas* mainCanvas() override { return &canvas_; }
     // A secondary window is its canvas alone, offscreen.
     std::unique_ptr<platform::ChartWindow> openChartWindow(const platform::ChartWindowSpec& spec) override {
-        return std::make_unique<Window>(spec.width, spec.height);
+        return std::make_unique<CanvasOnlyWindow>(spec.width, spec.height);
     }
 
 private:
-    class Window final : public platform::ChartWindow {
-    public:
-        Window(int w, int h) : canvas_(w, h) {}
-        platform::Canvas& canvas() override { return canvas_; }
-        void setTitle(std::string_view) override {}
-        void setButtons(const std::vector<platform::PushButton>&) override {}
-        void setEventHandler(std::function<void(const platform::Event&)>) override {}
-        bool isOpen() const override { return true; }
-        void close() override {}
-        void resize(int, int) override {}
-        platform::Point position() const override { return {}; }
-        void raise() override {}
-        bool print() override { return false; }
-
-    private:
-        platform::qt::QtCanvas canvas_;
-    };
-
     platform::qt::QtCanvas canvas_;
 };
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cal/cal_file.h"
+#include "canvas_only_ui.h"
 #include "core/number_text.h"
 #include "core/program.h"
 #include "display/markers.h"
@@ -43,25 +44,6 @@ namespace {
 
 using namespace vna;
 using Clock = std::chrono::steady_clock;
-
-// The marker window as a bare canvas: the redraw is timed, nothing is shown.
-class BenchWindow final : public platform::ChartWindow {
-public:
-    BenchWindow(int w, int h) : canvas_(w, h) {}
-    platform::Canvas& canvas() override { return canvas_; }
-    void setTitle(std::string_view) override {}
-    void setButtons(const std::vector<platform::PushButton>&) override {}
-    void setEventHandler(std::function<void(const platform::Event&)>) override {}
-    bool isOpen() const override { return true; }
-    void close() override {}
-    void resize(int, int) override {}
-    platform::Point position() const override { return {}; }
-    void raise() override {}
-    bool print() override { return false; }
-
-private:
-    platform::qt::QtCanvas canvas_;
-};
 
 struct Sim {
     pid_t pid = -1;
@@ -160,8 +142,8 @@ int main(int argc, char** argv) {
             }
             display::SortMarkers(st);
             display::AfterMarkerCommand(st);
-            p->charts.markerData = std::make_unique<BenchWindow>(core::Nint(900.0 * st.WinHeight / 768),
-                                                                 20 * core::MarkerSlots + 155);
+            p->charts.markerData = std::make_unique<bench::CanvasOnlyWindow>(
+                core::Nint(900.0 * st.WinHeight / 768), 20 * core::MarkerSlots + 155);
             double best = 1e9;
             double bestSingles = 1e9;
             double bestRedraw = 1e9;

@@ -38,12 +38,25 @@
 
 namespace vna::app {
 
-namespace {
-
 int Fail(std::FILE* err, int code, const std::string& what) {
     std::fprintf(err, "vna-cli: error %d: %s\n", code, what.c_str());
     return 1;
 }
+
+int LoadCalOfOptions(core::Program& p, const CliOptions& o, std::FILE* err) {
+    core::AppState& st = p.st;
+    if (!o.calFile.empty()) {
+        if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
+            return Fail(err, st.LastError,
+                        "the cal file " + o.calFile + " cannot be used with this instrument");
+        }
+    } else if (!st.cal_file.empty()) {
+        cal::LoadCalFileAtStartup(p);
+    }
+    return 0;
+}
+
+namespace {
 
 double FirmwareVersion(const std::string& versionText) {
     const auto ver = versionText.find("ver");

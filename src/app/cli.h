@@ -179,6 +179,12 @@ int PlotScanFile(core::Program& p, const CliOptions& options, const PlotImageWri
 // export; 0 when it holds none.
 char PortOfScanFile(const std::string& path, const std::string& text);
 
+// Prints "vna-cli: error CODE: WHAT" on `err`; the exit code of a failed command, 1.
+int Fail(std::FILE* err, int code, const std::string& what);
+// The cal file of --cal, else the one of the settings when there is one: 0, or the exit code after
+// the error when the file of --cal cannot be used.
+int LoadCalOfOptions(core::Program& p, const CliOptions& o, std::FILE* err);
+
 // Connects, identifies and checks the instrument as the program's start-up does (after offering the
 // one USB serial device present when the numbered port names none). 0 when the instrument is
 // ready, else the exit code after the error was printed.

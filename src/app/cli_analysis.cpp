@@ -20,11 +20,6 @@ namespace vna::app {
 
 namespace {
 
-int Fail(std::FILE* err, int code, const std::string& what) {
-    std::fprintf(err, "vna-cli: error %d: %s\n", code, what.c_str());
-    return 1;
-}
-
 // A message box text on the terminal: its CR LF line breaks as plain ones.
 std::string Lines(const std::string& text) {
     std::string out;
@@ -40,11 +35,7 @@ std::string Lines(const std::string& text) {
 int LoadCal(core::Program& p, const CliOptions& o, std::FILE* err) {
     core::AppState& st = p.st;
     if (!o.calFile.empty()) {
-        if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
-            return Fail(err, st.LastError,
-                        "the cal file " + o.calFile + " cannot be used with this instrument");
-        }
-        return 0;
+        return LoadCalOfOptions(p, o, err);
     }
     if (st.cal_file.empty()) {
         return Fail(err, 1, "no cal file: name one with --cal");

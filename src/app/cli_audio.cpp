@@ -31,11 +31,6 @@ constexpr double ReleaseSeconds = 0.5;
 // The terminal gets at most this many readings a second.
 constexpr int ReadingsPerSecond = 10;
 
-int Fail(std::FILE* err, int code, const std::string& what) {
-    std::fprintf(err, "vna-cli: error %d: %s\n", code, what.c_str());
-    return 1;
-}
-
 const char* GetEnv(const char* name) {
     return std::getenv(name);
 }
@@ -128,13 +123,8 @@ int SpeakToWave(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE
 int MonitorPoint(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
     core::AppState& st = p.st;
     commands::ResetInstrumentSettings(p);
-    if (!o.calFile.empty()) {
-        if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
-            return Fail(err, st.LastError,
-                        "the cal file " + o.calFile + " cannot be used with this instrument");
-        }
-    } else if (!st.cal_file.empty()) {
-        cal::LoadCalFileAtStartup(p);
+    if (const int code = LoadCalOfOptions(p, o, err)) {
+        return code;
     }
     if (!st.porta_cal_ok) {
         std::fprintf(err, "vna-cli: no Port A calibration: the readings are not corrected\n");

@@ -16,15 +16,6 @@
 
 namespace vna::app {
 
-namespace {
-
-int Fail(std::FILE* err, int code, const std::string& what) {
-    std::fprintf(err, "vna-cli: error %d: %s\n", code, what.c_str());
-    return 1;
-}
-
-} // namespace
-
 int BandScanToRows(core::Program& p, const CliOptions& o, std::FILE* out, std::FILE* err) {
     core::AppState& st = p.st;
     if (o.start < st.minimum_freq || o.stop > st.maximumfreq) {

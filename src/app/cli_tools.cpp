@@ -16,22 +16,12 @@ namespace vna::app {
 
 namespace {
 
-int Fail(std::FILE* err, int code, const std::string& what) {
-    std::fprintf(err, "vna-cli: error %d: %s\n", code, what.c_str());
-    return 1;
-}
-
 // The cal file of --cal, else the one of the settings; 0 when a Port A calibration is in force.
 int LoadCal(core::Program& p, const CliOptions& o, std::FILE* err) {
     core::AppState& st = p.st;
     commands::ResetInstrumentSettings(p);
-    if (!o.calFile.empty()) {
-        if (cal::VNA_LoadCalFile(p, o.calFile.c_str()) != 0) {
-            return Fail(err, st.LastError,
-                        "the cal file " + o.calFile + " cannot be used with this instrument");
-        }
-    } else if (!st.cal_file.empty()) {
-        cal::LoadCalFileAtStartup(p);
+    if (const int code = LoadCalOfOptions(p, o, err)) {
+        return code;
     }
     if (!st.porta_cal_ok) {
         return Fail(err, 1, "no Port A calibration: name a cal file with --cal");

@@ -269,4 +269,14 @@ std::string FormatPicture(std::string_view picture, double value) {
     return FormatPicture(picture, std::initializer_list<PictureArg>{PictureArg(value)});
 }
 
+std::string PictureFixed(double value, int decimals) {
+    std::string picture = "#";
+    if (decimals > 0) {
+        picture += "." + std::string(static_cast<std::size_t>(decimals), '#');
+    }
+    const std::string s = FormatPicture(picture, value);
+    const auto first = s.find_first_not_of(' ');
+    return first == std::string::npos ? s : s.substr(first);
+}
+
 } // namespace vna::core

@@ -57,5 +57,7 @@ private:
 std::string FormatPicture(std::string_view picture, std::initializer_list<PictureArg> args);
 // The common case of a picture with one number field.
 std::string FormatPicture(std::string_view picture, double value);
+// `value` with `decimals` decimals by the picture rules ("#.###" for 3), without the leading blanks.
+std::string PictureFixed(double value, int decimals);
 
 } // namespace vna::core

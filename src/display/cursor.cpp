@@ -138,6 +138,16 @@ void MarkChartPoints(core::Program& p, int index) {
     }
 }
 
+// The cursor's line from where it stands (when shown) to pixel x, drawn in XOR.
+void MoveCursorLine(Canvas& c, const core::GraphBox& b, core::CursorState& cur, int x) {
+    if (cur.lineShown) {
+        XorLine(c, b, cur.lineX + 1, CursorColor);
+    }
+    XorLine(c, b, x + 1, CursorColor);
+    cur.lineShown = true;
+    cur.lineX = x;
+}
+
 // The TDR view: the cursor at pixel x with the distance and the line impedance there.
 void ShowTdrCursorAt(core::Program& p, int x) {
     core::CursorState& cur = p.display.cursor;
@@ -150,13 +160,7 @@ void ShowTdrCursorAt(core::Program& p, int x) {
     cur.values = v;
     Canvas* c = p.ui.mainCanvas();
     if (c) {
-        const core::GraphBox& b = p.display.g.box;
-        if (cur.lineShown) {
-            XorLine(*c, b, cur.lineX + 1, CursorColor);
-        }
-        XorLine(*c, b, x + 1, CursorColor);
-        cur.lineShown = true;
-        cur.lineX = x;
+        MoveCursorLine(*c, p.display.g.box, cur, x);
         PrintReadout(p, *c, TdrReadoutLines(p, v));
         c->flush();
     }
@@ -179,13 +183,7 @@ void ShowCursorAt(core::Program& p, int x, double fc) {
     p.st.cursorFreq = fc;
     Canvas* c = p.ui.mainCanvas();
     if (c) {
-        const core::GraphBox& b = p.display.g.box;
-        if (cur.lineShown) {
-            XorLine(*c, b, cur.lineX + 1, CursorColor);
-        }
-        XorLine(*c, b, x + 1, CursorColor);
-        cur.lineShown = true;
-        cur.lineX = x;
+        MoveCursorLine(*c, p.display.g.box, cur, x);
         if (!p.st.TdrActive) {
             PrintReadout(p, *c, CursorReadoutLines(p, v));
         }

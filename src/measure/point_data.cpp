@@ -175,6 +175,22 @@ std::optional<double> AskPointFrequency(core::Program& p, const std::string& pro
     return f;
 }
 
+// After the readings: the failure that stopped them, if any, and the graph drawn again with the
+// scan it shows (the readings covered part of it).
+void EndReadings(core::Program& p, int failure, double freq, const std::string& caption) {
+    if (failure != 0) {
+        p.ui.message("No reading at " + Fixed(freq, "####.######") + " MHz (error " +
+                         std::to_string(failure) + "): the readings have stopped.",
+                     caption);
+        p.st.LastError = failure;
+    }
+    if (p.st.last_scan_index >= 0) {
+        display::RedrawScan(p);
+    } else {
+        display::RedrawGraph(p);
+    }
+}
+
 } // namespace
 
 bool OnToneButton(const core::Program& p, int x, int y) {
@@ -228,18 +244,7 @@ void PointDataCommand(core::Program& p, const std::function<void()>& afterReadin
     st.PointDataRunning = 0;
     st.ToneButton = {};
     instrument::SetRelays(p, 0);
-    if (failure != 0) {
-        p.ui.message("No reading at " + Fixed(st.freq, "####.######") + " MHz (error " +
-                         std::to_string(failure) + "): the readings have stopped.",
-                     caption);
-        st.LastError = failure;
-    }
-    // The readings covered part of the graph: it is drawn again with the scan it shows.
-    if (st.last_scan_index >= 0) {
-        display::RedrawScan(p);
-    } else {
-        display::RedrawGraph(p);
-    }
+    EndReadings(p, failure, st.freq, caption);
 }
 
 void PointDataAB(core::Program& p) {
@@ -302,17 +307,7 @@ void PointDataAB(core::Program& p) {
     st.PortB_Sens = sensB;
     instrument::SendGains(p);
     instrument::SetRelays(p, 0);
-    if (failure != 0) {
-        p.ui.message("No reading at " + Fixed(freq, "####.######") + " MHz (error " +
-                         std::to_string(failure) + "): the readings have stopped.",
-                     caption);
-        st.LastError = failure;
-    }
-    if (st.last_scan_index >= 0) {
-        display::RedrawScan(p);
-    } else {
-        display::RedrawGraph(p);
-    }
+    EndReadings(p, failure, freq, caption);
 }
 
 } // namespace vna::measure

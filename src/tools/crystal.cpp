@@ -42,13 +42,7 @@ constexpr platform::Rgb StepGreen = platform::MakeRgb(0, 170, 0);
 constexpr platform::Rgb StepYellow = platform::MakeRgb(220, 200, 0);
 
 std::string Fixed(double v, int decimals) {
-    std::string picture = "#";
-    if (decimals > 0) {
-        picture += "." + std::string(static_cast<std::size_t>(decimals), '#');
-    }
-    std::string s = core::FormatPicture(picture, v);
-    const auto first = s.find_first_not_of(' ');
-    return first == std::string::npos ? s : s.substr(first);
+    return core::PictureFixed(v, decimals);
 }
 
 // A reading of the searches on the graph: a small square at its frequency and impedance phase, and

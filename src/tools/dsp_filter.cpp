@@ -38,9 +38,7 @@ double Median(std::vector<double> w) {
 }
 
 std::string Fixed(double v, int decimals) {
-    std::string s = core::FormatPicture("#." + std::string(static_cast<std::size_t>(decimals), '#'), v);
-    const auto first = s.find_first_not_of(' ');
-    return first == std::string::npos ? s : s.substr(first);
+    return core::PictureFixed(v, decimals);
 }
 
 } // namespace

@@ -16,13 +16,7 @@ constexpr int FewestPoints = 4;  // between the resonance and a 45 degree point
 constexpr double NoResonance = 0.00999;
 
 std::string Fixed(double v, int decimals) {
-    std::string picture = "#";
-    if (decimals > 0) {
-        picture += "." + std::string(static_cast<std::size_t>(decimals), '#');
-    }
-    std::string s = core::FormatPicture(picture, v);
-    const auto first = s.find_first_not_of(' ');
-    return first == std::string::npos ? s : s.substr(first);
+    return core::PictureFixed(v, decimals);
 }
 
 int BandwidthDecimals(double bw) {
